@@ -1,0 +1,58 @@
+# Thin wrapper over CMake + Ninja.
+#   make demo    build the player and tools, pack the demo saver and run it
+#   make test    build and run the suite plainly, then under address+UB
+#                sanitizers, then the transition tests under the thread sanitizer
+#   make check   the plain suite only (quick)
+#   make bench   build the benchmarks and print their ratio tables
+#   make fuzz    build the libFuzzer targets with clang (FUZZ_SECONDS each)
+
+JOBS ?= $(shell nproc)
+FUZZ_SECONDS ?= 60
+CMAKE_GEN = -G Ninja
+
+.PHONY: all build demo test check test-asan test-tsan bench fuzz clean
+
+all: build
+
+build/release/build.ninja:
+	cmake -S . -B build/release $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+build: build/release/build.ninja
+	cmake --build build/release -j $(JOBS)
+
+demo: build
+	scripts/demo
+
+check: build
+	cd build/release && ctest --output-on-failure -j $(JOBS)
+
+build/asan/build.ninja:
+	cmake -S . -B build/asan $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DSAVER_SANITIZE=ON -DSAVER_BENCH=OFF
+
+test-asan: build/asan/build.ninja
+	cmake --build build/asan -j $(JOBS)
+	cd build/asan && ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 \
+	  ctest --output-on-failure -j $(JOBS)
+
+build/tsan/build.ninja:
+	cmake -S . -B build/tsan $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DSAVER_TSAN=ON -DSAVER_BENCH=OFF
+
+test-tsan: build/tsan/build.ninja
+	cmake --build build/tsan -j $(JOBS) --target test_trans
+	cd build/tsan && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j $(JOBS) -R '^Trans'
+
+test: check test-asan test-tsan
+
+bench: build
+	scripts/bench-report
+
+build/fuzz/build.ninja:
+	CC=clang CXX=clang++ cmake -S . -B build/fuzz $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DSAVER_FUZZ=ON -DSAVER_TESTS=OFF -DSAVER_BENCH=OFF
+
+fuzz: build/fuzz/build.ninja
+	cmake --build build/fuzz -j $(JOBS)
+	scripts/fuzz-all $(FUZZ_SECONDS)
+
+clean:
+	rm -rf build

@@ -1,0 +1,30 @@
+#pragma once
+// One error or information box, shown modally on the UI thread.
+#include <string>
+#include <vector>
+
+namespace saver {
+
+enum class MessageIcon { Error, Information, Warning };
+
+class IMessageBox {
+ public:
+  virtual ~IMessageBox() = default;
+  // text and caption are UTF-8.
+  virtual void Show(const std::string& text, const std::string& caption, MessageIcon icon) = 0;
+};
+
+// Test double and headless fallback: remembers every box it was asked to show.
+class RecordingMessageBox final : public IMessageBox {
+ public:
+  struct Shown {
+    std::string text, caption;
+    MessageIcon icon;
+  };
+  void Show(const std::string& text, const std::string& caption, MessageIcon icon) override {
+    shown.push_back({text, caption, icon});
+  }
+  std::vector<Shown> shown;
+};
+
+}  // namespace saver
