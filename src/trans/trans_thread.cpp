@@ -1,0 +1,115 @@
+#include "trans/trans_thread.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <stdexcept>
+
+#include "trans/effects.h"
+
+namespace saver {
+
+TTransThread::TTransThread(int32_t effect, ISurface& canvas, const TBitmap32& picture,
+                           int32_t delay)
+    : FEffect(effect),
+      FNewPicture(picture),
+      FOldPicture(picture.Width(), picture.Height()),
+      FWork(picture.Width(), picture.Height()),
+      FCanvas(&canvas),
+      FDelay(delay),
+      FWidth(picture.Width()),
+      FHeight(picture.Height()),
+      ui_(&UiThread()),
+      clock_(&Clock()),
+      steps_(std::max(StepCount.load(), 1)),
+      random_(uint32_t(TransitionRandom(INT32_MAX))) {
+  FNewPicture.DrawMode = TDrawMode::Opaque;
+  FNewPicture.MasterAlpha = 255;
+  canvas.CopyTo(FOldPicture, FOldPicture.BoundsRect());
+}
+
+void TTransThread::Start(TTransitionHandlers handlers) {
+  handlers_ = std::move(handlers);
+  thread_ = std::thread([this] { Execute(); });
+}
+
+int32_t TTransThread::Random(int32_t n) {
+  if (n <= 0) return 0;
+  return std::uniform_int_distribution<int32_t>(0, n - 1)(random_);
+}
+
+void TTransThread::Paint(const TBitmap32& source) {
+  paintedSinceWait_ = true;
+  ui_->Synchronize([&] {
+    FCanvas->StretchFrom(source, FSrcRect, FDstRect);
+    FCanvas->Invalidate();
+  });
+}
+
+void TTransThread::BeginFrame() { frameStartTick_ = clock_->TickCount(); }
+
+void TTransThread::NotifyFrame() {
+  paintedSinceWait_ = false;
+  if (handlers_.OnFrame) ui_->Synchronize(handlers_.OnFrame);
+}
+
+void TTransThread::WaitFrame() {
+  NotifyFrame();
+  const int64_t delay = std::max(FDelay, 0);
+  for (;;) {
+    clock_->Sleep(uint32_t(std::min<int64_t>(delay, 1)));
+    // The tick count wraps: the distance is the 32-bit difference.
+    const int64_t elapsed = std::llabs(int64_t(int32_t(clock_->TickCount() - frameStartTick_)));
+    if (elapsed >= delay || Aborted()) return;
+  }
+}
+
+void TTransThread::RunEffect() {
+  if (FEffect < 0 || FEffect > kEffectCount) FEffect = Random(kEffectCount) + 1;
+  if (FEffect == 0) {
+    FSrcRect = FDstRect = FNewPicture.BoundsRect();
+    PaintNew();
+    return;
+  }
+  FSrcRect = FDstRect = TRect{};
+  const TEffectFamily* family = FindEffectFamily(FEffect);
+  if (!family || !family->Routine) throw std::logic_error("effect without a routine");
+  family->Routine(*this, FEffect - family->Base);
+  // The last frame of a loop that ends without waiting still counts as one.
+  if (paintedSinceWait_) NotifyFrame();
+  if (!SkipFinalFrame.load(std::memory_order_acquire)) {
+    FSrcRect = FDstRect = FNewPicture.BoundsRect();
+    PaintNew();
+  }
+}
+
+void TTransThread::Execute() {
+  try {
+    RunEffect();
+  } catch (...) {
+    // The transition ends early; the picture stays as the last frame left it.
+  }
+  Finish();
+}
+
+void TTransThread::Finish() {
+  FNewPicture = TBitmap32();
+  FOldPicture = TBitmap32();
+  FWork = TBitmap32();
+  TTransThread* self = this;
+  CurrentTransition.compare_exchange_strong(self, nullptr);
+  TransitionRunning.store(false, std::memory_order_release);
+  // The handler runs after the worker has left Execute; joining there is
+  // immediate, and the object goes with it.
+  ui_->Post([this] {
+    struct Cleanup {
+      TTransThread* t;
+      ~Cleanup() {
+        if (t->thread_.joinable()) t->thread_.join();
+        delete t;
+      }
+    } cleanup{this};
+    if (handlers_.OnTerminate) handlers_.OnTerminate();
+  });
+}
+
+}  // namespace saver

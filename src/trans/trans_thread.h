@@ -1,0 +1,90 @@
+#pragma once
+// The worker that renders one transition. It is made on the UI thread (which
+// takes the snapshot of the outgoing picture), composes frames in its own
+// buffers on its own thread, and hands every paint to the UI thread
+// synchronously. When it is done it runs its completion handler on the UI
+// thread and frees itself.
+//
+// Effect routines (effects.h) are free functions that drive this object:
+//
+//   t.BeginFrame();
+//   ... set t.FSrcRect / t.FDstRect, t.PaintNew() (or compose in t.FWork
+//       and t.PaintWork()) ...
+//   if (t.Aborted()) break;   // where the routine tests the flag
+//   t.WaitFrame();
+//
+// t.Steps() is the transition's step count (never below 1 here), t.Random(n)
+// the thread's own random generator.
+#include <cstdint>
+#include <random>
+#include <thread>
+
+#include "graphics/bitmap32.h"
+#include "graphics/rect.h"
+#include "platform/clock.h"
+#include "platform/surface.h"
+#include "platform/ui_thread.h"
+#include "trans/trans.h"
+
+namespace saver {
+
+class TTransThread {
+ public:
+  // Runs on the UI thread: copies picture, snapshots (0, 0, w, h) of canvas
+  // and takes the step count from StepCount. The thread is not started yet.
+  TTransThread(int32_t effect, ISurface& canvas, const TBitmap32& picture, int32_t delay);
+  TTransThread(const TTransThread&) = delete;
+  TTransThread& operator=(const TTransThread&) = delete;
+
+  // Starts the worker. After it has finished, handlers.OnTerminate runs on the
+  // UI thread and the object deletes itself: do not touch it after Start
+  // except through CurrentTransition's identity. Allocate with new.
+  void Start(TTransitionHandlers handlers);
+
+  int32_t FEffect;
+  TBitmap32 FNewPicture;  // private copy of the incoming picture
+  TBitmap32 FOldPicture;  // the outgoing picture as the surface showed it
+  TBitmap32 FWork;        // composition buffer for whole-frame effects
+  ISurface* FCanvas;      // where frames are painted; not owned
+  int32_t FDelay;         // minimum frame duration, ms (negative counts as 0)
+  int32_t FWidth, FHeight;
+  TRect FSrcRect, FDstRect;  // rectangles of the next paint
+
+  // Copy FSrcRect of the picture (stretched if the sizes differ) onto
+  // FDstRect of the canvas, on the UI thread; the worker waits for it.
+  void PaintNew() { Paint(FNewPicture); }
+  void PaintOld() { Paint(FOldPicture); }
+  void PaintWork() { Paint(FWork); }
+
+  // Marks the start of a frame (its tick count) for WaitFrame.
+  void BeginFrame();
+  // Ends a frame: sleeps in short slices until FDelay has passed since
+  // BeginFrame or an abort is requested. Sleeps at least once.
+  void WaitFrame();
+  bool Aborted() const { return AbortTransition.load(std::memory_order_acquire); }
+
+  int32_t Steps() const { return steps_; }
+  // Uniform integer in 0 .. n-1 from the thread's own generator (0 when n <= 0).
+  int32_t Random(int32_t n);
+
+  // Runs the effect, the final frame and the cleanup on the calling thread
+  // (Start calls it on the worker).
+  void Execute();
+
+ private:
+  void Paint(const TBitmap32& source);
+  void RunEffect();
+  void NotifyFrame();
+  void Finish();
+
+  IUiThread* ui_;
+  IClock* clock_;
+  int32_t steps_;
+  uint32_t frameStartTick_ = 0;
+  bool paintedSinceWait_ = false;
+  std::mt19937 random_;
+  TTransitionHandlers handlers_;
+  std::thread thread_;
+};
+
+}  // namespace saver
