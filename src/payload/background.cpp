@@ -1,0 +1,29 @@
+#include "payload/background.h"
+
+#include "payload/back_picture.h"
+#include "payload/gradient.h"
+
+namespace saver {
+
+int32_t RandomColorRef(const TRandomInt& random) {
+  const int32_t r = random(256), g = random(256), b = random(256);
+  return r | (g << 8) | (b << 16);
+}
+
+void TBackground::Paint(const PayloadTrailer& t, int32_t width, int32_t height) {
+  if (Bitmap.Width() != width || Bitmap.Height() != height) Bitmap.SetSize(width, height);
+  GradientFill(Bitmap, t.GradientStyle, TColorRef(t.BackColor), TColorRef(t.BackColor2),
+               Bitmap.BoundsRect());
+  if (Picture) DrawBackPicture(Bitmap, Bitmap.Width(), Bitmap.Height(), t.BackPictureMode, *Picture);
+}
+
+void TBackground::Repaint(PayloadTrailer& t, const TRandomInt& random) {
+  if (t.RandomColors) {
+    t.BackColor = RandomColorRef(random);
+    t.BackColor2 = RandomColorRef(random);
+  }
+  if (t.RandomGradient) t.GradientStyle = random(8) + 1;
+  Paint(t, Bitmap.Width(), Bitmap.Height());
+}
+
+}  // namespace saver

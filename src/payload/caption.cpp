@@ -1,0 +1,86 @@
+#include "payload/caption.h"
+
+#include <algorithm>
+#include <iterator>
+
+#include "platform/text.h"
+
+namespace saver {
+
+namespace {
+
+constexpr int32_t kBoxPadding = 5;
+
+TFontSpec CaptionFont(const TCaption& c) {
+  TFontSpec font;
+  font.Name = c.FontName.empty() ? "Verdana" : c.FontName;
+  font.Size = c.FontSize;
+  font.Underline = c.Style & 1;
+  font.Bold = c.Style & 2;
+  font.Italic = c.Style & 4;
+  font.StrikeOut = c.Style & 8;
+  return font;
+}
+
+void FillBox(TBitmap32& target, const TRect& r, TColor32 color) {
+  const TRect clip = IntersectRect(r, target.BoundsRect());
+  for (int32_t y = clip.Top; y < clip.Bottom; ++y)
+    std::fill(target.ScanLine(y) + clip.Left, target.ScanLine(y) + clip.Right, color);
+}
+
+}  // namespace
+
+TColor32 ResolveCaptionColor(TColorRef color) {
+  if (color & 0x80000000u) {
+    // The classic scheme's system colours, by index.
+    static constexpr TColorRef kSystem[] = {
+        0xC8D0D4, 0xA56E3A, 0x6A240A, 0x808080, 0xC8D0D4, 0xFFFFFF, 0x000000, 0x000000,
+        0x000000, 0xFFFFFF, 0xC8D0D4, 0xC8D0D4, 0x808080, 0x6A240A, 0xFFFFFF, 0xC8D0D4,
+        0x808080, 0x808080, 0x000000, 0xC8D0D4, 0xFFFFFF, 0x404040, 0xC8D0D4, 0x000000,
+        0xE1FFFF, 0xB5B5B5, 0x800000, 0xF0CAA6, 0xC0C0C0, 0xD77800, 0xC8D0D4};
+    const uint32_t index = color & 0xFF;
+    color = index < std::size(kSystem) ? kSystem[index] : 0;
+  }
+  return ColorRefToColor32(color);
+}
+
+void DrawCaption(TBitmap32& target, const TCaption& c, int32_t SW, int32_t SH) {
+  ITextRenderer& text = TextRenderer();
+  const TFontSpec font = CaptionFont(c);
+  const TTextSize size = text.Measure(c.Text, font);
+  const int32_t lineStep = text.Measure("A", font).Height;
+  const int32_t m = c.Margin + 5;
+
+  int32_t x, y;
+  switch (c.Pos) {
+    case 0: case 3: x = m; break;
+    case 1: case 4: x = SW - size.Width - m; break;
+    default: x = (SW - size.Width) / 2; break;
+  }
+  switch (c.Pos) {
+    case 0: case 1: case 2: y = m; break;
+    case 3: case 4: case 5: y = SH - size.Height - m; break;
+    default: y = (SH - size.Height) / 2; break;
+  }
+
+  if (!c.Transparent)
+    FillBox(target,
+            TRect{x - kBoxPadding, y - kBoxPadding, x + size.Width + kBoxPadding,
+                  y + size.Height + kBoxPadding},
+            ResolveCaptionColor(c.BoxColor));
+
+  const TColor32 black = 0xFF000000u, color = ResolveCaptionColor(c.TextColor);
+  if (c.MultiLine) {
+    int32_t lineY = y;
+    for (const auto& line : SplitLines(c.Text)) {
+      if (c.Shadow) text.Draw(target, x + 1, lineY + 1, line, font, black);
+      text.Draw(target, x, lineY, line, font, color);
+      lineY += lineStep;
+    }
+    return;
+  }
+  if (c.Shadow) text.Draw(target, x + 1, y + 1, c.Text, font, black);
+  text.Draw(target, x, y, c.Text, font, color);
+}
+
+}  // namespace saver

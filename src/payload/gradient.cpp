@@ -1,0 +1,133 @@
+#include "payload/gradient.h"
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "graphics/region.h"
+#include "payload/mul_div.h"
+
+namespace saver {
+
+namespace {
+
+int32_t Channel(TColorRef c, int shift) { return int32_t((c >> shift) & 0xFF); }
+
+void FillRect(TBitmap32& bmp, TRect r, TColor32 color) {
+  r = IntersectRect(r, bmp.BoundsRect());
+  for (int32_t y = r.Top; y < r.Bottom; ++y) {
+    TColor32* row = bmp.ScanLine(y);
+    std::fill(row + r.Left, row + r.Right, color);
+  }
+}
+
+void FillPolygon(TBitmap32& bmp, std::vector<TPoint> points, TColor32 color) {
+  FillRegion(bmp, TRegion::Polygon(points, TFillMode::Alternate), color);
+}
+
+int32_t Trunc(double v) { return int32_t(std::trunc(v)); }
+
+// Styles 0 and 2 (vertical bands) and 1 (horizontal bands).
+void Bands(TBitmap32& b, bool vertical, TColorRef c1, TColorRef c2) {
+  const int32_t W = b.Width(), H = b.Height();
+  for (int32_t i = 0; i < 256; ++i) {
+    const TColor32 c = GradientStep(c1, c2, i, 255);
+    if (vertical)
+      FillRect(b, TRect{MulDiv(i, W, 256), 0, MulDiv(i + 1, W, 256), H}, c);
+    else
+      FillRect(b, TRect{0, MulDiv(i, H, 256), W, MulDiv(i + 1, H, 256)}, c);
+  }
+}
+
+void Ellipses(TBitmap32& b, TColorRef c1, TColorRef c2) {
+  const double W = b.Width(), H = b.Height();
+  double x1 = -W / 4, x2 = W + W / 4 + 4, y1 = -H / 4, y2 = H + H / 4 + 4;
+  const double dx = (W / 2 + W / 4) / 155, dy = (H / 2 + H / 4) / 155;
+  for (int32_t i = 0; i <= 155; ++i) {
+    x1 += dx, x2 -= dx, y1 += dy, y2 -= dy;
+    const TRect r{Trunc(x1), Trunc(y1), Trunc(x2), Trunc(y2)};
+    FillRegion(b, TRegion::Ellipse(r), GradientStep(c1, c2, i, 155));
+  }
+}
+
+void Rectangles(TBitmap32& b, TColorRef c1, TColorRef c2) {
+  const double W = b.Width(), H = b.Height();
+  double x1 = 0, x2 = W, y1 = 0, y2 = H;
+  const double dx = W / 2 / 255, dy = H / 2 / 255;
+  for (int32_t i = 0; i <= 255; ++i) {
+    FillRect(b, TRect{Trunc(x1), Trunc(y1), Trunc(x2), Trunc(y2)}, GradientStep(c1, c2, i, 255));
+    x1 += dx, x2 -= dx, y1 += dy, y2 -= dy;
+  }
+}
+
+// Styles 5 (rows from top and bottom) and 6 (columns from left and right).
+void Mirrored(TBitmap32& b, bool rows, TColorRef c1, TColorRef c2) {
+  const int32_t W = b.Width(), H = b.Height();
+  const int32_t extent = rows ? H : W, half = extent / 2;
+  for (int32_t i = 0; i <= half; ++i) {
+    const TColor32 c = GradientStep(c1, c2, i, half);
+    const int32_t j = extent - 1 - i;
+    if (rows) {
+      FillRect(b, TRect{0, i, W, i + 1}, c);
+      FillRect(b, TRect{0, j, W, j + 1}, c);
+    } else {
+      FillRect(b, TRect{i, 0, i + 1, H}, c);
+      FillRect(b, TRect{j, 0, j + 1, H}, c);
+    }
+  }
+}
+
+void Pinwheel(TBitmap32& b, TColorRef c1, TColorRef c2) {
+  const int32_t W = b.Width(), H = b.Height();
+  const TPoint m{W / 2, H / 2};
+  for (int32_t i = 0; i <= 255; ++i) {
+    const int32_t x0 = MulDiv(i, W, 255), x1 = MulDiv(i + 1, W, 255);
+    const int32_t y0 = MulDiv(i, H, 255), y1 = MulDiv(i + 1, H, 255);
+    const TColor32 c = GradientStep(c1, c2, i, 255);
+    FillPolygon(b, {m, {0, y0}, {0, y1}}, c);
+    FillPolygon(b, {m, {W, H - y0}, {W, H - y1}}, c);
+    FillPolygon(b, {m, {x0, 0}, {x1, 0}}, c);
+    FillPolygon(b, {m, {W - x0, H}, {W - x1, H}}, c);
+  }
+}
+
+void Diagonal(TBitmap32& b, TColorRef c1, TColorRef c2) {
+  const int32_t W = b.Width(), H = b.Height();
+  for (int32_t i = 0; i <= 255; ++i) {
+    const int32_t k = MulDiv(i, W / 2, 255), l = MulDiv(i, H / 2, 255);
+    FillPolygon(b, {{k, l}, {0, H}, {W - k, H - l}, {W, 0}}, GradientStep(c1, c2, i, 255));
+  }
+}
+
+}  // namespace
+
+TColor32 GradientStep(TColorRef c1, TColorRef c2, int32_t i, int32_t D) {
+  if (D == 0) return ColorRefToColor32(c2);
+  auto ch = [&](int shift) {
+    const int32_t a = Channel(c1, shift);
+    return uint8_t(std::clamp(a + MulDiv(i, Channel(c2, shift) - a, D), 0, 255));
+  };
+  return Color32(ch(0), ch(8), ch(16));
+}
+
+void GradientFill(TBitmap32& canvas, int32_t style, TColorRef c1, TColorRef c2,
+                  const TRect& rect) {
+  if (rect.Right <= 0 || rect.Bottom <= 0) return;
+  TBitmap32 b(rect.Right, rect.Bottom);
+  b.Clear(ColorRefToColor32(c1));
+  switch (style) {
+    case 0:
+    case 2: Bands(b, true, c1, c2); break;
+    case 1: Bands(b, false, c1, c2); break;
+    case 3: Ellipses(b, c1, c2); break;
+    case 4: Rectangles(b, c1, c2); break;
+    case 5: Mirrored(b, true, c1, c2); break;
+    case 6: Mirrored(b, false, c1, c2); break;
+    case 7: Pinwheel(b, c1, c2); break;
+    case 8: Diagonal(b, c1, c2); break;
+    default: break;  // no drawing of its own: the flat start colour
+  }
+  b.DrawTo(canvas, 0, 0);
+}
+
+}  // namespace saver

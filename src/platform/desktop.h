@@ -1,0 +1,21 @@
+#pragma once
+// The desktop backend's entry points, free of toolkit types. Implemented by
+// the saver_platform_qt library.
+#include "platform/screen.h"
+#include "platform/text.h"
+
+namespace saver {
+
+// Creates the process's application object when there is none yet; text
+// drawing and screen access need it. Headless runs work with the offscreen
+// platform (QT_QPA_PLATFORM=offscreen).
+void EnsureGuiApplication();
+
+// The desktop implementations of the text and screen services.
+ITextRenderer& DesktopTextRenderer();
+IScreen& DesktopScreen();
+
+// EnsureGuiApplication, then makes TextRenderer() and Screen() the desktop ones.
+void UseDesktopTextAndScreen();
+
+}  // namespace saver
