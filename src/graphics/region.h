@@ -4,6 +4,21 @@
 // boxes are right- and bottom-exclusive, polygons fill by the winding or
 // alternate rule. Used by the clip-region transitions and to fill the
 // ellipses and polygons of the background gradients.
+//
+// Pixel rules (pixel (x, y) is the unit square with its centre at (x + 0.5, y + 0.5)):
+// - Rectangle (l, t, r, b): x in [l, r), y in [t, b). Reversed corners are swapped.
+// - Ellipse (l, t, r, b): pixels whose centre lies inside or on the ellipse inscribed in
+//   the box; the ellipse's two axes always belong to it, so its bounding box is the box
+//   itself even when it is very thin.
+// - Round rectangle: the rectangle with each corner cut by the matching quarter of the
+//   ellipse of ellipseW x ellipseH (clamped to the rectangle's size; 0 or less means
+//   square corners). With the full size it equals the ellipse.
+// - Polygon: pixels whose centre lies inside by the fill rule; a centre exactly on an edge
+//   counts as inside where the edge is a left boundary and outside where it is a right
+//   boundary, so the square (0,0) (10,0) (10,10) (0,10) covers exactly [0,10) x [0,10)
+//   and shapes sharing an edge never overlap.
+// - Every coordinate is clipped to [-kRegionLimit, kRegionLimit]; shapes reaching beyond
+//   keep their true geometry inside that range.
 #include <cstdint>
 #include <vector>
 
@@ -18,6 +33,8 @@ struct TSpan {
   int32_t Left, Right;  // [Left, Right)
   bool operator==(const TSpan&) const = default;
 };
+
+constexpr int32_t kRegionLimit = 1 << 15;
 
 class TRegion {
  public:
