@@ -1,0 +1,17 @@
+#pragma once
+// The diagnostic log hook. The payload code passes one line per step; by
+// default the lines go nowhere. When the environment variable SAVER_LOG names
+// a file, each line is appended to it ("-" means standard error). Tests put
+// their own sink behind the hook. Safe to call from any thread.
+#include <functional>
+#include <string>
+
+namespace saver {
+
+void LogLine(const std::string& text);
+
+using LogSink = std::function<void(const std::string& line)>;
+// Replaces the sink; an empty function restores the SAVER_LOG sink.
+void SetLogSink(LogSink sink);
+
+}  // namespace saver
