@@ -1,0 +1,74 @@
+// Icons (ico, and cursors in the same container): the largest image of the
+// directory, stored as PNG or as a bitmap with an AND mask.
+#include <cstring>
+
+#include "payload/decoders.h"
+
+namespace saver {
+namespace {
+
+constexpr uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+constexpr size_t kDirectoryHeaderSize = 6;
+constexpr size_t kEntrySize = 16;
+
+uint16_t U16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
+uint32_t U32(const uint8_t* p) {
+  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+uint32_t BigU32(const uint8_t* p) {
+  return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | uint32_t(p[3]);
+}
+
+struct TIconImage {
+  uint64_t offset = 0, size = 0;
+  int64_t width = 0, height = 0, bpp = 0;
+  bool png = false;
+};
+
+// The directory's sizes stop at 256 (stored as 0); the image's own header
+// tells the real size when it is there.
+TIconImage ReadEntry(const uint8_t* data, size_t size, const uint8_t* entry) {
+  TIconImage image;
+  image.width = entry[0] ? entry[0] : 256;
+  image.height = entry[1] ? entry[1] : 256;
+  image.bpp = U16(entry + 6);
+  image.size = U32(entry + 8);
+  image.offset = U32(entry + 12);
+  if (image.offset > size || image.size > size - image.offset) return image;
+  const uint8_t* p = data + image.offset;
+  if (image.size >= 24 && std::memcmp(p, kPngSignature, 8) == 0) {
+    image.png = true;
+    image.width = BigU32(p + 16);
+    image.height = BigU32(p + 20);
+    image.bpp = 32;
+  } else if (image.size >= 16 && U32(p) >= 40) {
+    image.width = int32_t(U32(p + 4));
+    image.height = int32_t(U32(p + 8)) / 2;
+    image.bpp = U16(p + 14);
+  }
+  return image;
+}
+
+}  // namespace
+
+TBitmap32 DecodeIco(const uint8_t* data, size_t size, const TDecodeHint& hint) {
+  if (size < kDirectoryHeaderSize || U16(data) != 0 || (U16(data + 2) != 1 && U16(data + 2) != 2))
+    throw DecodeError("icon: bad signature");
+  size_t count = U16(data + 4);
+  if (count == 0) throw DecodeError("icon: no images");
+  if (size - kDirectoryHeaderSize < count * kEntrySize) throw DecodeError("icon: file is truncated");
+
+  TIconImage best;
+  for (size_t i = 0; i < count; ++i) {
+    TIconImage image = ReadEntry(data, size, data + kDirectoryHeaderSize + i * kEntrySize);
+    int64_t area = image.width * image.height, bestArea = best.width * best.height;
+    if (i == 0 || area > bestArea || (area == bestArea && image.bpp > best.bpp)) best = image;
+  }
+  if (best.offset > size || best.size > size - best.offset)
+    throw DecodeError("icon: file is truncated");
+  const uint8_t* p = data + best.offset;
+  if (best.png) return DecodePng(p, size_t(best.size), hint);
+  return DecodeIconDib(p, size_t(best.size), hint);
+}
+
+}  // namespace saver

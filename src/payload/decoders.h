@@ -1,0 +1,28 @@
+#pragma once
+// The per-format decoders behind DecodePictureMemory. Each one throws
+// DecodeError for damaged input and checks the stated size against
+// hint.MaxPixels before reserving pixel memory.
+#include <cstddef>
+#include <cstdint>
+
+#include "payload/picture_decoder.h"
+
+namespace saver {
+
+TBitmap32 DecodeBmp(const uint8_t* data, size_t size, const TDecodeHint& hint);
+TBitmap32 DecodeIco(const uint8_t* data, size_t size, const TDecodeHint& hint);
+TBitmap32 DecodeJpeg(const uint8_t* data, size_t size, const TDecodeHint& hint);
+TBitmap32 DecodePng(const uint8_t* data, size_t size, const TDecodeHint& hint);
+TBitmap32 DecodeGif(const uint8_t* data, size_t size, const TDecodeHint& hint);
+TBitmap32 DecodeTiff(const uint8_t* data, size_t size, const TDecodeHint& hint);
+
+// An icon image in bitmap form: a device-independent bitmap without file
+// header whose height counts both the colour rows and the 1-bit AND mask
+// that follows them.
+TBitmap32 DecodeIconDib(const uint8_t* data, size_t size, const TDecodeHint& hint);
+
+// Throws DecodeError when width x height is not positive or exceeds
+// hint.MaxPixels.
+void CheckPictureSize(int64_t width, int64_t height, const TDecodeHint& hint);
+
+}  // namespace saver
