@@ -1,0 +1,427 @@
+#include "manifest.h"
+
+#include <cerrno>
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <utility>
+#include <vector>
+
+#include <toml++/toml.h>
+
+#include "common/windows1252.h"
+
+namespace saver {
+namespace {
+
+namespace fs = std::filesystem;
+
+using TNames = std::vector<std::pair<const char*, int32_t>>;
+
+const TNames kDisplayOrders = {{"sequential", 0}, {"random", 1}, {"mixed", 2}};
+const TNames kStretchModes = {{"fit", 0}, {"stretch", 1}, {"centre", 2}, {"center", 2},
+                              {"random", 3}};
+const TNames kItemStretchModes = {{"default", -1}, {"fit", 0}, {"stretch", 1}, {"centre", 2},
+                                  {"center", 2}, {"random", 3}};
+const TNames kBackPictureModes = {{"tiled", 0}, {"fitted", 1}, {"centred", 2}, {"centered", 2}};
+const TNames kCaptionPositions = {{"top-left", 0}, {"top-right", 1}, {"top-centre", 2},
+                                  {"bottom-left", 3}, {"bottom-right", 4},
+                                  {"bottom-centre", 5}, {"centre", 6}, {"center", 6}};
+const TNames kCaptionStyles = {{"underline", 1}, {"bold", 2}, {"italic", 4}, {"strikeout", 8}};
+
+// Reads the values of one manifest; every error names the file and the key.
+class TManifestReader {
+ public:
+  TManifestReader(std::string source, std::string baseDir)
+      : source_(std::move(source)), baseDir_(std::move(baseDir)) {}
+
+  [[noreturn]] void Fail(const std::string& key, const std::string& what) const {
+    throw ManifestError(source_ + ": " + key + ": " + what);
+  }
+
+  int64_t Integer(const std::string& key, const toml::node& node, int64_t lo, int64_t hi) const {
+    auto v = node.value_exact<int64_t>();
+    if (!v) Fail(key, "expected an integer");
+    if (*v < lo || *v > hi)
+      Fail(key, std::to_string(*v) + " is outside " + std::to_string(lo) + ".." + std::to_string(hi));
+    return *v;
+  }
+
+  int32_t Int32(const std::string& key, const toml::node& node) const {
+    return int32_t(Integer(key, node, INT32_MIN, INT32_MAX));
+  }
+
+  // A number, or one of the names of a coded field.
+  int32_t Coded(const std::string& key, const toml::node& node, const TNames& names) const {
+    if (auto s = node.value_exact<std::string>()) {
+      for (auto& [name, code] : names)
+        if (*s == name) return code;
+      std::string known;
+      for (auto& [name, code] : names) known += (known.empty() ? "" : ", ") + std::string(name);
+      Fail(key, "unknown value \"" + *s + "\" (known: " + known + ")");
+    }
+    return Int32(key, node);
+  }
+
+  // true/false, or a byte value for flags stored in one byte.
+  uint8_t Flag8(const std::string& key, const toml::node& node) const {
+    if (auto b = node.value_exact<bool>()) return *b ? 1 : 0;
+    return uint8_t(Integer(key, node, 0, 255));
+  }
+
+  int32_t Flag32(const std::string& key, const toml::node& node) const {
+    if (auto b = node.value_exact<bool>()) return *b ? 1 : 0;
+    return Int32(key, node);
+  }
+
+  // "#RRGGBB", or the stored 0x00BBGGRR number itself.
+  int32_t Colour(const std::string& key, const toml::node& node) const {
+    if (auto s = node.value_exact<std::string>()) {
+      uint32_t rgb = 0;
+      const char* first = s->data() + 1;
+      const char* last = s->data() + s->size();
+      auto [end, ec] = std::from_chars(first, last, rgb, 16);
+      if (s->size() != 7 || (*s)[0] != '#' || ec != std::errc() || end != last)
+        Fail(key, "expected a colour \"#RRGGBB\" or a number");
+      return int32_t(((rgb & 0xFF) << 16) | (rgb & 0xFF00) | ((rgb >> 16) & 0xFF));
+    }
+    return Int32(key, node);
+  }
+
+  // UTF-8 text converted to the stored Windows-1252 bytes; a table
+  // { file = "..." } takes the text from a UTF-8 file.
+  std::string Text(const std::string& key, const toml::node& node) const {
+    std::string utf8;
+    if (auto s = node.value_exact<std::string>()) {
+      utf8 = *s;
+    } else if (auto* t = node.as_table()) {
+      CheckKeys(key, *t, {"file"});
+      const std::string path = File(key + ".file", (*t)["file"].node());
+      utf8 = ReadTextFile(key, path);
+    } else {
+      Fail(key, "expected a string");
+    }
+    try {
+      return Utf8ToWindows1252(utf8);
+    } catch (const std::invalid_argument& e) {
+      Fail(key, e.what());
+    }
+  }
+
+  std::string String(const std::string& key, const toml::node& node) const {
+    auto s = node.value_exact<std::string>();
+    if (!s) Fail(key, "expected a string");
+    return *s;
+  }
+
+  // A file name, resolved against the manifest's folder.
+  std::string File(const std::string& key, const toml::node* node) const {
+    if (!node) Fail(key, "missing");
+    const std::string name = String(key, *node);
+    if (name.empty()) Fail(key, "empty file name");
+    fs::path p(name);
+    return p.is_absolute() || baseDir_.empty() ? p.string() : (fs::path(baseDir_) / p).string();
+  }
+
+  std::string Effects(const std::string& key, const toml::node& node) const {
+    if (auto s = node.value_exact<std::string>()) {
+      try {
+        return ParseEffectList(*s);
+      } catch (const std::invalid_argument& e) {
+        Fail(key, e.what());
+      }
+    }
+    auto* a = node.as_array();
+    if (!a) Fail(key, "expected \"all\", \"none\", a list string or an array of numbers");
+    std::string bytes;
+    for (auto& n : *a) bytes += char(Integer(key, n, 0, 116));
+    return bytes;
+  }
+
+  void CheckKeys(const std::string& where, const toml::table& table,
+                 const std::vector<std::string>& allowed) const {
+    for (auto& [k, v] : table) {
+      bool known = false;
+      for (auto& a : allowed) known = known || a == k.str();
+      if (!known) Fail(where.empty() ? std::string(k.str()) : where + "." + std::string(k.str()),
+                       "unknown key");
+    }
+  }
+
+ private:
+  std::string ReadTextFile(const std::string& key, const std::string& path) const {
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) Fail(key, "cannot read " + path + ": " + std::strerror(errno));
+    std::string text;
+    char buffer[65536];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, n);
+    std::fclose(f);
+    return text;
+  }
+
+  std::string source_, baseDir_;
+};
+
+using TTrailerSetter =
+    std::function<void(const TManifestReader&, const std::string&, const toml::node&, PayloadTrailer&)>;
+
+template <class Member>
+TTrailerSetter Flag(Member PayloadTrailer::*m) {
+  return [m](auto& r, auto& k, auto& n, PayloadTrailer& t) { t.*m = r.Flag8(k, n); };
+}
+
+const std::map<std::string, TTrailerSetter>& TrailerFields() {
+  static const std::map<std::string, TTrailerSetter> fields = {
+      {"Seconds", [](auto& r, auto& k, auto& n, auto& t) { t.Seconds = r.Int32(k, n); }},
+      {"DisplayOrder",
+       [](auto& r, auto& k, auto& n, auto& t) { t.DisplayOrder = r.Coded(k, n, kDisplayOrders); }},
+      {"Stretch",
+       [](auto& r, auto& k, auto& n, auto& t) { t.Stretch = r.Coded(k, n, kStretchModes); }},
+      {"EffectSpeed", [](auto& r, auto& k, auto& n, auto& t) { t.EffectSpeed = r.Int32(k, n); }},
+      {"BackColor", [](auto& r, auto& k, auto& n, auto& t) { t.BackColor = r.Colour(k, n); }},
+      {"BackColor2", [](auto& r, auto& k, auto& n, auto& t) { t.BackColor2 = r.Colour(k, n); }},
+      {"GradientStyle",
+       [](auto& r, auto& k, auto& n, auto& t) { t.GradientStyle = r.Int32(k, n); }},
+      {"BackPictureMode",
+       [](auto& r, auto& k, auto& n, auto& t) {
+         t.BackPictureMode = r.Coded(k, n, kBackPictureModes);
+       }},
+      {"RandomColors", Flag(&PayloadTrailer::RandomColors)},
+      {"RandomGradient", Flag(&PayloadTrailer::RandomGradient)},
+      {"RepaintBackground", Flag(&PayloadTrailer::RepaintBackground)},
+      {"Loop", Flag(&PayloadTrailer::Loop)},
+      {"Mute", Flag(&PayloadTrailer::Mute)},
+      {"ShuffleMelody", Flag(&PayloadTrailer::ShuffleMelody)},
+      {"DesktopStart", Flag(&PayloadTrailer::DesktopStart)},
+      {"StartWithFirst", Flag(&PayloadTrailer::StartWithFirst)},
+      {"PlayOneRandom", Flag(&PayloadTrailer::PlayOneRandom)},
+      {"ExitMouseMove", Flag(&PayloadTrailer::ExitMouseMove)},
+      {"ExitMouseButton", Flag(&PayloadTrailer::ExitMouseButton)},
+      {"ExitKeyboard", Flag(&PayloadTrailer::ExitKeyboard)},
+      {"ExitESC", Flag(&PayloadTrailer::ExitESC)},
+      {"HideGeneralTab", Flag(&PayloadTrailer::HideGeneralTab)},
+      {"HidePositionTab", Flag(&PayloadTrailer::HidePositionTab)},
+      {"HideEffectsTab", Flag(&PayloadTrailer::HideEffectsTab)},
+      {"HideSoundTab", Flag(&PayloadTrailer::HideSoundTab)},
+      {"HideBehaviorTab", Flag(&PayloadTrailer::HideBehaviorTab)},
+  };
+  return fields;
+}
+
+// Fields the packer computes from the files; naming them is an error.
+const std::vector<std::string> kComputedTrailerFields = {
+    "PayloadSize", "FileSizeSlot", "PictureCount", "MusicCount", "MaskCount",
+    "PictureSectionSize", "BackgroundSize", "BackgroundUnpackedSize", "MaskSectionSize",
+    "PreviewSize", "MusicSectionSize", "ExtraDataSize", "BannerSize", "LeadInSize",
+    "BackPictureExt"};
+
+void ApplyTrailer(const TManifestReader& r, const toml::table& table, PayloadTrailer& t) {
+  for (auto& [k, node] : table) {
+    const std::string name(k.str()), key = "trailer." + name;
+    auto it = TrailerFields().find(name);
+    if (it != TrailerFields().end()) {
+      it->second(r, key, node, t);
+      continue;
+    }
+    for (auto& computed : kComputedTrailerFields)
+      if (computed == name) r.Fail(key, "is computed from the files and cannot be set");
+    r.Fail(key, "unknown key");
+  }
+}
+
+void ApplyText(const TManifestReader& r, const toml::table& table, ExtraData& x) {
+  const std::vector<std::pair<const char*, std::string ExtraData::*>> fields = {
+      {"Title", &ExtraData::Title},       {"Author", &ExtraData::Author},
+      {"Website", &ExtraData::Website},   {"F1link", &ExtraData::F1link},
+      {"Exitlink", &ExtraData::Exitlink}, {"Bannerlink", &ExtraData::Bannerlink},
+      {"License", &ExtraData::License},   {"Readme", &ExtraData::Readme}};
+  for (auto& [k, node] : table) {
+    const std::string name(k.str()), key = "text." + name;
+    if (name == "Effect") {
+      x.Effect = r.Effects(key, node);
+      continue;
+    }
+    bool known = false;
+    for (auto& [field, member] : fields)
+      if (name == field) {
+        x.*member = r.Text(key, node);
+        known = true;
+      }
+    if (!known) r.Fail(key, "unknown key");
+  }
+}
+
+// Caption and display fields of a picture; returns false for keys it does not know.
+bool ApplyPictureField(const TManifestReader& r, const std::string& name, const std::string& key,
+                       const toml::node& node, PictureEntry& e) {
+  if (name == "Ext") e.Ext = r.String(key, node);
+  else if (name == "Caption") e.Caption = r.Text(key, node);
+  else if (name == "CaptionFont") e.CaptionFont = r.Text(key, node);
+  else if (name == "CaptionFontSize") e.CaptionFontSize = r.Int32(key, node);
+  else if (name == "CaptionColor") e.CaptionColor = r.Colour(key, node);
+  else if (name == "CaptionBackColor") e.CaptionBackColor = r.Colour(key, node);
+  else if (name == "CaptionMargin") e.CaptionMargin = r.Int32(key, node);
+  else if (name == "CaptionPos") e.CaptionPos = r.Coded(key, node, kCaptionPositions);
+  else if (name == "CaptionTransparent") e.CaptionTransparent = r.Flag32(key, node);
+  else if (name == "CaptionMultiLine") e.CaptionMultiLine = r.Flag32(key, node);
+  else if (name == "CaptionShadow") e.CaptionShadow = r.Flag32(key, node);
+  else if (name == "ItemSeconds") e.ItemSeconds = r.Int32(key, node);
+  else if (name == "ItemStretch") e.ItemStretch = r.Coded(key, node, kItemStretchModes);
+  else if (name == "MaskIndex") e.MaskIndex = r.Int32(key, node);
+  else if (name == "CaptionStyle") {
+    if (auto* styles = node.as_array()) {
+      int32_t bits = 0;
+      for (auto& s : *styles) bits |= r.Coded(key, s, kCaptionStyles);
+      e.CaptionStyle = bits;
+    } else {
+      e.CaptionStyle = r.Coded(key, node, kCaptionStyles);
+    }
+  } else {
+    return false;
+  }
+  return true;
+}
+
+const toml::table& TableAt(const TManifestReader& r, const std::string& key, const toml::node& n) {
+  auto* t = n.as_table();
+  if (!t) r.Fail(key, "expected a table");
+  return *t;
+}
+
+template <class F>
+void ForEachTableInArray(const TManifestReader& r, const std::string& key, const toml::node& n,
+                         F&& apply) {
+  auto* a = n.as_array();
+  if (!a) r.Fail(key, "expected an array of tables ([[" + key + "]])");
+  int index = 0;
+  for (auto& item : *a) {
+    const std::string where = key + "[" + std::to_string(index++) + "]";
+    apply(where, TableAt(r, where, item));
+  }
+}
+
+}  // namespace
+
+std::string ParseEffectList(const std::string& list) {
+  if (list == "all") return AllEffects();
+  if (list == "none") return {};
+  std::string bytes;
+  size_t pos = 0;
+  auto number = [&](size_t& at) {
+    while (at < list.size() && list[at] == ' ') ++at;
+    int value = -1;
+    auto [end, ec] = std::from_chars(list.data() + at, list.data() + list.size(), value);
+    if (ec != std::errc() || value < 0 || value > 116)
+      throw std::invalid_argument("effect list \"" + list + "\": expected numbers 0..116 at \"" +
+                                  list.substr(at) + "\"");
+    at = size_t(end - list.data());
+    while (at < list.size() && list[at] == ' ') ++at;
+    return value;
+  };
+  while (pos < list.size()) {
+    int first = number(pos), last = first;
+    if (pos < list.size() && list[pos] == '-') last = number(++pos);
+    if (last < first) throw std::invalid_argument("effect list \"" + list + "\": descending range");
+    for (int n = first; n <= last; ++n) bytes += char(n);
+    if (pos < list.size() && list[pos] != ',')
+      throw std::invalid_argument("effect list \"" + list + "\": expected a comma");
+    if (pos < list.size()) ++pos;
+  }
+  return bytes;
+}
+
+void ApplyManifest(const std::string& tomlText, const std::string& sourceName,
+                   const std::string& baseDir, TPackJob& job) {
+  toml::table root;
+  try {
+    root = toml::parse(tomlText, sourceName);
+  } catch (const toml::parse_error& e) {
+    const auto& where = e.source().begin;
+    throw ManifestError(sourceName + ":" + std::to_string(where.line) + ":" +
+                        std::to_string(where.column) + ": " + std::string(e.description()));
+  }
+  TManifestReader r(sourceName, baseDir);
+  r.CheckKeys("", root, {"player", "output", "compress", "preview", "banner", "background",
+                         "trailer", "text", "caption", "picture", "mask", "music"});
+
+  if (auto* n = root.get("player")) job.Player = r.File("player", n);
+  if (auto* n = root.get("output")) job.Output = r.File("output", n);
+  if (auto* n = root.get("preview")) job.Preview = r.File("preview", n);
+  if (auto* n = root.get("banner")) job.Banner = r.File("banner", n);
+  if (auto* n = root.get("background")) job.Background = r.File("background", n);
+  if (auto* n = root.get("compress")) {
+    const std::string mode = r.String("compress", *n);
+    if (mode == "auto") job.Compress = TCompressMode::Auto;
+    else if (mode == "always") job.Compress = TCompressMode::Always;
+    else if (mode == "never") job.Compress = TCompressMode::Never;
+    else r.Fail("compress", "expected \"auto\", \"always\" or \"never\"");
+  }
+  if (auto* n = root.get("trailer")) ApplyTrailer(r, TableAt(r, "trailer", *n), job.Trailer);
+  if (auto* n = root.get("text")) ApplyText(r, TableAt(r, "text", *n), job.Text);
+  if (auto* n = root.get("caption")) {
+    for (auto& [k, v] : TableAt(r, "caption", *n)) {
+      const std::string name(k.str());
+      if (name == "Ext" || !ApplyPictureField(r, name, "caption." + name, v, job.PictureDefaults))
+        r.Fail("caption." + name, "unknown key");
+    }
+  }
+  if (auto* n = root.get("mask")) {
+    ForEachTableInArray(r, "mask", *n, [&](const std::string& where, const toml::table& t) {
+      r.CheckKeys(where, t, {"file", "name"});
+      TMaskSource mask;
+      mask.File = r.File(where + ".file", t.get("file"));
+      mask.Name = t.get("name") ? r.String(where + ".name", *t.get("name"))
+                                : fs::path(mask.File).stem().string();
+      for (auto& other : job.Masks)
+        if (other.Name == mask.Name) r.Fail(where + ".name", "\"" + mask.Name + "\" is used twice");
+      job.Masks.push_back(mask);
+    });
+  }
+  if (auto* n = root.get("picture")) {
+    ForEachTableInArray(r, "picture", *n, [&](const std::string& where, const toml::table& t) {
+      TPictureSource picture;
+      picture.Entry = job.PictureDefaults;
+      for (auto& [k, v] : t) {
+        const std::string name(k.str()), key = where + "." + name;
+        if (name == "file") picture.File = r.File(key, &v);
+        else if (name == "mask") picture.Mask = r.String(key, v);
+        else if (!ApplyPictureField(r, name, key, v, picture.Entry)) r.Fail(key, "unknown key");
+      }
+      if (picture.File.empty()) r.Fail(where + ".file", "missing");
+      if (!picture.Mask.empty()) {
+        bool found = false;
+        for (auto& m : job.Masks) found = found || m.Name == picture.Mask;
+        if (!found) r.Fail(where + ".mask", "no [[mask]] is named \"" + picture.Mask + "\"");
+      }
+      job.Pictures.push_back(picture);
+    });
+  }
+  if (auto* n = root.get("music")) {
+    ForEachTableInArray(r, "music", *n, [&](const std::string& where, const toml::table& t) {
+      r.CheckKeys(where, t, {"file", "Ext"});
+      TMusicSource music;
+      music.File = r.File(where + ".file", t.get("file"));
+      if (auto* ext = t.get("Ext")) music.Ext = r.String(where + ".Ext", *ext);
+      job.Music.push_back(music);
+    });
+  }
+}
+
+void LoadManifest(const std::string& path, TPackJob& job) {
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) throw ManifestError("cannot read " + path + ": " + std::strerror(errno));
+  std::string text;
+  char buffer[65536];
+  size_t n;
+  while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, n);
+  const bool failed = std::ferror(f);
+  std::fclose(f);
+  if (failed) throw ManifestError("cannot read " + path + ": read error");
+  ApplyManifest(text, path, fs::path(path).parent_path().string(), job);
+}
+
+}  // namespace saver

@@ -1,0 +1,58 @@
+#pragma once
+// Everything saver-pack needs to build one saver: the player, the files to
+// embed and the record fields they are stored with. Text is Windows-1252.
+#include <string>
+#include <vector>
+
+#include "payload/records.h"
+
+namespace saver {
+
+enum class TCompressMode { Auto, Always, Never };
+
+struct TPictureSource {
+  std::string File;
+  std::string Mask;       // name of a mask in TPackJob::Masks; empty = MaskIndex as set
+  PictureEntry Entry;     // caption and display fields; Ext defaults to the file's
+};
+
+struct TMaskSource {
+  std::string File;
+  std::string Name;       // what pictures call it; defaults to the file's base name
+};
+
+struct TMusicSource {
+  std::string File;
+  std::string Ext;        // defaults to the file's
+};
+
+struct TPackJob {
+  std::string Player;     // empty = the saver executable found beside saver-pack
+  std::string Output;
+  TCompressMode Compress = TCompressMode::Auto;
+  bool Quiet = false;
+
+  PayloadTrailer Trailer;  // settings and background fields; sizes are computed
+  ExtraData Text;
+  std::string Preview;     // a picture file; empty = made from the first picture
+  std::string Banner;      // any file; empty = no banner
+  std::string Background;  // a picture file; empty = none
+
+  // Caption and display fields every picture starts from.
+  PictureEntry PictureDefaults;
+  std::vector<TPictureSource> Pictures;
+  std::vector<TMaskSource> Masks;
+  std::vector<TMusicSource> Music;
+};
+
+// A job with the documented defaults: 10 seconds, fitted, every effect,
+// every exit input, white shadowed captions at the bottom centre.
+TPackJob DefaultPackJob();
+
+// Every effect number from 1 to 116, ascending.
+std::string AllEffects();
+
+// The file's extension with its dot, lower-cased as written ("" when none).
+std::string ExtensionOf(const std::string& path);
+
+}  // namespace saver

@@ -1,0 +1,22 @@
+#pragma once
+// The small picture the desktop's screen-saver chooser shows for a saver.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "graphics/bitmap32.h"
+
+namespace saver {
+
+inline constexpr int32_t kPreviewWidth = 152;
+inline constexpr int32_t kPreviewHeight = 112;
+
+// The picture fitted into kPreviewWidth x kPreviewHeight with its aspect
+// ratio kept, over backColor (0x00BBGGRR), all pixels opaque.
+TBitmap32 MakePreview(const TBitmap32& picture, int32_t backColor);
+
+// Decodes the picture file (format by extension) and makes its preview as
+// a 32-bit BMP file. Throws DecodeError when the file cannot be decoded.
+std::vector<uint8_t> PreviewBmpFromFile(const std::string& path, int32_t backColor);
+
+}  // namespace saver

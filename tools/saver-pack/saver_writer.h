@@ -1,0 +1,35 @@
+#pragma once
+// Builds a saver file: a copy of the player followed by the payload.
+#include <cstdint>
+#include <functional>
+#include <stdexcept>
+#include <string>
+
+#include "pack_job.h"
+
+namespace saver {
+
+// A file that cannot be read or written, or a value the payload cannot hold;
+// the message is ready for the user ("cannot read x.jpg: No such file or directory").
+class PackError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// Receives one line per packed item.
+using TPackProgress = std::function<void(const std::string& line)>;
+
+struct TPackResult {
+  int64_t FileSize = 0;
+  int64_t PayloadSize = 0;
+};
+
+// Items larger than this are never compressed in auto mode: they are
+// streamed instead of being read whole into memory.
+inline constexpr int64_t kAutoCompressLimit = 256ll << 20;
+
+// Writes job.Output (through a temporary file that replaces it at the end,
+// made executable). Checks every input file before writing anything.
+TPackResult PackSaver(const TPackJob& job, const TPackProgress& progress);
+
+}  // namespace saver
