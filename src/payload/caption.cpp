@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <iterator>
 
+#include "platform/cp1252.h"
 #include "platform/text.h"
 
 namespace saver {
@@ -81,6 +82,28 @@ void DrawCaption(TBitmap32& target, const TCaption& c, int32_t SW, int32_t SH) {
   }
   if (c.Shadow) text.Draw(target, x + 1, y + 1, c.Text, font, black);
   text.Draw(target, x, y, c.Text, font, color);
+}
+
+TCaption PictureCaption(const PictureEntry& e) {
+  TCaption c;
+  c.Text = Cp1252ToUtf8(e.Caption);
+  c.TextColor = TColorRef(e.CaptionColor);
+  c.BoxColor = TColorRef(e.CaptionBackColor);
+  c.FontName = Cp1252ToUtf8(e.CaptionFont);
+  c.FontSize = e.CaptionFontSize;
+  c.Style = e.CaptionStyle;
+  c.Pos = e.CaptionPos;
+  c.Margin = e.CaptionMargin;
+  c.Transparent = e.CaptionTransparent != 0;
+  c.MultiLine = e.CaptionMultiLine != 0;
+  c.Shadow = e.CaptionShadow != 0;
+  return c;
+}
+
+void ShowPictureCaption(TBitmap32& working, const PictureEntry& entry, int32_t screenW,
+                        int32_t screenH) {
+  if (entry.Caption.empty()) return;
+  DrawCaption(working, PictureCaption(entry), screenW, screenH);
 }
 
 }  // namespace saver

@@ -6,6 +6,7 @@
 
 #include "graphics/bitmap32.h"
 #include "payload/gradient.h"
+#include "payload/records.h"
 
 namespace saver {
 
@@ -31,5 +32,12 @@ void DrawCaption(TBitmap32& target, const TCaption& caption, int32_t screenW, in
 // A colour code as captions store it, system colour codes resolved to the
 // classic desktop scheme; opaque.
 TColor32 ResolveCaptionColor(TColorRef color);
+
+// The caption of a picture item, its texts converted from the payload's code page.
+TCaption PictureCaption(const PictureEntry& entry);
+
+// Draws the item's caption onto working, when it has one.
+void ShowPictureCaption(TBitmap32& working, const PictureEntry& entry, int32_t screenW,
+                        int32_t screenH);
 
 }  // namespace saver

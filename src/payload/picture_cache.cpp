@@ -7,11 +7,14 @@
 
 namespace saver {
 
-size_t TMemImage::Bytes() const {
-  auto bytes = [](const TBitmap32& b) {
-    return size_t(b.Width()) * size_t(b.Height()) * sizeof(TColor32);
-  };
-  return bytes(Picture) + (Mask ? bytes(*Mask) : 0);
+namespace {
+size_t BitmapBytes(const TBitmap32* b) {
+  return b ? size_t(b->Width()) * size_t(b->Height()) * sizeof(TColor32) : 0;
+}
+}  // namespace
+
+size_t MemImageBytes(const TMemImage& image) {
+  return BitmapBytes(image.Picture.get()) + BitmapBytes(image.Mask.get());
 }
 
 size_t DefaultPictureCacheBudget() {
@@ -21,49 +24,51 @@ size_t DefaultPictureCacheBudget() {
   return std::min(kMax, size_t(pages) / 4 * size_t(pageSize));
 }
 
-TPictureCache::TPictureCache(size_t budgetBytes) : budget_(budgetBytes) {}
-
-void TPictureCache::Reset(size_t count) {
-  Clear();
-  slots_.assign(count, Slot{});
-}
-
-bool TPictureCache::Loaded(int32_t index) const {
-  return index >= 0 && size_t(index) < slots_.size() && slots_[size_t(index)].image.has_value();
+TPictureCache::TPictureCache(std::vector<TMemImage>& entries, size_t budgetBytes)
+    : entries_(entries), budget_(budgetBytes) {
+  for (size_t i = 0; i < entries_.size(); ++i)
+    if (entries_[i].Loaded) {
+      recent_.push_front(int32_t(i));
+      used_ += MemImageBytes(entries_[i]);
+    }
 }
 
 TMemImage* TPictureCache::Find(int32_t index) {
-  if (!Loaded(index)) return nullptr;
-  Slot& slot = slots_[size_t(index)];
-  recent_.splice(recent_.begin(), recent_, slot.recent);
-  return &*slot.image;
+  if (index < 0 || size_t(index) >= entries_.size() || !entries_[size_t(index)].Loaded)
+    return nullptr;
+  auto it = std::find(recent_.begin(), recent_.end(), index);
+  if (it != recent_.end()) recent_.splice(recent_.begin(), recent_, it);
+  return &entries_[size_t(index)];
 }
 
-TMemImage& TPictureCache::Store(int32_t index, TMemImage image) {
-  if (index < 0) throw std::out_of_range("picture cache index");
-  if (size_t(index) >= slots_.size()) slots_.resize(size_t(index) + 1);
-  Drop(index);
-  Slot& slot = slots_[size_t(index)];
-  used_ += image.Bytes();
-  slot.image = std::move(image);
+TMemImage& TPictureCache::Store(int32_t index, TBitmap32 picture,
+                                std::unique_ptr<TBitmap32> mask) {
+  if (index < 0 || size_t(index) >= entries_.size())
+    throw std::out_of_range("picture cache index");
+  Unload(index);
+  TMemImage& entry = entries_[size_t(index)];
+  entry.Picture = std::make_unique<TBitmap32>(std::move(picture));
+  entry.Mask = std::move(mask);
+  entry.Loaded = true;
+  used_ += MemImageBytes(entry);
   recent_.push_front(index);
-  slot.recent = recent_.begin();
-  while (used_ > budget_ && recent_.size() > 1) Drop(recent_.back());
-  return *slots_[size_t(index)].image;
+  while (used_ > budget_ && recent_.size() > 1) Unload(recent_.back());
+  return entry;
 }
 
-void TPictureCache::Drop(int32_t index) {
-  Slot& slot = slots_[size_t(index)];
-  if (!slot.image) return;
-  used_ -= slot.image->Bytes();
-  slot.image.reset();
-  recent_.erase(slot.recent);
+void TPictureCache::Unload(int32_t index) {
+  TMemImage& entry = entries_[size_t(index)];
+  auto it = std::find(recent_.begin(), recent_.end(), index);
+  if (it == recent_.end()) return;
+  recent_.erase(it);
+  used_ -= std::min(used_, MemImageBytes(entry));
+  entry.Picture.reset();
+  entry.Mask.reset();
+  entry.Loaded = false;
 }
 
 void TPictureCache::Clear() {
-  for (Slot& s : slots_) s.image.reset();
-  recent_.clear();
-  used_ = 0;
+  while (!recent_.empty()) Unload(recent_.front());
 }
 
 }  // namespace saver

@@ -1,0 +1,121 @@
+#include "payload/picture_loader.h"
+
+#include <cctype>
+#include <cstdio>
+#include <stdexcept>
+
+#include "payload/draw_picture.h"
+#include "payload/extract.h"
+#include "payload/mask.h"
+#include "payload/picture_decoder.h"
+#include "platform/screen.h"
+
+namespace saver {
+
+namespace {
+
+std::string Upper(std::string s) {
+  for (char& c : s) c = char(std::toupper(static_cast<unsigned char>(c)));
+  return s;
+}
+
+// Removes the item's temporary file whatever happens to the load.
+struct TempFileGuard {
+  std::string path;
+  ~TempFileGuard() {
+    if (!path.empty()) std::remove(path.c_str());
+  }
+};
+
+}  // namespace
+
+bool IsVideoExtension(const std::string& ext) {
+  const std::string u = Upper(ext);
+  return u == ".AVI" || u == ".MPEG" || u == ".MPG";
+}
+
+int32_t PictureStretchMode(const PictureEntry& entry, const PayloadTrailer& trailer) {
+  return entry.ItemStretch != -1 ? entry.ItemStretch : trailer.Stretch;
+}
+
+TPictureLoader::TPictureLoader(PayloadData& data, TBackground& background, TPictureCache& cache,
+                               TRandomInt random)
+    : data_(data), background_(background), cache_(cache), random_(std::move(random)) {}
+
+void TPictureLoader::Extract(const PictureEntry& entry, const std::string& path) {
+  ExtractItem(data_.SourcePath, path, entry.PackedSize > 0, entry.Size, entry.PackedSize,
+              data_.PicturePosition(entry));
+}
+
+TMemImage& TPictureLoader::Decode(int32_t index, const std::string& path, int32_t width,
+                                  int32_t height) {
+  const PictureEntry& entry = data_.PictureTable[size_t(index)];
+  TDecodeHint hint;
+  // A picture stretched over the whole area never needs more pixels than the
+  // area; the other modes measure the picture and keep its full size.
+  if (PreviewMode || PictureStretchMode(entry, data_.Trailer) == StretchFill)
+    hint.TargetWidth = width, hint.TargetHeight = height;
+  TBitmap32 picture = DecodePictureFile(path, entry.Ext, hint);
+  picture.ResetAlpha(255);
+  std::unique_ptr<TBitmap32> mask;
+  if (entry.MaskIndex >= 0) {
+    mask = std::make_unique<TBitmap32>();
+    // A mask that cannot be loaded stays empty: the picture is then invisible.
+    if (size_t(entry.MaskIndex) < data_.MaskTable.size())
+      LoadMask(data_.SourcePath, data_.PayloadStart, data_.MaskTable[size_t(entry.MaskIndex)],
+               *mask);
+  }
+  return cache_.Store(index, std::move(picture), std::move(mask));
+}
+
+void TPictureLoader::ComposePicture(int32_t index, TBitmap32& working) {
+  if (index < 0 || size_t(index) >= data_.PictureTable.size())
+    throw std::out_of_range("picture index");
+  const PictureEntry& entry = data_.PictureTable[size_t(index)];
+  TMemImage* image = cache_.Find(index);
+  if (!image) {
+    TempFileGuard file{TempItemPath("SSIMG", entry.Ext)};
+    Extract(entry, file.path);
+    image = &Decode(index, file.path, working.Width(), working.Height());
+  }
+  const int32_t mode = PictureStretchMode(entry, data_.Trailer);
+  const TRect dest = PictureRect(mode, PreviewMode, working.Width(), working.Height(),
+                                 image->Picture->Width(), image->Picture->Height(), random_);
+  DrawPicture(*image->Picture, working, dest, image->Mask.get());
+}
+
+bool TPictureLoader::LoadImage(int32_t index, bool fromDesktop, int32_t width, int32_t height,
+                               IPictureSink& sink) {
+  try {
+    if (data_.Trailer.RepaintBackground) background_.Repaint(data_.Trailer, random_);
+    TBitmap32 working(width, height);
+    background_.Bitmap.DrawTo(working, 0, 0);
+    if (index < 0 || size_t(index) >= data_.PictureTable.size()) return false;
+    const PictureEntry& entry = data_.PictureTable[size_t(index)];
+
+    if (fromDesktop) {
+      Screen().CaptureDesktop(working);
+      sink.SetWindowImage(working);
+    }
+    if (IsVideoExtension(entry.Ext)) {
+      // A video is never cached: it is extracted again each time it comes up.
+      const std::string path = TempItemPath("SSIMG", entry.Ext);
+      Extract(entry, path);
+      sink.PlayVideo(index, path, working);
+      return true;
+    }
+    if (!fromDesktop) {
+      ComposePicture(index, working);
+      sink.ShowStep(index, working, false);
+      return true;
+    }
+    sink.ShowStep(index, working, true);
+    return true;
+  } catch (...) {
+    // Extraction, decoding, drawing or showing failed: the screen keeps what
+    // it showed and the show goes on.
+    return false;
+  }
+}
+
+}  // namespace saver
