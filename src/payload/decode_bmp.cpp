@@ -79,7 +79,7 @@ struct TDib {
 // Parses the info header at `at`, the bit-field masks and the palette.
 // forIcon: the stated height covers the colour rows and the AND mask, and
 // 32-bit pixels carry alpha in their fourth byte.
-TDib ParseDib(const TBytes& in, size_t at, bool forIcon) {
+TDib ParseDib(const TBytes& in, size_t at, bool forIcon, const TDecodeHint& hint) {
   TDib dib;
   uint32_t headerSize = in.U32(at);
   uint32_t colorsUsed = 0;
@@ -118,6 +118,7 @@ TDib ParseDib(const TBytes& in, size_t at, bool forIcon) {
   if (!valid)
     throw DecodeError("bitmap: unsupported format (" + std::to_string(bpp) + " bits, compression " +
                       std::to_string(dib.compression) + ")");
+  CheckPictureSize(dib.width, dib.height, hint);
 
   size_t next = at + headerSize;
   if (dib.compression == kBiBitFields || dib.compression == kBiAlphaBitFields) {
@@ -257,8 +258,7 @@ bool AllAlphaZero(const TBitmap32& bitmap) {
 // Decodes the pixels of a parsed DIB into a new bitmap; returns the offset
 // after the pixel rows through endOffset (uncompressed formats only).
 TBitmap32 DecodeDibPixels(const TDib& dib, const TBytes& in, size_t offset,
-                          const TDecodeHint& hint, size_t* endOffset) {
-  CheckPictureSize(dib.width, dib.height, hint);
+                          size_t* endOffset) {
   TBitmap32 bitmap;
   if (dib.compression == kBiRle8 || dib.compression == kBiRle4) {
     in.Need(offset, 2);  // RLE data has no stated length: at least one code
@@ -285,11 +285,11 @@ TBitmap32 DecodeBmp(const uint8_t* data, size_t size, const TDecodeHint& hint) {
     statedOffset = in.U32(10);
     headerAt = kFileHeaderSize;
   }
-  TDib dib = ParseDib(in, headerAt, false);
+  TDib dib = ParseDib(in, headerAt, false, hint);
   // A broken stated offset (0, inside the header, past the end) is ignored.
   size_t offset = dib.pixelOffset;
   if (statedOffset >= headerAt + 12 && statedOffset < size) offset = size_t(statedOffset);
-  TBitmap32 bitmap = DecodeDibPixels(dib, in, offset, hint, nullptr);
+  TBitmap32 bitmap = DecodeDibPixels(dib, in, offset, nullptr);
   // Alpha from an alpha mask counts unless every pixel has 0: writers that
   // fill the byte with nothing meant an opaque picture.
   if (dib.masks[3] && AllAlphaZero(bitmap)) bitmap.ResetAlpha(255);
@@ -298,9 +298,9 @@ TBitmap32 DecodeBmp(const uint8_t* data, size_t size, const TDecodeHint& hint) {
 
 TBitmap32 DecodeIconDib(const uint8_t* data, size_t size, const TDecodeHint& hint) {
   TBytes in(data, size);
-  TDib dib = ParseDib(in, 0, true);
+  TDib dib = ParseDib(in, 0, true, hint);
   size_t andOffset = 0;
-  TBitmap32 bitmap = DecodeDibPixels(dib, in, dib.pixelOffset, hint, &andOffset);
+  TBitmap32 bitmap = DecodeDibPixels(dib, in, dib.pixelOffset, &andOffset);
   // 32-bit images carry their own alpha; otherwise (or when that alpha is
   // all 0) the 1-bit AND mask marks the transparent pixels. A missing mask
   // leaves the picture opaque.
