@@ -63,9 +63,17 @@ class TBitmap32 {
   // filtering when the sizes differ), clipped to dst.
   void DrawTo(TBitmap32& dst, const TRect& dstRect, const TRect& srcRect) const;
 
+  // Copies srcRect of src unscaled to this bitmap with its top-left corner at dstPoint,
+  // clipped to both bitmaps; ignores DrawMode. src may be this bitmap, overlapping.
+  void CopyRect(const TBitmap32& src, const TRect& srcRect, TPoint dstPoint);
+
  private:
   int32_t width_ = 0, height_ = 0;
   std::vector<TColor32> pixels_;
 };
+
+// Which vector width the hot pixel loops run with on this machine: "avx512f", "avx2" or
+// "default" (the portable build).
+const char* PixelLoopPath();
 
 }  // namespace saver
