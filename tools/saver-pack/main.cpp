@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <string>
 
-#include "common/windows1252.h"
+#include "stored_text.h"
 #include "manifest.h"
 #include "payload/records.h"
 #include "saver_writer.h"
@@ -61,7 +61,7 @@ std::string DefaultPlayer() {
 
 std::string Text(const char* option, const std::string& utf8) {
   try {
-    return Utf8ToWindows1252(utf8);
+    return StoredText(utf8);
   } catch (const std::invalid_argument& e) {
     throw UsageError(std::string(option) + ": " + e.what());
   }

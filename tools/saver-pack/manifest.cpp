@@ -12,7 +12,7 @@
 
 #include <toml++/toml.h>
 
-#include "common/windows1252.h"
+#include "stored_text.h"
 
 namespace saver {
 namespace {
@@ -105,7 +105,7 @@ class TManifestReader {
       Fail(key, "expected a string");
     }
     try {
-      return Utf8ToWindows1252(utf8);
+      return StoredText(utf8);
     } catch (const std::invalid_argument& e) {
       Fail(key, e.what());
     }
