@@ -1,0 +1,258 @@
+#include "platform/registry.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "platform/cp1252.h"
+#include "platform/paths.h"
+
+namespace saver {
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+bool SameName(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    char x = a[i], y = b[i];
+    if (x >= 'a' && x <= 'z') x = char(x - 32);
+    if (y >= 'a' && y <= 'z') y = char(y - 32);
+    if (x != y) return false;
+  }
+  return true;
+}
+
+std::vector<std::string> SplitKey(const std::string& keyPath) {
+  std::vector<std::string> parts;
+  std::string part;
+  for (char c : keyPath + '\\') {
+    if (c != '\\') {
+      part += c;
+    } else if (!part.empty()) {
+      parts.push_back(part);
+      part.clear();
+    }
+  }
+  return parts;
+}
+
+std::string JoinKey(const std::vector<std::string>& parts, size_t count) {
+  std::string key;
+  for (size_t i = 0; i < count; ++i) key += (i ? "\\" : "") + parts[i];
+  return key;
+}
+
+// The whole store: key paths (normalised) with their values, in file order.
+using Store = std::vector<std::pair<std::string, RegValues>>;
+
+RegValues* FindKey(Store& store, const std::string& key) {
+  for (auto& [name, values] : store)
+    if (SameName(name, key)) return &values;
+  return nullptr;
+}
+
+const char* TypeName(RegType t) {
+  switch (t) {
+    case RegType::Dword: return "REG_DWORD";
+    case RegType::Sz: return "REG_SZ";
+    case RegType::ExpandSz: return "REG_EXPAND_SZ";
+  }
+  return "";
+}
+
+RegValue ValueFromJson(const Json& j) {
+  const std::string type = j.at("type").get<std::string>();
+  const Json& data = j.at("data");
+  if (type == "REG_DWORD") {
+    int64_t v = data.get<int64_t>();
+    if (!data.is_number_integer() || v < INT32_MIN || v > int64_t(UINT32_MAX))
+      throw RegistryError("DWORD out of range");
+    return RegValue::Dword(int32_t(uint32_t(v)));
+  }
+  if (type == "REG_SZ") return RegValue::Sz(Utf8ToCp1252(data.get<std::string>()));
+  if (type == "REG_EXPAND_SZ") return RegValue::ExpandSz(Utf8ToCp1252(data.get<std::string>()));
+  throw RegistryError("unknown value type " + type);
+}
+
+Json ValueToJson(const RegValue& v) {
+  Json j;
+  j["type"] = TypeName(v.type);
+  if (v.type == RegType::Dword)
+    j["data"] = v.dword;
+  else
+    j["data"] = Cp1252ToUtf8(v.text);
+  return j;
+}
+
+Store Parse(const std::string& text) {
+  Json root = Json::parse(text);
+  if (!root.is_object()) throw RegistryError("store is not an object");
+  Store store;
+  for (auto& [key, values] : root.items()) {
+    if (!values.is_object()) throw RegistryError("key is not an object");
+    RegValues list;
+    for (auto& [name, value] : values.items())
+      list.emplace_back(Utf8ToCp1252(name), ValueFromJson(value));
+    store.emplace_back(Utf8ToCp1252(key), std::move(list));
+  }
+  return store;
+}
+
+std::string Serialize(const Store& store) {
+  Json root = Json::object();
+  for (const auto& [key, values] : store) {
+    Json k = Json::object();
+    for (const auto& [name, value] : values) k[Cp1252ToUtf8(name)] = ValueToJson(value);
+    root[Cp1252ToUtf8(key)] = std::move(k);
+  }
+  return root.dump(2) + "\n";
+}
+
+// nullopt when there is no file yet.
+std::optional<std::string> ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    if (errno == ENOENT) return std::nullopt;
+    throw RegistryError("cannot read " + path + ": " + std::strerror(errno));
+  }
+  std::ostringstream s;
+  s << in.rdbuf();
+  if (in.bad()) throw RegistryError("cannot read " + path);
+  return s.str();
+}
+
+// A store that does not parse reads as empty (the settings then keep their
+// defaults); *corrupt tells the writer to keep the bad file aside.
+Store Load(const std::string& path, bool* corrupt = nullptr) {
+  std::optional<std::string> text = ReadFile(path);
+  if (!text) return {};
+  try {
+    return Parse(*text);
+  } catch (const std::exception&) {
+    if (corrupt) *corrupt = true;
+    return {};
+  }
+}
+
+[[noreturn]] void Fail(const std::string& what) {
+  throw RegistryError(what + ": " + std::strerror(errno));
+}
+
+class FileLock {
+ public:
+  explicit FileLock(const std::string& path) {
+    fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd_ < 0) Fail("cannot open lock " + path);
+    while (::flock(fd_, LOCK_EX) != 0)
+      if (errno != EINTR) {
+        ::close(fd_);
+        Fail("cannot lock " + path);
+      }
+  }
+  ~FileLock() { ::close(fd_); }  // closing releases the lock
+
+ private:
+  int fd_;
+};
+
+std::string FolderOf(const std::string& path) {
+  size_t slash = path.rfind('/');
+  return slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+}
+
+void WriteAtomically(const std::string& path, const std::string& text) {
+  std::string temp = path + ".tmp";
+  ::unlink(temp.c_str());
+  int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+  if (fd < 0) Fail("cannot create " + temp);
+  size_t done = 0;
+  while (done < text.size()) {
+    ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      ::close(fd);
+      ::unlink(temp.c_str());
+      Fail("cannot write " + temp);
+    }
+    done += size_t(n);
+  }
+  if (::fsync(fd) != 0 || ::close(fd) != 0) {
+    ::unlink(temp.c_str());
+    Fail("cannot flush " + temp);
+  }
+  if (::rename(temp.c_str(), path.c_str()) != 0) {
+    ::unlink(temp.c_str());
+    Fail("cannot replace " + path);
+  }
+  // Make the rename itself durable.
+  int dir = ::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir >= 0) {
+    ::fsync(dir);
+    ::close(dir);
+  }
+}
+
+}  // namespace
+
+const RegValue* FindValue(const RegValues& values, const std::string& name) {
+  for (const auto& [n, v] : values)
+    if (SameName(n, name)) return &v;
+  return nullptr;
+}
+
+std::optional<RegValues> FileRegistry::ReadKey(const std::string& keyPath) {
+  Store store = Load(path_);
+  std::string key = JoinKey(SplitKey(keyPath), SplitKey(keyPath).size());
+  if (key.empty()) return RegValues{};  // the root always exists
+  if (RegValues* values = FindKey(store, key)) return *values;
+  return std::nullopt;
+}
+
+void FileRegistry::WriteValues(const std::string& keyPath, const RegValues& values) {
+  FileLock lock(path_ + ".lock");
+  bool corrupt = false;
+  Store store = Load(path_, &corrupt);
+  if (corrupt && ::rename(path_.c_str(), (path_ + ".corrupt").c_str()) != 0)
+    Fail("cannot keep aside " + path_);
+
+  std::vector<std::string> parts = SplitKey(keyPath);
+  for (size_t n = 1; n <= parts.size(); ++n) {
+    std::string key = JoinKey(parts, n);
+    if (!FindKey(store, key)) store.emplace_back(key, RegValues{});
+  }
+  if (parts.empty()) throw RegistryError("values cannot be written at the root");
+  RegValues& target = *FindKey(store, JoinKey(parts, parts.size()));
+  for (const auto& [name, value] : values) {
+    auto it = std::find_if(target.begin(), target.end(),
+                           [&](const auto& nv) { return SameName(nv.first, name); });
+    if (it != target.end())
+      it->second = value;
+    else
+      target.emplace_back(name, value);
+  }
+  WriteAtomically(path_, Serialize(store));
+}
+
+std::string DefaultRegistryPath() { return ConfigFolder() + "registry.json"; }
+
+namespace {
+IRegistry* g_registry = nullptr;
+}
+
+IRegistry& Registry() {
+  if (g_registry) return *g_registry;
+  static FileRegistry fallback(DefaultRegistryPath());
+  return fallback;
+}
+
+void SetRegistry(IRegistry* registry) { g_registry = registry; }
+
+}  // namespace saver

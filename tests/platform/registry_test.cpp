@@ -1,0 +1,140 @@
+#include "platform/registry.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <thread>
+
+namespace saver {
+namespace {
+
+class RegistryTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string templ = (std::filesystem::temp_directory_path() / "saver-reg-XXXXXX").string();
+    dir = ::mkdtemp(templ.data());
+    path = dir + "/registry.json";
+  }
+  void TearDown() override { std::filesystem::remove_all(dir); }
+  std::string FileText() {
+    std::ifstream in(path);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+  std::string dir, path;
+};
+
+TEST_F(RegistryTest, TypedValuesRoundTripThroughTheFile) {
+  FileRegistry reg(path);
+  std::string allBytes;
+  for (int b = 1; b < 256; ++b) allBytes += char(b);
+  reg.WriteValues("\\Software\\Kelvastrom\\Ocean Views",
+                  {{"Seconds", RegValue::Dword(-5)},
+                   {"Big", RegValue::Dword(int32_t(0xFFFFFFFF))},
+                   {"Effect", RegValue::Sz("\x01\x02\x74")},
+                   {"Path", RegValue::ExpandSz("%HOME%\\x")},
+                   {"Bytes", RegValue::Sz(allBytes)}});
+
+  std::optional<RegValues> v = FileRegistry(path).ReadKey("Software\\Kelvastrom\\Ocean Views");
+  ASSERT_TRUE(v);
+  EXPECT_EQ(*FindValue(*v, "Seconds"), RegValue::Dword(-5));
+  EXPECT_EQ(FindValue(*v, "big")->dword, -1);  // names are case-insensitive
+  EXPECT_EQ(*FindValue(*v, "EFFECT"), RegValue::Sz("\x01\x02\x74"));
+  EXPECT_EQ(*FindValue(*v, "Path"), RegValue::ExpandSz("%HOME%\\x"));
+  EXPECT_EQ(FindValue(*v, "Bytes")->text, allBytes);  // Windows-1252 survives as UTF-8
+  EXPECT_EQ(FindValue(*v, "Absent"), nullptr);
+
+  // Human-readable: the type and the data are spelled out.
+  std::string text = FileText();
+  EXPECT_NE(text.find("\"REG_DWORD\""), std::string::npos);
+  EXPECT_NE(text.find("Software\\\\Kelvastrom\\\\Ocean Views"), std::string::npos);
+  EXPECT_NE(text.find("\xE2\x82\xAC"), std::string::npos);  // byte 0x80 as the euro sign
+}
+
+TEST_F(RegistryTest, NestedKeysAndPathSpelling) {
+  FileRegistry reg(path);
+  EXPECT_FALSE(reg.ReadKey("Software\\Kelvastrom"));
+  reg.WriteValues("\\Software\\Kelvastrom\\A\\B", {{"x", RegValue::Dword(1)}});
+  // Keys above are created, empty.
+  ASSERT_TRUE(reg.ReadKey("Software"));
+  EXPECT_TRUE(reg.ReadKey("\\software\\KELVASTROM\\")->empty());
+  EXPECT_FALSE(reg.ReadKey("Software\\Kelvastrom\\B"));
+  EXPECT_EQ(FindValue(*reg.ReadKey("Software\\\\Kelvastrom\\a\\b\\"), "x")->dword, 1);
+
+  // Rewriting keeps other values and other keys.
+  reg.WriteValues("Software\\Kelvastrom\\Other", {{"y", RegValue::Sz("s")}});
+  reg.WriteValues("Software\\Kelvastrom\\A\\B", {{"z", RegValue::Dword(2)}, {"X", RegValue::Dword(3)}});
+  RegValues ab = *reg.ReadKey("Software\\Kelvastrom\\A\\B");
+  ASSERT_EQ(ab.size(), 2u);
+  EXPECT_EQ(FindValue(ab, "x")->dword, 3);
+  EXPECT_EQ(FindValue(*reg.ReadKey("Software\\Kelvastrom\\Other"), "y")->text, "s");
+  EXPECT_THROW(reg.WriteValues("\\", {{"x", RegValue::Dword(1)}}), RegistryError);
+}
+
+TEST_F(RegistryTest, DamagedFileReadsEmptyAndIsKeptAsideOnWrite) {
+  { std::ofstream(path) << "{ \"Software\": { \"x\": {\"type\": \"REG_DWORD\", \"data\": \"no\"} } }"; }
+  FileRegistry reg(path);
+  EXPECT_FALSE(reg.ReadKey("Software"));
+  reg.WriteValues("Software", {{"x", RegValue::Dword(4)}});
+  EXPECT_EQ(FindValue(*reg.ReadKey("Software"), "x")->dword, 4);
+  EXPECT_TRUE(std::filesystem::exists(path + ".corrupt"));
+  EXPECT_THROW(FileRegistry(dir + "/missing/dir/r.json").WriteValues("K", {}), RegistryError);
+}
+
+// Writers in two processes, two threads each, hammer the store while a
+// reader checks that the file is always whole. No write may be lost.
+TEST_F(RegistryTest, ConcurrentWritersNeverCorruptOrLoseKeys) {
+  FileRegistry(path).WriteValues("Seed", {{"v", RegValue::Dword(0)}});
+  constexpr int kRounds = 40;
+  auto hammer = [&](const std::string& who) {
+    FileRegistry reg(path);
+    for (int i = 1; i <= kRounds; ++i)
+      reg.WriteValues("Software\\" + who, {{"Round", RegValue::Dword(i)},
+                                           {"Text", RegValue::Sz(std::string(size_t(i) * 50, 'q'))}});
+  };
+  auto runWriters = [&](const std::string& process) {
+    std::thread a(hammer, process + "a"), b(hammer, process + "b");
+    a.join();
+    b.join();
+  };
+
+  pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    runWriters("child");
+    _exit(0);
+  }
+  std::atomic<bool> done{false};
+  std::atomic<int> bad{0}, reads{0};
+  std::thread reader([&] {
+    while (!done) {
+      std::ifstream in(path);
+      std::string text((std::istreambuf_iterator<char>(in)), {});
+      if (!nlohmann::json::accept(text)) ++bad;
+      ++reads;
+    }
+  });
+  runWriters("parent");
+  int status = 0;
+  waitpid(child, &status, 0);
+  done = true;
+  reader.join();
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+
+  EXPECT_EQ(bad, 0) << "of " << reads << " reads";
+  FileRegistry reg(path);
+  for (const char* who : {"childa", "childb", "parenta", "parentb"}) {
+    SCOPED_TRACE(who);
+    std::optional<RegValues> v = reg.ReadKey(std::string("Software\\") + who);
+    ASSERT_TRUE(v);
+    EXPECT_EQ(FindValue(*v, "Round")->dword, kRounds);
+  }
+  EXPECT_TRUE(reg.ReadKey("Seed"));
+}
+
+}  // namespace
+}  // namespace saver
