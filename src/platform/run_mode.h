@@ -1,0 +1,29 @@
+#pragma once
+// The run mode from the command line. Argument 1 is a switch character of
+// any kind followed by the mode letter, in either case; the rest of it is
+// ignored (/s, -S, /Screen, /c:1234). Argument 2 is the parent window handle
+// in decimal, used for preview and password change.
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+
+namespace saver {
+
+enum class RunMode {
+  Preview,   // P: draw into the control panel's preview window
+  Saver,     // S: the full-screen show
+  Password,  // A: change the legacy password
+  Config,    // any other letter, or none: the settings dialog
+};
+
+struct RunModeInfo {
+  RunMode mode = RunMode::Config;
+  char letter = '\0';             // the upper-case mode letter; '\0' when none
+  std::optional<uint64_t> parent; // argument 2 for P and A, when it is a decimal number
+};
+
+// args are the command-line arguments after the program name.
+RunModeInfo DetectRunMode(std::span<const std::string> args);
+
+}  // namespace saver
