@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
 #include <fstream>
 #include <vector>
 
@@ -9,6 +10,10 @@
 
 namespace saver {
 namespace {
+
+// A compressed picture is far smaller than its pixels; a file above the
+// pixel limit's byte size cannot hold a picture we would accept.
+constexpr uintmax_t kMaxPictureFileBytes = kMaxPicturePixels * 4;
 
 enum class TPictureFormat { Unknown, Bmp, Ico, Jpeg, Png, Gif, Tiff };
 
@@ -65,14 +70,14 @@ TBitmap32 DecodePictureFile(const std::string& path, const std::string& ext,
                             const TDecodeHint& hint) {
   // Refuse unknown formats before touching the file, as the decoders would.
   if (!IsDecodableExtension(ext)) throw DecodeError("unknown picture format '" + ext + "'");
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(path, error)) throw DecodeError("cannot open " + path);
+  uintmax_t length = std::filesystem::file_size(path, error);
+  if (error) throw DecodeError("cannot read " + path);
+  if (length > kMaxPictureFileBytes) throw DecodeError("picture file is too large: " + path);
   std::ifstream in(path, std::ios::binary);
-  if (!in) throw DecodeError("cannot open " + path);
-  in.seekg(0, std::ios::end);
-  std::streamoff length = in.tellg();
-  in.seekg(0, std::ios::beg);
-  if (length < 0) throw DecodeError("cannot read " + path);
   std::vector<uint8_t> bytes(static_cast<size_t>(length));
-  if (!in.read(reinterpret_cast<char*>(bytes.data()), length))
+  if (!in || !in.read(reinterpret_cast<char*>(bytes.data()), std::streamsize(length)))
     throw DecodeError("cannot read " + path);
   return DecodePictureMemory(bytes.data(), bytes.size(), ext, hint);
 }

@@ -12,6 +12,7 @@
 #include <stdexcept>
 
 #include <jpeglib.h>
+#include <zlib.h>
 
 namespace saver::testing {
 
@@ -157,6 +158,16 @@ Bytes BuildIconDib8(const std::vector<uint8_t>& indices, int32_t width, int32_t 
   b.insert(b.end(), rows.begin(), rows.end());
   AppendAndMask(b, andMask, width, height);
   return b;
+}
+
+Bytes WithPngSize(Bytes png, uint32_t width, uint32_t height) {
+  auto putBig = [&](size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) png[at + size_t(i)] = uint8_t(v >> (24 - 8 * i));
+  };
+  putBig(16, width);
+  putBig(20, height);
+  putBig(29, uint32_t(crc32(0, png.data() + 12, 17)));  // over "IHDR" and its 13 bytes
+  return png;
 }
 
 namespace {

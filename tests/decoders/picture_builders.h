@@ -47,6 +47,9 @@ Bytes BuildIconDib32(const TBitmap32& picture, const std::vector<bool>& andMask)
 Bytes BuildIconDib8(const std::vector<uint8_t>& indices, int32_t width, int32_t height,
                     const std::vector<uint32_t>& palette, const std::vector<bool>& andMask);
 
+// A PNG file whose header states another size (CRC kept valid).
+Bytes WithPngSize(Bytes png, uint32_t width, uint32_t height);
+
 Bytes EncodeJpeg(const TBitmap32& picture, int quality, bool gray = false);
 Bytes EncodeCmykJpeg(int32_t width, int32_t height, const std::vector<uint8_t>& cmyk, bool adobe);
 // palette: 0x00RRGGBB; transparent < 0 for none.
