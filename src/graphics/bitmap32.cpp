@@ -1,16 +1,15 @@
 #include "graphics/bitmap32.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstring>
 
 namespace saver {
 
-static_assert(std::endian::native == std::endian::little, "pixel bytes are read as B, G, R, A");
-
-// The hot loops get a clone per vector width, picked once at load time by the CPU.
+// The hot loops get a clone per vector width, picked once at load time by the CPU, and are
+// vectorised even in -O2 builds (whose cheap cost model would leave them scalar).
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
-#define SAVER_PIXEL_LOOP __attribute__((target_clones("avx512f", "avx2", "default")))
+#define SAVER_PIXEL_LOOP \
+  __attribute__((target_clones("avx512f", "avx2", "default"), optimize("O3")))
 #else
 #define SAVER_PIXEL_LOOP
 #endif
@@ -22,6 +21,10 @@ const char* PixelLoopPath() {
   if (__builtin_cpu_supports("avx2")) return "avx2";
 #endif
   return "default";
+}
+
+SAVER_PIXEL_LOOP void FillPixels(TColor32* pixels, size_t n, TColor32 color) {
+  for (size_t i = 0; i < n; ++i) pixels[i] = color;
 }
 
 namespace {
@@ -45,6 +48,11 @@ SAVER_PIXEL_LOOP void BlendRow(TColor32* dst, const TColor32* src, int32_t n, ui
   }
 }
 
+SAVER_PIXEL_LOOP void SetAlpha(TColor32* p, size_t n, uint8_t alpha) {
+  const TColor32 a = TColor32(alpha) << 24;
+  for (size_t i = 0; i < n; ++i) p[i] = (p[i] & 0x00FFFFFFu) | a;
+}
+
 void PutRow(TColor32* dst, const TColor32* src, int32_t n, TDrawMode mode, uint8_t master) {
   if (mode == TDrawMode::Opaque)
     std::memmove(dst, src, size_t(n) * sizeof(TColor32));
@@ -52,46 +60,88 @@ void PutRow(TColor32* dst, const TColor32* src, int32_t n, TDrawMode mode, uint8
     BlendRow(dst, src, n, master);
 }
 
-// One output column (or row) of a stretch: the two source samples and the weight of the
-// second in 256ths.
-struct TSample {
-  int32_t I0, I1;
-  uint32_t W;
+// Puts `rows` rows of n pixels; whole-width opaque blocks go in one move, which lets the
+// library copy large frames with streaming stores.
+void PutRows(TColor32* dst, size_t dstStride, const TColor32* src, size_t srcStride, int32_t n,
+             int32_t rows, TDrawMode mode, uint8_t master) {
+  if (mode == TDrawMode::Opaque && size_t(n) == dstStride && size_t(n) == srcStride) {
+    std::memmove(dst, src, size_t(n) * size_t(rows) * sizeof(TColor32));
+    return;
+  }
+  for (int32_t r = 0; r < rows; ++r)
+    PutRow(dst + size_t(r) * dstStride, src + size_t(r) * srcStride, n, mode, master);
+}
+
+// a + b, kept inside the int32 range.
+int32_t AddClamped(int32_t a, int32_t b) {
+  return int32_t(std::clamp<int64_t>(int64_t(a) + b, INT32_MIN, INT32_MAX));
+}
+
+// Output positions of a stretch along one axis: for each, the two source samples and the
+// weight of the second in 256ths (kept as separate arrays so the loops load them as vectors).
+struct TSamples {
+  std::vector<int32_t> I0, I1;
+  std::vector<uint32_t> W;
 };
 
 // Samples for output positions first .. first + count − 1 of a destination span starting at
 // dstOrigin that shows the source span starting at srcOrigin scaled by scale, sampled at pixel
 // centres and clamped to the valid source range [lo, hi).
-std::vector<TSample> SampleTable(int64_t first, int64_t count, int64_t dstOrigin,
-                                 int32_t srcOrigin, double scale, int32_t lo, int32_t hi) {
-  std::vector<TSample> table(static_cast<size_t>(count));
-  for (int64_t k = 0; k < count; ++k) {
-    double f = srcOrigin + (double(first + k - dstOrigin) + 0.5) * scale - 0.5;
+TSamples SampleTable(int64_t first, int64_t count, int64_t dstOrigin, int32_t srcOrigin,
+                     double scale, int32_t lo, int32_t hi) {
+  TSamples t;
+  t.I0.resize(size_t(count));
+  t.I1.resize(size_t(count));
+  t.W.resize(size_t(count));
+  for (size_t k = 0; k < size_t(count); ++k) {
+    double f = srcOrigin + (double(first + int64_t(k) - dstOrigin) + 0.5) * scale - 0.5;
     f = std::clamp(f, double(lo), double(hi - 1));
     const int32_t i0 = int32_t(f);
-    table[size_t(k)] = TSample{i0, std::min(i0 + 1, hi - 1), uint32_t((f - i0) * 256)};
+    t.I0[k] = i0;
+    t.I1[k] = std::min(i0 + 1, hi - 1);
+    t.W[k] = uint32_t((f - i0) * 256);
   }
-  return table;
+  return t;
 }
 
-// Horizontal pass: each output column's two samples of one source row mixed per channel,
-// kept as 16-bit values (at most 255 x 256) in B, G, R, A order.
-SAVER_PIXEL_LOOP void MixColumns(const TColor32* src, const TSample* cols, int32_t n,
-                                 uint16_t* out) {
+// Horizontal pass: each output column's two samples of one source row mixed per channel.
+// The sums are at most 255 x 256, so blue and red share one word as two 16-bit lanes, and
+// green and alpha another: out[2x] = B | R << 16, out[2x + 1] = G | A << 16. The samples are
+// first gathered into plain arrays so that the arithmetic runs on whole vectors.
+SAVER_PIXEL_LOOP void MixColumns(const TColor32* src, const int32_t* i0, const int32_t* i1,
+                                 const uint32_t* w, int32_t n, TColor32* left,
+                                 TColor32* right, uint32_t* out) {
+  // Where the second sample is the first's right neighbour, one load fetches both.
+  int32_t paired = n;
+  while (paired > 0 && i1[paired - 1] != i0[paired - 1] + 1) --paired;
+  for (int32_t x = 0; x < paired; ++x) {
+    uint64_t both;
+    std::memcpy(&both, src + i0[x], sizeof both);
+    left[x] = uint32_t(both);
+    right[x] = uint32_t(both >> 32);
+  }
+  for (int32_t x = paired; x < n; ++x) {
+    left[x] = src[i0[x]];
+    right[x] = src[i1[x]];
+  }
   for (int32_t x = 0; x < n; ++x) {
-    const uint32_t p0 = src[cols[x].I0], p1 = src[cols[x].I1], w = cols[x].W;
-    for (int c = 0; c < 4; ++c)
-      out[4 * x + c] =
-          uint16_t(((p0 >> (8 * c)) & 0xFF) * (256 - w) + ((p1 >> (8 * c)) & 0xFF) * w);
+    const uint32_t p0 = left[x], p1 = right[x], w1 = w[x], w0 = 256 - w1;
+    out[2 * x] = (p0 & 0xFF00FFu) * w0 + (p1 & 0xFF00FFu) * w1;
+    out[2 * x + 1] = ((p0 >> 8) & 0xFF00FFu) * w0 + ((p1 >> 8) & 0xFF00FFu) * w1;
   }
 }
 
-// Vertical pass: mixes two horizontally mixed rows into output bytes.
-SAVER_PIXEL_LOOP void MixRows(const uint16_t* top, const uint16_t* bottom, uint32_t w,
-                              int32_t count, uint8_t* out) {
+// Vertical pass: mixes two horizontally mixed rows into output pixels.
+SAVER_PIXEL_LOOP void MixRows(const uint32_t* top, const uint32_t* bottom, uint32_t w,
+                              int32_t n, TColor32* out) {
   const uint32_t iw = 256 - w;
-  for (int32_t i = 0; i < count; ++i)
-    out[i] = uint8_t((top[i] * iw + bottom[i] * w + 32768) >> 16);
+  auto mix = [&](uint32_t t, uint32_t b) { return (t * iw + b * w + 32768) >> 16; };
+  for (int32_t x = 0; x < n; ++x) {
+    const uint32_t trb = top[2 * x], tga = top[2 * x + 1];
+    const uint32_t brb = bottom[2 * x], bga = bottom[2 * x + 1];
+    out[x] = mix(trb & 0xFFFF, brb & 0xFFFF) | mix(tga & 0xFFFF, bga & 0xFFFF) << 8 |
+             mix(trb >> 16, brb >> 16) << 16 | mix(tga >> 16, bga >> 16) << 24;
+  }
 }
 
 }  // namespace
@@ -103,11 +153,13 @@ void TBitmap32::SetSize(int32_t width, int32_t height) {
   pixels_.assign(size_t(width_) * size_t(height_), 0);
 }
 
-void TBitmap32::Clear(TColor32 color) { std::fill(pixels_.begin(), pixels_.end(), color); }
+void TBitmap32::Clear(TColor32 color) { FillPixels(pixels_.data(), pixels_.size(), color); }
 
-void TBitmap32::ResetAlpha(uint8_t alpha) {
-  const TColor32 a = TColor32(alpha) << 24;
-  for (auto& p : pixels_) p = (p & 0x00FFFFFFu) | a;
+void TBitmap32::ResetAlpha(uint8_t alpha) { SetAlpha(pixels_.data(), pixels_.size(), alpha); }
+
+void TBitmap32::FillRect(const TRect& r, TColor32 color) {
+  const TRect d = IntersectRect(r, BoundsRect());
+  for (int32_t y = d.Top; y < d.Bottom; ++y) FillPixels(ScanLine(y) + d.Left, size_t(d.Width()), color);
 }
 
 TColor32 TBitmap32::PixelS(int32_t x, int32_t y) const {
@@ -125,11 +177,11 @@ void TBitmap32::DrawTo(TBitmap32& dst, int32_t x, int32_t y) const {
     TBitmap32(*this).DrawTo(dst, x, y);
     return;
   }
-  const TRect d = IntersectRect(TRect{x, y, x + width_, y + height_}, dst.BoundsRect());
+  const TRect d = IntersectRect(TRect{x, y, AddClamped(x, width_), AddClamped(y, height_)},
+                                dst.BoundsRect());
   if (d.IsEmpty()) return;
-  for (int32_t row = d.Top; row < d.Bottom; ++row)
-    PutRow(dst.ScanLine(row) + d.Left, ScanLine(row - y) + (d.Left - x), d.Width(), DrawMode,
-           MasterAlpha);
+  PutRows(dst.ScanLine(d.Top) + d.Left, size_t(dst.width_), ScanLine(d.Top - y) + (d.Left - x),
+          size_t(width_), d.Width(), d.Height(), DrawMode, MasterAlpha);
 }
 
 void TBitmap32::DrawTo(TBitmap32& dst, const TRect& dstRect, const TRect& srcRect) const {
@@ -142,46 +194,51 @@ void TBitmap32::DrawTo(TBitmap32& dst, const TRect& dstRect, const TRect& srcRec
   const TRect d = IntersectRect(dstRect, dst.BoundsRect());
   if (d.IsEmpty()) return;
   if (s == srcRect && dstRect.Width() == s.Width() && dstRect.Height() == s.Height()) {
-    for (int32_t row = d.Top; row < d.Bottom; ++row)
-      PutRow(dst.ScanLine(row) + d.Left,
-             ScanLine(s.Top + row - dstRect.Top) + s.Left + (d.Left - dstRect.Left), d.Width(),
-             DrawMode, MasterAlpha);
+    PutRows(dst.ScanLine(d.Top) + d.Left, size_t(dst.width_),
+            ScanLine(s.Top + d.Top - dstRect.Top) + s.Left + (d.Left - dstRect.Left),
+            size_t(width_), d.Width(), d.Height(), DrawMode, MasterAlpha);
     return;
   }
   // Stretched: bilinear sampling at pixel centres, clamped to the source rectangle. Each
   // source row is mixed horizontally once and kept while consecutive output rows use it.
-  const std::vector<TSample> cols =
+  const TSamples cols =
       SampleTable(d.Left, d.Width(), dstRect.Left, srcRect.Left,
                   double(srcRect.Width()) / dstRect.Width(), s.Left, s.Right);
-  const std::vector<TSample> rows =
+  const TSamples rows =
       SampleTable(d.Top, d.Height(), dstRect.Top, srcRect.Top,
                   double(srcRect.Height()) / dstRect.Height(), s.Top, s.Bottom);
   const int32_t n = d.Width();
-  std::vector<uint16_t> mixA(size_t(n) * 4), mixB(size_t(n) * 4);
-  uint16_t* upper = mixA.data();
-  uint16_t* lower = mixB.data();
+  std::vector<uint32_t> mixA(size_t(n) * 2), mixB(size_t(n) * 2);
+  std::vector<TColor32> left(static_cast<size_t>(n)), right(static_cast<size_t>(n));
+  uint32_t* upper = mixA.data();
+  uint32_t* lower = mixB.data();
   int32_t upperRow = -1, lowerRow = -1;
   std::vector<TColor32> blended(DrawMode == TDrawMode::Blend ? size_t(n) : 0);
   for (int32_t y = d.Top; y < d.Bottom; ++y) {
-    const TSample& r = rows[size_t(y - d.Top)];
-    if (upperRow != r.I0) {
-      if (lowerRow == r.I0) {
+    const size_t k = size_t(y - d.Top);
+    const int32_t row0 = rows.I0[k], row1 = rows.I1[k];
+    auto mixColumns = [&](int32_t row, uint32_t* out) {
+      MixColumns(ScanLine(row), cols.I0.data(), cols.I1.data(), cols.W.data(), n, left.data(),
+                 right.data(), out);
+    };
+    if (upperRow != row0) {
+      if (lowerRow == row0) {
         std::swap(upper, lower);
         std::swap(upperRow, lowerRow);
       } else {
-        MixColumns(ScanLine(r.I0), cols.data(), n, upper);
-        upperRow = r.I0;
+        mixColumns(row0, upper);
+        upperRow = row0;
       }
     }
-    if (lowerRow != r.I1) {
-      if (r.I1 == upperRow)
-        std::memcpy(lower, upper, size_t(n) * 4 * sizeof(uint16_t));
+    if (lowerRow != row1) {
+      if (row1 == upperRow)
+        std::memcpy(lower, upper, size_t(n) * 2 * sizeof(uint32_t));
       else
-        MixColumns(ScanLine(r.I1), cols.data(), n, lower);
-      lowerRow = r.I1;
+        mixColumns(row1, lower);
+      lowerRow = row1;
     }
     TColor32* out = DrawMode == TDrawMode::Opaque ? dst.ScanLine(y) + d.Left : blended.data();
-    MixRows(upper, lower, r.W, n * 4, reinterpret_cast<uint8_t*>(out));
+    MixRows(upper, lower, rows.W[k], n, out);
     if (DrawMode == TDrawMode::Blend) BlendRow(dst.ScanLine(y) + d.Left, out, n, MasterAlpha);
   }
 }
@@ -195,15 +252,17 @@ void TBitmap32::CopyRect(const TBitmap32& src, const TRect& srcRect, TPoint dstP
   const int64_t right = std::min<int64_t>(s.Right + dx, width_);
   const int64_t bottom = std::min<int64_t>(s.Bottom + dy, height_);
   if (left >= right || top >= bottom) return;
-  const size_t bytes = size_t(right - left) * sizeof(TColor32);
-  auto copyRow = [&](int64_t y) {
-    std::memmove(ScanLine(int32_t(y)) + left, src.ScanLine(int32_t(y - dy)) + (left - dx), bytes);
-  };
-  // Within one bitmap, moving down must copy the bottom rows first.
-  if (&src == this && dy > 0)
-    for (int64_t y = bottom - 1; y >= top; --y) copyRow(y);
-  else
-    for (int64_t y = top; y < bottom; ++y) copyRow(y);
+  const int32_t n = int32_t(right - left), rows = int32_t(bottom - top);
+  const TColor32* from = src.ScanLine(int32_t(top - dy)) + (left - dx);
+  TColor32* to = ScanLine(int32_t(top)) + left;
+  if (&src == this && dy > 0 && n != width_) {
+    // Moving down within one bitmap row by row must copy the bottom rows first.
+    for (int32_t r = rows - 1; r >= 0; --r)
+      PutRow(to + size_t(r) * size_t(width_), from + size_t(r) * size_t(width_), n,
+             TDrawMode::Opaque, 255);
+    return;
+  }
+  PutRows(to, size_t(width_), from, size_t(src.width_), n, rows, TDrawMode::Opaque, 255);
 }
 
 }  // namespace saver

@@ -42,6 +42,7 @@ class TBitmap32 {
 
   void Clear(TColor32 color);
   void ResetAlpha(uint8_t alpha = 255);  // every pixel's alpha := alpha
+  void FillRect(const TRect& r, TColor32 color);  // clipped to the bitmap
 
   TColor32* Bits() { return pixels_.data(); }
   const TColor32* Bits() const { return pixels_.data(); }
@@ -71,6 +72,9 @@ class TBitmap32 {
   int32_t width_ = 0, height_ = 0;
   std::vector<TColor32> pixels_;
 };
+
+// Sets n consecutive pixels to color; the vectorised fill behind Clear, FillRect and regions.
+void FillPixels(TColor32* pixels, size_t n, TColor32 color);
 
 // Which vector width the hot pixel loops run with on this machine: "avx512f", "avx2" or
 // "default" (the portable build).

@@ -334,7 +334,7 @@ void CopyThroughRegion(const TBitmap32& src, TBitmap32& dst, const TRegion& regi
 
 void FillRegion(TBitmap32& dst, const TRegion& region, TColor32 color) {
   ForEachClippedSpan(region, dst.Width(), dst.Height(), [&](int32_t y, int32_t l, int32_t r) {
-    std::fill(dst.ScanLine(y) + l, dst.ScanLine(y) + r, color);
+    FillPixels(dst.ScanLine(y) + l, size_t(r - l), color);
   });
 }
 

@@ -197,16 +197,26 @@ TEST(Bitmap32, CopyRectClipsBothSidesAndHandlesOverlap) {
       EXPECT_EQ(dst.Pixel(x, y), inside ? src.Pixel(x - 3, y + 2) : 0u) << x << "," << y;
     }
 
-  for (const TPoint to : {TPoint{1, 1}, TPoint{-1, -1}, TPoint{2, 0}, TPoint{0, 2}}) {
+  const std::pair<TRect, TPoint> moves[] = {
+      {Rect(1, 1, 5, 5), {1, 1}},  {Rect(1, 1, 5, 5), {-1, -1}}, {Rect(1, 1, 5, 5), {2, 0}},
+      {Rect(1, 1, 5, 5), {0, 2}},  {Rect(0, 0, 6, 4), {0, 2}},   {Rect(0, 2, 6, 6), {0, 0}},
+  };
+  for (const auto& [from, to] : moves) {
     TBitmap32 b = Noise(6, 6, 13);
     const TBitmap32 original = b;
-    b.CopyRect(b, Rect(1, 1, 5, 5), to);
+    b.CopyRect(b, from, to);
     TBitmap32 expected = original;
-    expected.CopyRect(original, Rect(1, 1, 5, 5), to);
+    expected.CopyRect(original, from, to);
     for (int y = 0; y < 6; ++y)
       ASSERT_TRUE(std::equal(b.ScanLine(y), b.ScanLine(y) + 6, expected.ScanLine(y)));
   }
-  dst.CopyRect(src, Rect(0, 0, 6, 6), TPoint{INT32_MAX, INT32_MIN});  // nothing lands, no crash
+  // Far away nothing lands, and nothing overflows.
+  const TBitmap32 before = dst;
+  dst.CopyRect(src, Rect(0, 0, 6, 6), TPoint{INT32_MAX, INT32_MIN});
+  src.DrawTo(dst, INT32_MAX - 2, INT32_MAX - 2);
+  src.DrawTo(dst, INT32_MIN, 0);
+  for (int y = 0; y < 5; ++y)
+    ASSERT_TRUE(std::equal(dst.ScanLine(y), dst.ScanLine(y) + 5, before.ScanLine(y)));
 }
 
 TEST(Bitmap32, SizeClearAndAlpha) {
@@ -221,10 +231,15 @@ TEST(Bitmap32, SizeClearAndAlpha) {
   EXPECT_EQ(b.Pixel(1, 1), 0xFF345678u);
   EXPECT_EQ(b.PixelS(3, 0), 0u);
   b.SetPixelS(-1, 0, 1);
+  b.FillRect(Rect(2, -5, 9, 1), 7);
+  EXPECT_EQ(b.Pixel(2, 0), 7u);
+  EXPECT_EQ(b.Pixel(1, 0), 0xFF345678u);
+  EXPECT_EQ(b.Pixel(2, 1), 0xFF345678u);
   TBitmap32 copy;
   copy.Assign(b);
   b.SetPixel(0, 0, 0);
   EXPECT_EQ(copy.Pixel(0, 0), 0xFF345678u);
+  EXPECT_EQ(copy.Pixel(2, 0), 7u);
 }
 
 }  // namespace
