@@ -4,20 +4,9 @@
 
 namespace saver {
 
-// TEMPORARY until the box, clip, sweep, zoom and fade files land: weak so
-// that the thread links without them; a missing routine ends the effect.
-void DoBoxOut(TTransThread&, int32_t) __attribute__((weak));
-void DoBoxIn(TTransThread&, int32_t) __attribute__((weak));
-void DoEllipse(TTransThread&, int32_t) __attribute__((weak));
-void DoShape(TTransThread&, int32_t) __attribute__((weak));
-void DoRandom(TTransThread&, int32_t) __attribute__((weak));
-void DoSweep(TTransThread&, int32_t) __attribute__((weak));
-void DoZoom(TTransThread&, int32_t) __attribute__((weak));
-void DoFade(TTransThread&, int32_t) __attribute__((weak));
-
 namespace {
 
-const TEffectFamily kFamilies[] = {
+constexpr TEffectFamily kFamilies[] = {
     {1, 22, 0, DoSlide, "DoSlide"},          {23, 64, 22, DoUnfold, "DoUnfold"},
     {65, 68, 64, DoLineDrop, "DoLineDrop"},  {69, 69, 69, DoBoxOut, "DoBoxOut"},
     {70, 70, 70, DoBoxIn, "DoBoxIn"},        {71, 76, 70, DoEllipse, "DoEllipse"},

@@ -39,6 +39,7 @@ int32_t TTransThread::Random(int32_t n) {
 
 void TTransThread::Paint(const TBitmap32& source) {
   paintedSinceWait_ = true;
+  if (FSrcRect.IsEmpty() || FDstRect.IsEmpty()) return;  // changes nothing: no hand-over
   ui_->Synchronize([&] {
     FCanvas->StretchFrom(source, FSrcRect, FDstRect);
     FCanvas->Invalidate();
