@@ -2,6 +2,8 @@
 
 #include "payload/back_picture.h"
 #include "payload/gradient.h"
+#include "payload/picture_decoder.h"
+#include "payload/reader.h"
 
 namespace saver {
 
@@ -15,6 +17,12 @@ void TBackground::Paint(const PayloadTrailer& t, int32_t width, int32_t height) 
   GradientFill(Bitmap, t.GradientStyle, TColorRef(t.BackColor), TColorRef(t.BackColor2),
                Bitmap.BoundsRect());
   if (Picture) DrawBackPicture(Bitmap, Bitmap.Width(), Bitmap.Height(), t.BackPictureMode, *Picture);
+}
+
+void TBackground::LoadPicture(const PayloadData& data) {
+  const std::string path = ExtractBackgroundPicture(data);
+  Picture = DecodePictureFile(path, data.Trailer.BackPictureExt);
+  DrawBackPicture(Bitmap, Bitmap.Width(), Bitmap.Height(), data.Trailer.BackPictureMode, *Picture);
 }
 
 void TBackground::Repaint(PayloadTrailer& t, const TRandomInt& random) {

@@ -6,6 +6,7 @@
 
 #include "graphics/bitmap32.h"
 #include "payload/fit_rect.h"
+#include "payload/payload_data.h"
 #include "payload/records.h"
 
 namespace saver {
@@ -18,6 +19,10 @@ class TBackground {
   // Sizes Bitmap to width x height and paints the trailer's gradient
   // (BackColor to BackColor2 in GradientStyle), then Picture in BackPictureMode.
   void Paint(const PayloadTrailer& trailer, int32_t width, int32_t height);
+
+  // Extracts the payload's background picture (which must exist), decodes it
+  // into Picture and lays it on Bitmap in BackPictureMode. Raises on failure.
+  void LoadPicture(const PayloadData& data);
 
   // Before a picture when RepaintBackground is set: with RandomColors new
   // BackColor and BackColor2, with RandomGradient a new GradientStyle 1-8
