@@ -1,0 +1,133 @@
+// saver-pack from the command line alone, and its compression modes.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include <nlohmann/json.hpp>
+
+#include "tools/tool_runner.h"
+
+namespace saver::testing {
+namespace {
+
+using nlohmann::json;
+namespace fs = std::filesystem;
+
+uint32_t Le32(const std::vector<uint8_t>& b, size_t at) {
+  return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 |
+         uint32_t(b[at + 3]) << 24;
+}
+
+json Inspect(const fs::path& saver) {
+  const TRunResult r = RunTool(InspectTool(), {"--json", saver.string()});
+  EXPECT_EQ(r.ExitCode, 0) << r.Err;
+  return json::parse(r.Out);
+}
+
+TEST(QuickPack, PicturesAndMusicFromTheCommandLine) {
+  TScratchDir dir;
+  const fs::path out = dir / "ocean.scr";
+  const TRunResult r = RunTool(PackTool(), {"--player", PlayerProgram(), "-o", out.string(), "--title",
+                                        "Ocean Views", AssetPath("dunes.jpg"),
+                                        AssetPath("sunflower.png"), "--music",
+                                        AssetPath("evening.ogg")});
+  ASSERT_EQ(r.ExitCode, 0) << r.Err;
+  // One progress line per item on standard error.
+  EXPECT_NE(r.Err.find("picture 1/2"), std::string::npos) << r.Err;
+  EXPECT_NE(r.Err.find("picture 2/2"), std::string::npos) << r.Err;
+  EXPECT_NE(r.Err.find("music 1/1"), std::string::npos) << r.Err;
+  EXPECT_TRUE((fs::status(out).permissions() & fs::perms::owner_exec) != fs::perms::none);
+
+  const json j = Inspect(out);
+  EXPECT_EQ(j["text"]["Title"], "Ocean Views");
+  ASSERT_EQ(j["pictures"].size(), 2u);
+  EXPECT_EQ(j["pictures"][0]["Ext"], ".jpg");
+  EXPECT_EQ(j["pictures"][1]["Ext"], ".png");
+  EXPECT_EQ(j["pictures"][0]["MaskIndex"], -1);
+  EXPECT_EQ(j["pictures"][0]["ItemStretch"], -1);
+  ASSERT_EQ(j["music"].size(), 1u);
+  EXPECT_EQ(j["music"][0]["Ext"], ".ogg");
+  EXPECT_EQ(j["trailer"]["Seconds"], 10);
+  EXPECT_EQ(j["trailer"]["BackgroundSize"], 0);
+  json all = json::array();
+  for (int n = 1; n <= 116; ++n) all.push_back(n);
+  EXPECT_EQ(j["text"]["Effect"], all);
+}
+
+TEST(QuickPack, PreviewIsMadeFromTheFirstPicture) {
+  TScratchDir dir;
+  const fs::path out = dir / "p.scr";
+  ASSERT_EQ(RunTool(PackTool(), {"-q", "--player", PlayerProgram(), "-o", out.string(),
+                             AssetPath("dunes.jpg")}).ExitCode, 0);
+  EXPECT_EQ(Inspect(out)["trailer"]["PreviewSize"], 68150);
+  ASSERT_EQ(RunTool(InspectTool(), {"--extract", (dir / "x").string(), out.string()}).ExitCode, 0);
+  const auto bmp = ReadFileBytes(dir / "x" / "preview.bmp");
+  ASSERT_EQ(bmp.size(), 68150u);
+  EXPECT_EQ(bmp[0], 'B');
+  EXPECT_EQ(bmp[1], 'M');
+  EXPECT_EQ(Le32(bmp, 2), 68150u);
+  EXPECT_EQ(Le32(bmp, 10), 54u);
+  EXPECT_EQ(Le32(bmp, 18), 152u);
+  EXPECT_EQ(Le32(bmp, 22), 112u);  // positive: rows bottom-up
+  EXPECT_EQ(bmp[28], 32);
+  // dunes.jpg (4:3) is orange at the top and dark purple at the bottom: the
+  // fitted preview's last stored row (the top) must be warmer than its first.
+  const size_t topRow = 54 + 111 * 152 * 4, bottomRow = 54;
+  const size_t mid = 76 * 4;
+  EXPECT_GT(bmp[topRow + mid + 2], bmp[bottomRow + mid + 2] + 60);  // red channel
+  EXPECT_EQ(bmp[topRow + mid + 3], 255);  // opaque
+}
+
+// A file zlib squeezes well and one it cannot.
+struct TCompressFiles {
+  explicit TCompressFiles(const TScratchDir& dir) : dir(dir) {
+    std::vector<uint8_t> text(20000);
+    for (size_t i = 0; i < text.size(); ++i) text[i] = uint8_t("saver "[i % 6]);
+    std::vector<uint8_t> noise(20000);
+    std::mt19937 random(11);
+    for (auto& b : noise) b = uint8_t(random());
+    WriteFileBytes(dir / "text.bmp", text);
+    WriteFileBytes(dir / "noise.jpg", noise);
+  }
+  json Pack(const std::string& mode) {
+    const fs::path out = dir / (mode + ".scr");
+    const TRunResult r = RunTool(PackTool(), {"-q", "--compress", mode, "--player", PlayerProgram(),
+                                          "-o", out.string(), (dir / "text.bmp").string(),
+                                          (dir / "noise.jpg").string()});
+    EXPECT_EQ(r.ExitCode, 0) << r.Err;
+    const fs::path items = dir / (mode + "-items");
+    EXPECT_EQ(RunTool(InspectTool(), {"--extract", items.string(), out.string()}).ExitCode, 0);
+    // Whatever the mode, every item comes back byte for byte.
+    EXPECT_EQ(ReadFileBytes(items / "picture-01.bmp"), ReadFileBytes(dir / "text.bmp")) << mode;
+    EXPECT_EQ(ReadFileBytes(items / "picture-02.jpg"), ReadFileBytes(dir / "noise.jpg")) << mode;
+    return Inspect(out)["pictures"];
+  }
+  const TScratchDir& dir;
+};
+
+TEST(CompressModes, AutoCompressesOnlyWhenItSavesSpace) {
+  TScratchDir dir;
+  const json p = TCompressFiles(dir).Pack("auto");
+  EXPECT_GT(p[0]["PackedSize"], 0);
+  EXPECT_LT(p[0]["PackedSize"], 2000);
+  EXPECT_EQ(p[0]["Size"], 20000);
+  EXPECT_EQ(p[1]["PackedSize"], 0);
+  EXPECT_EQ(p[1]["Size"], 20000);
+  // Stored lengths decide where the next item starts.
+  EXPECT_EQ(p[1]["Start"], p[0]["Start"].get<int>() + p[0]["PackedSize"].get<int>());
+}
+
+TEST(CompressModes, AlwaysAndNever) {
+  TScratchDir dir;
+  TCompressFiles files(dir);
+  const json always = files.Pack("always");
+  EXPECT_GT(always[0]["PackedSize"], 0);
+  EXPECT_GT(always[1]["PackedSize"], 20000);  // noise grows, and is compressed all the same
+  const json never = files.Pack("never");
+  EXPECT_EQ(never[0]["PackedSize"], 0);
+  EXPECT_EQ(never[1]["PackedSize"], 0);
+  EXPECT_EQ(never[1]["Start"], never[0]["Start"].get<int>() + 20000);
+}
+
+}  // namespace
+}  // namespace saver::testing
