@@ -1,0 +1,81 @@
+// Runs the real player binary with a payload appended to a copy of it.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "payload/reader_test_file.h"
+
+namespace saver {
+namespace {
+
+using namespace saver::testing;
+
+const std::string kPlayer = std::string(SAVER_BINARY_DIR) + "/src/app/saver";
+
+class PlayerTest : public ::testing::Test {
+ protected:
+  // Runs the saver at path with args; returns the exit code, fills out.
+  int Run(const std::string& path, const std::string& args) {
+    std::string log = scratch.Path("log.txt");
+    std::filesystem::remove(log);
+    std::string cmd = "env QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME='" + scratch.Path("cfg") +
+                      "' SAVER_LOG='" + log + "' '" + path + "' " + args + " > '" +
+                      scratch.Path("out.txt") + "' 2>&1";
+    int status = std::system(cmd.c_str());
+    out = ReadText(scratch.Path("out.txt"));
+    logText = ReadText(log);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+  static std::string ReadText(const std::string& path) {
+    std::ifstream in(path);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+  std::string MakeSaver() {
+    SaverFile file;
+    std::ifstream in(kPlayer, std::ios::binary);
+    file.exe.assign(std::istreambuf_iterator<char>(in), {});
+    file.extra[0] = "Ocean Views";
+    file.extra[15] = "\x01\x02";
+    file.pictures = ItemEntry(572, 3, 0, ".jpg");
+    AppendText(file.pictures, "abc");
+    PutI32At(file.trailer, kOffPictureCount, 1);
+    std::string path = scratch.Write("ocean.scr", file.Bytes());
+    std::filesystem::permissions(path, std::filesystem::perms::owner_all);
+    return path;
+  }
+  ScratchDir scratch;
+  std::string out, logText;
+};
+
+TEST_F(PlayerTest, HelpPrintsUsage) {
+  EXPECT_EQ(Run(kPlayer, "--help"), 0);
+  EXPECT_NE(out.find("Usage: saver"), std::string::npos);
+  EXPECT_NE(out.find("/p HANDLE"), std::string::npos);
+}
+
+TEST_F(PlayerTest, ReadsItsOwnPayloadInTheDepthOfTheMode) {
+  std::string saver = MakeSaver();
+  ASSERT_EQ(Run(saver, "/c"), 0) << out;
+  EXPECT_NE(logText.find("ExtraData.Title=Ocean Views\n"), std::string::npos);
+  EXPECT_NE(logText.find("Changing controls to defualt values\nSuccess\n"), std::string::npos);
+  EXPECT_EQ(logText.find("Reading images"), std::string::npos);
+
+  ASSERT_EQ(Run(saver, "-S"), 0) << out;
+  EXPECT_NE(logText.find("Reading images\n"), std::string::npos);
+  EXPECT_NE(logText.find("Ext = .jpg\n"), std::string::npos);
+  EXPECT_NE(logText.find("Reading music\nSuccess\n"), std::string::npos);
+
+  // The preview reads the trailer only: no reader lines.
+  ASSERT_EQ(Run(saver, "/p 1234"), 0) << out;
+  EXPECT_EQ(logText, "");
+}
+
+TEST_F(PlayerTest, PreviewOfABarePlayerFails) {
+  EXPECT_EQ(Run(kPlayer, "/p"), 1);
+  EXPECT_NE(out.find("saver:"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace saver
