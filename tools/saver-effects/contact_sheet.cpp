@@ -1,0 +1,51 @@
+#include "contact_sheet.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "digit_font.h"
+#include "effect_recorder.h"
+#include "trans/trans.h"
+
+namespace saver {
+
+namespace {
+
+constexpr int32_t kGap = 2, kMargin = 6, kLabelHeight = 14;
+constexpr TColor32 kBackground = Color32(40, 40, 44), kLabel = Color32(235, 235, 235);
+
+}  // namespace
+
+TBitmap32 BuildContactSheet(const TBitmap32& oldPicture, const TBitmap32& newPicture,
+                            const TSheetLayout& layout) {
+  const int32_t tw = newPicture.Width(), th = newPicture.Height();
+  const int32_t moments = std::max(layout.Moments, 1), perRow = std::max(layout.CellsPerRow, 1);
+  const int32_t cellW = moments * (tw + kGap) - kGap + kMargin;
+  const int32_t cellH = kLabelHeight + th + kMargin;
+  const int32_t rows = (kEffectCount + perRow - 1) / perRow;
+  TBitmap32 sheet(perRow * cellW + kMargin, rows * cellH + kMargin);
+  sheet.Clear(kBackground);
+
+  for (int32_t effect = 1; effect <= kEffectCount; ++effect) {
+    std::vector<TBitmap32> frames;
+    TRecordRequest request;
+    request.Effect = effect;
+    request.Steps = layout.Steps;
+    TRecordResult run = RecordEffect(oldPicture, newPicture, request,
+                                     [&](const TBitmap32& s) { frames.push_back(s); });
+    if (frames.empty()) frames.push_back(run.Final);
+
+    const int32_t x0 = kMargin + (effect - 1) % perRow * cellW;
+    const int32_t y0 = kMargin + (effect - 1) / perRow * cellH;
+    DrawNumber(sheet, x0, y0 + 1, effect, kLabel, 2);
+    const int32_t count = int32_t(frames.size());
+    for (int32_t m = 1; m <= moments; ++m) {
+      // Evenly spaced through the run, the last moment before its end.
+      const int32_t index = std::clamp(count * m / (moments + 1), 0, count - 1);
+      frames[size_t(index)].DrawTo(sheet, x0 + (m - 1) * (tw + kGap), y0 + kLabelHeight);
+    }
+  }
+  return sheet;
+}
+
+}  // namespace saver
