@@ -2,7 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
 #include "payload/mul_div.h"
+#include "payload/png_writer.h"
 
 namespace saver {
 namespace {
@@ -167,6 +172,18 @@ TEST(GradientFill, PaintsOnlyTheRectangleFromTheOrigin) {
 TEST(GradientFill, UnknownStylesPaintTheFirstColour) {
   const TBitmap32 b = Paint(9, 10, 10, 0x0000FF, kWhite);
   EXPECT_EQ(b.Pixel(5, 5), Color32(255, 0, 0));
+}
+
+// With SAVER_LOOK_DIR set, writes every style at 800 x 600 as gradient-<style>.png
+// there, to be looked at.
+TEST(GradientFill, WritesEachStyleForLookingAt) {
+  const char* dir = std::getenv("SAVER_LOOK_DIR");
+  if (!dir) GTEST_SKIP() << "set SAVER_LOOK_DIR to write the pictures";
+  for (int32_t style = 0; style <= 8; ++style) {
+    const std::string file = std::string(dir) + "/gradient-" + std::to_string(style) + ".png";
+    WritePng(Paint(style, 800, 600, 0x602010, 0x40D0FF), file, false);
+    EXPECT_TRUE(std::filesystem::exists(file));
+  }
 }
 
 }  // namespace
