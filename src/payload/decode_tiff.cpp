@@ -42,7 +42,14 @@ toff_t SeekProc(thandle_t handle, toff_t offset, int whence) {
 
 int CloseProc(thandle_t) { return 0; }
 toff_t SizeProc(thandle_t handle) { return static_cast<TiffSource*>(handle)->size; }
-int MapProc(thandle_t, void**, toff_t*) { return 0; }
+// The data is already in memory: "mapping" hands the library the buffer,
+// which it only reads (the file is opened read-only).
+int MapProc(thandle_t handle, void** base, toff_t* size) {
+  auto* src = static_cast<TiffSource*>(handle);
+  *base = const_cast<uint8_t*>(src->data);
+  *size = src->size;
+  return 1;
+}
 void UnmapProc(thandle_t, void*, toff_t) {}
 
 int OnTiffError(TIFF*, void* user, const char* module, const char* fmt, va_list args) {
@@ -93,8 +100,7 @@ TBitmap32 DecodeTiff(const uint8_t* data, size_t size, const TDecodeHint& hint) 
   // No single buffer of the library may outgrow the largest picture we accept.
   TIFFOpenOptionsSetMaxSingleMemAlloc(
       handles.options, tmsize_t(std::min<uint64_t>(hint.MaxPixels * 8, INT64_MAX / 2)));
-  // "m": no memory mapping; reads go through ReadProc.
-  handles.tiff = TIFFClientOpenExt("memory", "rm", &src, ReadProc, WriteProc, SeekProc, CloseProc,
+  handles.tiff = TIFFClientOpenExt("memory", "r", &src, ReadProc, WriteProc, SeekProc, CloseProc,
                                    SizeProc, MapProc, UnmapProc, handles.options);
   auto fail = [&](const char* what) {
     throw DecodeError(std::string("TIFF: ") + what + (src.error[0] ? ": " : "") + src.error);
