@@ -54,6 +54,13 @@ TEST(QuickPack, PicturesAndMusicFromTheCommandLine) {
   EXPECT_EQ(j["text"]["Effect"], all);
 }
 
+TEST(QuickPack, PlayerIsFoundInTheBuildTreeByDefault) {
+  TScratchDir dir;
+  const fs::path out = dir / "d.scr";
+  ASSERT_EQ(RunTool(PackTool(), {"-q", "-o", out.string(), AssetPath("dunes.jpg")}).ExitCode, 0);
+  EXPECT_EQ(Inspect(out)["payload_start"], fs::file_size(PlayerProgram()));
+}
+
 TEST(QuickPack, PreviewIsMadeFromTheFirstPicture) {
   TScratchDir dir;
   const fs::path out = dir / "p.scr";

@@ -116,7 +116,10 @@ class RoundTripTest : public ::testing::Test {
     fs::copy_file(AssetPath("backdrop.jpg"), dir / "backdrop.jpg");
     fs::copy_file(AssetPath("vignette.png"), dir / "edge.png");
     WriteFileBytes(dir / "round.gif", Pattern(300, 1));
-    WriteFileBytes(dir / "own-preview.bmp", Pattern(1000, 2));
+    std::vector<uint8_t> preview = Pattern(1000, 2);
+    preview[0] = 'B';
+    preview[1] = 'M';
+    WriteFileBytes(dir / "own-preview.bmp", preview);
     WriteFileBytes(dir / "banner.bin", Pattern(77, 3));
     WriteFileBytes(dir / "song.wav", Pattern(5000, 4));
     WriteFileBytes(dir / "tune.data", Pattern(3000, 5));

@@ -78,6 +78,22 @@ TEST(PackErrors, RecordLimitsAreCheckedBeforeWriting) {
   EXPECT_FALSE(fs::exists(dir / "x.scr"));
 }
 
+TEST(PackErrors, EmptyItemsAndFalsePreviewsAreRefused) {
+  TScratchDir dir;
+  WriteFileBytes(dir / "empty.jpg", {});
+  WriteTextFile(dir / "fake.bmp", "this is not a bitmap, however it is named");
+  const std::string out = (dir / "x.scr").string();
+  TRunResult r = RunTool(PackTool(), {"--player", PlayerProgram(), "-o", out,
+                                      (dir / "empty.jpg").string()});
+  EXPECT_EQ(r.ExitCode, 1);
+  EXPECT_EQ(r.Err, "saver-pack: " + (dir / "empty.jpg").string() + ": the file is empty\n");
+  r = RunTool(PackTool(), {"--player", PlayerProgram(), "-o", out, "--preview",
+                           (dir / "fake.bmp").string(), AssetPath("dunes.jpg")});
+  EXPECT_EQ(r.ExitCode, 1);
+  EXPECT_NE(r.Err.find("not a BMP file"), std::string::npos) << r.Err;
+  EXPECT_FALSE(fs::exists(out));
+}
+
 TEST(PackErrors, BadOptionsAreUsageErrors) {
   for (const std::vector<std::string>& args :
        {std::vector<std::string>{"--compress", "sometimes", "-o", "x.scr"},

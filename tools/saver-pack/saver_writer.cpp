@@ -179,6 +179,17 @@ void CheckInputs(const TPackJob& job, const std::string& player) {
   for (auto& m : job.Masks) files.push_back(m.File);
   for (auto& m : job.Music) files.push_back(m.File);
   for (auto& f : files) OpenForReading(f);
+  // The player reads a plain item of size 0 as "everything up to the end of
+  // the file", so an empty item would show the wrong bytes: refuse it.
+  std::vector<std::string> items = {job.Background};
+  for (auto& p : job.Pictures) items.push_back(p.File);
+  for (auto& m : job.Masks) items.push_back(m.File);
+  for (auto& m : job.Music) items.push_back(m.File);
+  for (auto& f : items) {
+    if (f.empty()) continue;
+    TFile in = OpenForReading(f);
+    if (FileLength(in.get(), f) == 0) throw PackError(f + ": the file is empty");
+  }
 
   for (auto& p : job.Pictures) {
     CheckedExt(p.Entry.Ext.empty() ? ExtensionOf(p.File) : p.Entry.Ext, p.File);
@@ -200,7 +211,12 @@ std::vector<uint8_t> PreviewBytes(const TPackJob& job, const TPackProgress& prog
   if (!job.Preview.empty()) {
     std::string ext = ExtensionOf(job.Preview);
     for (char& c : ext) c = char(std::tolower(uint8_t(c)));
-    if (ext == ".bmp") return ReadWholeFile(job.Preview);
+    if (ext == ".bmp") {
+      std::vector<uint8_t> bmp = ReadWholeFile(job.Preview);
+      if (bmp.size() < 54 || bmp[0] != 'B' || bmp[1] != 'M')
+        throw PackError("preview " + job.Preview + ": not a BMP file");
+      return bmp;
+    }
     try {
       return PreviewBmpFromFile(job.Preview, job.Trailer.BackColor);
     } catch (const DecodeError& e) {
