@@ -6,6 +6,7 @@
 
 #include "graphics/region.h"
 #include "payload/mul_div.h"
+#include "payload/under_painter.h"
 
 namespace saver {
 
@@ -21,8 +22,14 @@ void FillRect(TBitmap32& bmp, TRect r, TColor32 color) {
   }
 }
 
-void FillPolygon(TBitmap32& bmp, std::vector<TPoint> points, TColor32 color) {
-  FillRegion(bmp, TRegion::Polygon(points, TFillMode::Alternate), color);
+TRegion Polygon(std::vector<TPoint> points) {
+  return TRegion::Polygon(points, TFillMode::Alternate);
+}
+
+// Vertical drawings are the same in every row: paint row 0, copy it down.
+void CopyFirstRowDown(TBitmap32& b) {
+  for (int32_t y = 1; y < b.Height(); ++y)
+    std::copy(b.ScanLine(0), b.ScanLine(0) + b.Width(), b.ScanLine(y));
 }
 
 int32_t Trunc(double v) { return int32_t(std::trunc(v)); }
@@ -33,31 +40,43 @@ void Bands(TBitmap32& b, bool vertical, TColorRef c1, TColorRef c2) {
   for (int32_t i = 0; i < 256; ++i) {
     const TColor32 c = GradientStep(c1, c2, i, 255);
     if (vertical)
-      FillRect(b, TRect{MulDiv(i, W, 256), 0, MulDiv(i + 1, W, 256), H}, c);
+      FillRect(b, TRect{MulDiv(i, W, 256), 0, MulDiv(i + 1, W, 256), 1}, c);
     else
       FillRect(b, TRect{0, MulDiv(i, H, 256), W, MulDiv(i + 1, H, 256)}, c);
   }
+  if (vertical) CopyFirstRowDown(b);
 }
+
+// The nested shapes of styles 3, 4, 7 and 8 are painted from the last one
+// back (TUnderPainter), which gives the same picture as painting them in
+// order while writing each pixel once.
 
 void Ellipses(TBitmap32& b, TColorRef c1, TColorRef c2) {
   const double W = b.Width(), H = b.Height();
   double x1 = -W / 4, x2 = W + W / 4 + 4, y1 = -H / 4, y2 = H + H / 4 + 4;
   const double dx = (W / 2 + W / 4) / 155, dy = (H / 2 + H / 4) / 155;
+  std::vector<TRect> rects;
   for (int32_t i = 0; i <= 155; ++i) {
     x1 += dx, x2 -= dx, y1 += dy, y2 -= dy;
-    const TRect r{Trunc(x1), Trunc(y1), Trunc(x2), Trunc(y2)};
-    FillRegion(b, TRegion::Ellipse(r), GradientStep(c1, c2, i, 155));
+    rects.push_back(TRect{Trunc(x1), Trunc(y1), Trunc(x2), Trunc(y2)});
   }
+  TUnderPainter painter(b);
+  for (int32_t i = 155; i >= 0; --i)
+    painter.Fill(TRegion::Ellipse(rects[size_t(i)]), GradientStep(c1, c2, i, 155));
 }
 
 void Rectangles(TBitmap32& b, TColorRef c1, TColorRef c2) {
   const double W = b.Width(), H = b.Height();
   double x1 = 0, x2 = W, y1 = 0, y2 = H;
   const double dx = W / 2 / 255, dy = H / 2 / 255;
+  std::vector<TRect> rects;
   for (int32_t i = 0; i <= 255; ++i) {
-    FillRect(b, TRect{Trunc(x1), Trunc(y1), Trunc(x2), Trunc(y2)}, GradientStep(c1, c2, i, 255));
+    rects.push_back(TRect{Trunc(x1), Trunc(y1), Trunc(x2), Trunc(y2)});
     x1 += dx, x2 -= dx, y1 += dy, y2 -= dy;
   }
+  TUnderPainter painter(b);
+  for (int32_t i = 255; i >= 0; --i)
+    painter.FillRect(rects[size_t(i)], GradientStep(c1, c2, i, 255));
 }
 
 // Styles 5 (rows from top and bottom) and 6 (columns from left and right).
@@ -71,31 +90,35 @@ void Mirrored(TBitmap32& b, bool rows, TColorRef c1, TColorRef c2) {
       FillRect(b, TRect{0, i, W, i + 1}, c);
       FillRect(b, TRect{0, j, W, j + 1}, c);
     } else {
-      FillRect(b, TRect{i, 0, i + 1, H}, c);
-      FillRect(b, TRect{j, 0, j + 1, H}, c);
+      FillRect(b, TRect{i, 0, i + 1, 1}, c);
+      FillRect(b, TRect{j, 0, j + 1, 1}, c);
     }
   }
+  if (!rows) CopyFirstRowDown(b);
 }
 
 void Pinwheel(TBitmap32& b, TColorRef c1, TColorRef c2) {
   const int32_t W = b.Width(), H = b.Height();
   const TPoint m{W / 2, H / 2};
-  for (int32_t i = 0; i <= 255; ++i) {
+  TUnderPainter painter(b);
+  for (int32_t i = 255; i >= 0; --i) {
     const int32_t x0 = MulDiv(i, W, 255), x1 = MulDiv(i + 1, W, 255);
     const int32_t y0 = MulDiv(i, H, 255), y1 = MulDiv(i + 1, H, 255);
     const TColor32 c = GradientStep(c1, c2, i, 255);
-    FillPolygon(b, {m, {0, y0}, {0, y1}}, c);
-    FillPolygon(b, {m, {W, H - y0}, {W, H - y1}}, c);
-    FillPolygon(b, {m, {x0, 0}, {x1, 0}}, c);
-    FillPolygon(b, {m, {W - x0, H}, {W - x1, H}}, c);
+    // In order: left edge, right edge, top edge, bottom edge; so backwards here.
+    painter.Fill(Polygon({m, {W - x0, H}, {W - x1, H}}), c);
+    painter.Fill(Polygon({m, {x0, 0}, {x1, 0}}), c);
+    painter.Fill(Polygon({m, {W, H - y0}, {W, H - y1}}), c);
+    painter.Fill(Polygon({m, {0, y0}, {0, y1}}), c);
   }
 }
 
 void Diagonal(TBitmap32& b, TColorRef c1, TColorRef c2) {
   const int32_t W = b.Width(), H = b.Height();
-  for (int32_t i = 0; i <= 255; ++i) {
+  TUnderPainter painter(b);
+  for (int32_t i = 255; i >= 0; --i) {
     const int32_t k = MulDiv(i, W / 2, 255), l = MulDiv(i, H / 2, 255);
-    FillPolygon(b, {{k, l}, {0, H}, {W - k, H - l}, {W, 0}}, GradientStep(c1, c2, i, 255));
+    painter.Fill(Polygon({{k, l}, {0, H}, {W - k, H - l}, {W, 0}}), GradientStep(c1, c2, i, 255));
   }
 }
 
