@@ -45,6 +45,9 @@ class TExporter {
       throw std::runtime_error("cannot extract " + name + ": got " +
                                (ec ? std::string("no file") : std::to_string(length) + " bytes") +
                                " of " + std::to_string(size));
+    // The extractor makes private files; these are the user's own copies.
+    fs::permissions(dest, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                              fs::perms::others_read, ec);
     written_(dest.string());
   }
 
