@@ -70,6 +70,13 @@ TEST(PackErrors, RecordLimitsAreCheckedBeforeWriting) {
   EXPECT_EQ(r.ExitCode, 1);
   EXPECT_NE(r.Err.find("252 bytes long; at most 251 fit"), std::string::npos) << r.Err;
 
+  WriteTextFile(dir / "m.toml", "[[picture]]\nfile = \"a.jpg\"\nMaskIndex = 0\n");
+  r = RunTool(PackTool(), {"--player", PlayerProgram(), "-o", (dir / "x.scr").string(),
+                           (dir / "m.toml").string()});
+  EXPECT_EQ(r.ExitCode, 1);
+  EXPECT_NE(r.Err.find("MaskIndex 0 names no mask (the saver has 0 masks)"), std::string::npos)
+      << r.Err;
+
   fs::copy_file(AssetPath("dunes.jpg"), dir / "a.jpgxx");
   r = RunTool(PackTool(), {"--player", PlayerProgram(), "-o", (dir / "x.scr").string(),
                        (dir / "a.jpgxx").string()});

@@ -196,6 +196,10 @@ void CheckInputs(const TPackJob& job, const std::string& player) {
     CheckShortText(p.Entry.Caption, "the caption of " + p.File);
     CheckShortText(p.Entry.CaptionFont, "the caption font of " + p.File);
   }
+  for (auto& p : job.Pictures)
+    if (p.Mask.empty() && p.Entry.MaskIndex >= int32_t(job.Masks.size()))
+      throw PackError(p.File + ": MaskIndex " + std::to_string(p.Entry.MaskIndex) +
+                      " names no mask (the saver has " + Plural(job.Masks.size(), "mask") + ")");
   for (auto& m : job.Masks) MaskFormatOf(m.File);
   for (auto& m : job.Music) CheckedExt(m.Ext.empty() ? ExtensionOf(m.File) : m.Ext, m.File);
   if (!job.Background.empty()) CheckedExt(ExtensionOf(job.Background), job.Background);
