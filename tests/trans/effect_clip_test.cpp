@@ -85,6 +85,14 @@ TEST(TransClipEffects, RandomVerticalLinesUseStripsOfWidthOverSteps) {
     EXPECT_EQ(TEffectHarness::CountNew(run.Frames[k]), int64_t(k + 1) * 4 * 48);
 }
 
+// The frame limit n^3 of the random effects does not wrap for large step counts.
+TEST(TransClipEffects, RandomLinesRunWithAHugeStepCount) {
+  TEffectHarness h(64, 8);
+  const TEffectRun run = h.Run(96, 2000);
+  EXPECT_EQ(run.Frames.size(), 8u);
+  EXPECT_TRUE(h.ShowsNewWhole(run.Frames.back()));
+}
+
 TEST(TransClipEffects, LargeEllipsesAlwaysTake121Frames) {
   for (int steps : {64, 8, 200}) {
     TEffectHarness h(77, 53);

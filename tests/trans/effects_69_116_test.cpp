@@ -111,9 +111,9 @@ INSTANTIATE_TEST_SUITE_P(Trans, TransEffects69To114,
 // Odd inputs: a step count of 1 to 3, more steps than pixels, pictures of a
 // pixel or a few. Nothing may divide by zero, hang or leave the picture
 // unfinished.
-class TransEffects69To116OddInputs : public ::testing::TestWithParam<int> {};
+class TransEffects69To116Each : public ::testing::TestWithParam<int> {};
 
-TEST_P(TransEffects69To116OddInputs, FinishWithTheIncomingPicture) {
+TEST_P(TransEffects69To116Each, FinishWithTheIncomingPicture) {
   const int effect = GetParam();
   for (auto [w, hgt] : {std::pair{1, 1}, {2, 3}, {3, 2}, {7, 5}, {64, 3}}) {
     for (int steps : {1, 2, 3, 200}) {
@@ -129,7 +129,7 @@ TEST_P(TransEffects69To116OddInputs, FinishWithTheIncomingPicture) {
 
 // An abort during a frame's wait ends the effect within one more frame and
 // still paints the incoming picture whole.
-TEST_P(TransEffects69To116OddInputs, StopSoonAfterAnAbort) {
+TEST_P(TransEffects69To116Each, StopSoonAfterAnAbort) {
   const int effect = GetParam();
   TEffectHarness h(64, 48);
   testing::TRunOptions options;
@@ -140,7 +140,31 @@ TEST_P(TransEffects69To116OddInputs, StopSoonAfterAnAbort) {
   EXPECT_TRUE(h.ShowsNewWhole(run.Final));
 }
 
-INSTANTIATE_TEST_SUITE_P(Trans, TransEffects69To116OddInputs, ::testing::Range(69, 117),
+// A picture smaller than the surface changes only its own area, although
+// boxes, zooms and region shapes reach past the picture's edges on the way.
+TEST_P(TransEffects69To116Each, LeaveTheSurfaceOutsideThePictureAlone) {
+  ManualClock clock;
+  PumpedUiThread ui;
+  SetClock(&clock);
+  SetUiThread(&ui);
+  constexpr TColor32 kMarker = Color32(1, 2, 3);
+  BitmapSurface surface(80, 60);
+  surface.Bitmap().Clear(kMarker);
+  // 63 x 47 in 20 steps: Box Out's last box is 66 pixels wide.
+  const TBitmap32 picture = testing::PositionPicture(63, 47, testing::kNewBlue);
+  bool done = false;
+  TTransitionHandlers handlers;
+  handlers.OnTerminate = [&] { done = true; };
+  ASSERT_TRUE(StartTransition(surface, picture, GetParam(), 9, 20, false, handlers));
+  ui.PumpUntil([&] { return done; });
+  SetUiThread(nullptr);
+  SetClock(nullptr);
+  for (int32_t y = 0; y < 60; ++y)
+    for (int32_t x = 0; x < 80; ++x)
+      if (x >= 63 || y >= 47) ASSERT_EQ(surface.Bitmap().Pixel(x, y), kMarker) << x << "," << y;
+}
+
+INSTANTIATE_TEST_SUITE_P(Trans, TransEffects69To116Each, ::testing::Range(69, 117),
                          [](const ::testing::TestParamInfo<int>& info) {
                            return "Effect" + std::to_string(info.param);
                          });
