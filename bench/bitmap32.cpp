@@ -3,7 +3,7 @@
 // for comparison, and the full-screen clip shapes of the region transitions.
 #include <algorithm>
 
-#include "bench/bench_common.h"
+#include "bench_common.h"
 #include "graphics/region.h"
 
 namespace saver::bench {

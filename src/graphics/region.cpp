@@ -122,7 +122,10 @@ int64_t CrossingColumn(const TEdge& e, int64_t y) {
 // Collects rows top to bottom and trims empty rows at both ends.
 class TRegionBuilder {
  public:
-  explicit TRegionBuilder(int32_t top) { region_.top_ = top; }
+  explicit TRegionBuilder(int32_t top, size_t rowsHint = 0) {
+    region_.top_ = top;
+    region_.rows_.reserve(rowsHint);
+  }
   std::vector<TSpan>& NextRow() { return region_.rows_.emplace_back(); }
   TRegion Finish() {
     auto& rows = region_.rows_;
@@ -147,7 +150,7 @@ TRegion RoundedBox(const TBox& b, int64_t ew, int64_t eh) {
   ew = std::clamp<int64_t>(ew, 0, b.Width());
   eh = std::clamp<int64_t>(eh, 0, b.Height());
   const bool square = ew <= 1 || eh <= 1;
-  TRegionBuilder out{int32_t(first)};
+  TRegionBuilder out{int32_t(first), size_t(last - first)};
   for (int64_t y = first; y < last; ++y) {
     const int64_t fromTop = y - b.Top, fromBottom = b.Bottom - 1 - y;
     int64_t inset = 0;
@@ -175,7 +178,7 @@ TRegion Combine(const TRegion& a, const TRegion& b, TCombineOp op) {
     last = std::min(last, b.Bottom());
   }
   if (first >= last) return {};
-  TRegionBuilder out{first};
+  TRegionBuilder out{first, size_t(last - first)};
   for (int32_t y = first; y < last; ++y) CombineRow(a.Row(y), b.Row(y), op, out.NextRow());
   return out.Finish();
 }
@@ -212,7 +215,7 @@ TRegion TRegion::Polygon(const std::vector<TPoint>& points, TFillMode mode) {
   if (first >= last) return {};
   std::sort(edges.begin(), edges.end(), [](const TEdge& a, const TEdge& b) { return a.Y0 < b.Y0; });
 
-  TRegionBuilder out{int32_t(first)};
+  TRegionBuilder out{int32_t(first), size_t(last - first)};
   std::vector<const TEdge*> active;
   std::vector<std::pair<int64_t, int>> crossings;
   size_t next = 0;
@@ -271,7 +274,7 @@ void TRegion::Offset(int32_t dx, int32_t dy) {
     *this = TRegion{};
     return;
   }
-  TRegionBuilder out{int32_t(first)};
+  TRegionBuilder out{int32_t(first), size_t(last - first)};
   for (int64_t y = first; y < last; ++y) {
     auto& row = out.NextRow();
     for (const TSpan& s : Row(int32_t(y - dy))) PushSpan(row, int64_t(s.Left) + dx, int64_t(s.Right) + dx);
