@@ -46,6 +46,8 @@ TEST(PackErrors, ManifestMistakesNameTheKey) {
       {"[trailer]\nSecnds = 5\n", "trailer.Secnds: unknown key"},
       {"[trailer]\nPictureCount = 5\n", "trailer.PictureCount: is computed"},
       {"[trailer]\nSeconds = \"many\"\n", "trailer.Seconds: expected an integer"},
+      {"[trailer]\nSeconds = 0\n", "trailer.Seconds: 0 is outside 1.."},
+      {"[trailer]\nEffectSpeed = 11\n", "trailer.EffectSpeed: 11 is outside 1..10"},
       {"[trailer]\nDisplayOrder = \"sideways\"\n", "unknown value \"sideways\""},
       {"[text]\nTitle = \"日本\"\n", "text.Title: \"日\" has no Windows-1252 character"},
       {"[text]\nEffect = [117]\n", "text.Effect: 117 is outside 0..116"},

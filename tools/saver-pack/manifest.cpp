@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <charconv>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -176,12 +177,16 @@ TTrailerSetter Flag(Member PayloadTrailer::*m) {
 
 const std::map<std::string, TTrailerSetter>& TrailerFields() {
   static const std::map<std::string, TTrailerSetter> fields = {
-      {"Seconds", [](auto& r, auto& k, auto& n, auto& t) { t.Seconds = r.Int32(k, n); }},
+      {"Seconds",
+       [](auto& r, auto& k, auto& n, auto& t) {
+         t.Seconds = int32_t(r.Integer(k, n, 1, INT32_MAX / 1000));
+       }},
       {"DisplayOrder",
        [](auto& r, auto& k, auto& n, auto& t) { t.DisplayOrder = r.Coded(k, n, kDisplayOrders); }},
       {"Stretch",
        [](auto& r, auto& k, auto& n, auto& t) { t.Stretch = r.Coded(k, n, kStretchModes); }},
-      {"EffectSpeed", [](auto& r, auto& k, auto& n, auto& t) { t.EffectSpeed = r.Int32(k, n); }},
+      {"EffectSpeed",
+       [](auto& r, auto& k, auto& n, auto& t) { t.EffectSpeed = int32_t(r.Integer(k, n, 1, 10)); }},
       {"BackColor", [](auto& r, auto& k, auto& n, auto& t) { t.BackColor = r.Colour(k, n); }},
       {"BackColor2", [](auto& r, auto& k, auto& n, auto& t) { t.BackColor2 = r.Colour(k, n); }},
       {"GradientStyle",
