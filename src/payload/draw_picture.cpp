@@ -22,11 +22,16 @@ TRect Offset(const TRect& r, int32_t dx, int32_t dy) {
 }  // namespace
 
 void ApplyMaskAlpha(TBitmap32& target, const TBitmap32& mask) {
-  TBitmap32 stretched(target.Width(), target.Height());
-  if (!mask.Empty()) mask.DrawTo(stretched, stretched.BoundsRect(), mask.BoundsRect());
+  // A mask of the target's own size needs no stretched copy.
+  const bool sameSize = mask.Width() == target.Width() && mask.Height() == target.Height();
+  TBitmap32 stretched;
+  if (!sameSize) {
+    stretched.SetSize(target.Width(), target.Height());
+    if (!mask.Empty()) mask.DrawTo(stretched, stretched.BoundsRect(), mask.BoundsRect());
+  }
   const size_t n = size_t(target.Width()) * size_t(target.Height());
   TColor32* t = target.Bits();
-  const TColor32* m = stretched.Bits();
+  const TColor32* m = sameSize ? mask.Bits() : stretched.Bits();
   for (size_t i = 0; i < n; ++i) t[i] = (t[i] & 0x00FFFFFFu) | ((m[i] & 0xFFu) << 24);
 }
 
