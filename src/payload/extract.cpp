@@ -81,7 +81,8 @@ void ExtractPlain(const std::string& source, const std::string& dest, int64_t si
     if (!in.ok() || !out.ok()) return;
     if (size == 0) size = FileSize(in.get()) - position;
     if (position < 0 || size < 0) return;
-    std::vector<uint8_t> buffer(kExtractChunkSize);
+    // One buffer of at most a chunk; small items need no more than their size.
+    std::vector<uint8_t> buffer(size_t(std::min(size, kExtractChunkSize)));
     while (size > 0) {
       size_t chunk = size_t(std::min(size, kExtractChunkSize));
       if (ReadAt(in.get(), buffer.data(), chunk, position) != chunk) return;  // short read

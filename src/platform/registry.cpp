@@ -4,6 +4,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
@@ -230,13 +231,14 @@ void FileRegistry::WriteValues(const std::string& keyPath, const RegValues& valu
   }
   if (parts.empty()) throw RegistryError("values cannot be written at the root");
   RegValues& target = *FindKey(store, JoinKey(parts, parts.size()));
-  for (const auto& [name, value] : values) {
+  for (const auto& nameValue : values) {
+    const std::string& name = nameValue.first;
     auto it = std::find_if(target.begin(), target.end(),
                            [&](const auto& nv) { return SameName(nv.first, name); });
     if (it != target.end())
-      it->second = value;
+      it->second = nameValue.second;
     else
-      target.emplace_back(name, value);
+      target.push_back(nameValue);
   }
   WriteAtomically(path_, Serialize(store));
 }
