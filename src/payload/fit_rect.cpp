@@ -22,9 +22,9 @@ std::string RectText(const TRect& r) {
 TRect FitRect(int32_t aw, int32_t ah, int32_t pw, int32_t ph) {
   if (aw == 0 || ah == 0 || pw == 0 || ph == 0) return TRect{0, 0, aw, ah};
   int32_t width, height;
-  // 32-bit products as stored pictures are at most a few ten thousand pixels wide;
-  // 64 bits keep absurd sizes from overflowing.
-  if (double(pw) / ph >= double(aw) / ah) {
+  // Products in 64 bits, so that very long or tall pictures cannot overflow them.
+  // pw / ph >= aw / ah, compared exactly.
+  if (int64_t(pw) * ah >= int64_t(aw) * ph) {
     width = aw;
     height = RoundEven(double(int64_t(ph) * aw) / pw);
   } else {
@@ -40,7 +40,7 @@ TRect PictureRect(int32_t mode, bool preview, int32_t W, int32_t H, int32_t w, i
   if (mode == StretchFill || preview) return TRect{0, 0, W, H};
   if (w <= 0 || h <= 0) return TRect{};
   if (mode == StretchFit) {
-    if (double(W) / w > double(H) / h) {
+    if (int64_t(W) * h > int64_t(H) * w) {  // W / w > H / h, compared exactly
       const int32_t nw = int32_t(int64_t(w) * H / h);
       return TRect{W / 2 - nw / 2, 0, W / 2 + nw / 2, H};
     }

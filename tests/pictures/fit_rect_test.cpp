@@ -38,6 +38,15 @@ TEST(PictureRect, ResizeToFitUsesTruncatingIntegerArithmetic) {
             Rect(220, 0, 580, 600));
 }
 
+TEST(PictureRect, VeryLongPicturesDoNotOverflow) {
+  // Products beyond 32 bits; the picture becomes a thin band across.
+  EXPECT_EQ(FitRect(3840, 2160, 3000000, 1000), Rect(0, 1079, 3840, 1080));
+  EXPECT_EQ(FitRect(3840, 2160, 1000, 3000000), Rect(1919, 0, 1920, 2160));
+  // Resize to fit halves the fitted size before doubling it: one row becomes none.
+  EXPECT_EQ(PictureRect(StretchFit, false, 3840, 2160, 3000000, 1000, NoRandom()),
+            Rect(0, 1080, 3840, 1080));
+}
+
 TEST(PictureRect, StretchAndPreviewFillTheArea) {
   EXPECT_EQ(PictureRect(StretchFill, false, 800, 600, 13, 7, NoRandom()), Rect(0, 0, 800, 600));
   for (int32_t mode : {0, 2, 3})
