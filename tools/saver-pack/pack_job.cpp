@@ -1,5 +1,6 @@
 #include "pack_job.h"
 
+#include <cctype>
 #include <filesystem>
 
 namespace saver {
@@ -12,6 +13,12 @@ std::string AllEffects() {
 
 std::string ExtensionOf(const std::string& path) {
   return std::filesystem::path(path).extension().string();
+}
+
+std::string LowerExtensionOf(const std::string& path) {
+  std::string ext = ExtensionOf(path);
+  for (char& c : ext) c = char(std::tolower(uint8_t(c)));
+  return ext;
 }
 
 TPackJob DefaultPackJob() {

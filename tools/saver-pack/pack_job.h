@@ -54,5 +54,7 @@ std::string AllEffects();
 
 // The file's extension with its dot, lower-cased as written ("" when none).
 std::string ExtensionOf(const std::string& path);
+// The same in lower case, for comparisons.
+std::string LowerExtensionOf(const std::string& path);
 
 }  // namespace saver

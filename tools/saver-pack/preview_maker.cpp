@@ -1,6 +1,8 @@
 #include "preview_maker.h"
 
 #include "bmp_writer.h"
+#include "input_file.h"
+#include "pack_error.h"
 #include "pack_job.h"
 #include "payload/fit_rect.h"
 #include "payload/picture_decoder.h"
@@ -26,6 +28,37 @@ std::vector<uint8_t> PreviewBmpFromFile(const std::string& path, int32_t backCol
   hint.TargetWidth = kPreviewWidth;
   hint.TargetHeight = kPreviewHeight;
   return EncodeBmp32(MakePreview(DecodePictureFile(path, ExtensionOf(path), hint), backColor));
+}
+
+std::vector<uint8_t> PreviewBmpForJob(const TPackJob& job,
+                                     const std::function<void(const std::string&)>& progress) {
+  if (!job.Preview.empty()) {
+    if (LowerExtensionOf(job.Preview) == ".bmp") {
+      std::vector<uint8_t> bmp = ReadWholeFile(job.Preview);
+      if (bmp.size() < 54 || bmp[0] != 'B' || bmp[1] != 'M')
+        throw PackError("preview " + job.Preview + ": not a BMP file");
+      return bmp;
+    }
+    try {
+      return PreviewBmpFromFile(job.Preview, job.Trailer.BackColor);
+    } catch (const DecodeError& e) {
+      throw PackError("cannot decode preview " + job.Preview + ": " + e.what());
+    }
+  }
+  for (auto& p : job.Pictures) {
+    const std::string ext = p.Entry.Ext.empty() ? ExtensionOf(p.File) : p.Entry.Ext;
+    if (!IsDecodableExtension(ext)) continue;
+    try {
+      std::vector<uint8_t> bmp = EncodeBmp32(MakePreview(DecodePictureFile(p.File, ext, {
+          kPreviewWidth, kPreviewHeight, kMaxPicturePixels}), job.Trailer.BackColor));
+      progress("preview made from " + p.File);
+      return bmp;
+    } catch (const DecodeError& e) {
+      progress("cannot decode " + p.File + " for the preview: " + e.what());
+    }
+  }
+  progress("no picture to make the preview from; it shows the background colour");
+  return EncodeBmp32(MakePreview(TBitmap32(), job.Trailer.BackColor));
 }
 
 }  // namespace saver

@@ -1,10 +1,12 @@
 #pragma once
 // The small picture the desktop's screen-saver chooser shows for a saver.
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "graphics/bitmap32.h"
+#include "pack_job.h"
 
 namespace saver {
 
@@ -18,5 +20,11 @@ TBitmap32 MakePreview(const TBitmap32& picture, int32_t backColor);
 // Decodes the picture file (format by extension) and makes its preview as
 // a 32-bit BMP file. Throws DecodeError when the file cannot be decoded.
 std::vector<uint8_t> PreviewBmpFromFile(const std::string& path, int32_t backColor);
+
+// The preview of a job as BMP file bytes: its preview file (a .bmp as it
+// is, another picture fitted), else made from the first picture that
+// decodes, else a plain BackColor picture. Notes what it did on progress.
+std::vector<uint8_t> PreviewBmpForJob(const TPackJob& job,
+                                     const std::function<void(const std::string&)>& progress);
 
 }  // namespace saver

@@ -1,113 +1,22 @@
 #include "saver_writer.h"
 
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <cctype>
-#include <cerrno>
 #include <climits>
-#include <cstdio>
-#include <cstring>
 #include <filesystem>
-#include <memory>
 #include <vector>
 
-#include "bmp_writer.h"
-#include "payload/picture_decoder.h"
+#include "input_file.h"
+#include "pack_checks.h"
+#include "pack_error.h"
 #include "preview_maker.h"
+#include "saver_file.h"
 #include "zlib_codec.h"
 
 namespace saver {
 namespace {
 
 namespace fs = std::filesystem;
-
-using TFile = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
-
-std::string ErrnoText() { return std::strerror(errno); }
-
-TFile OpenForReading(const std::string& path) {
-  std::error_code ec;
-  if (fs::is_directory(path, ec)) throw PackError("cannot read " + path + ": Is a directory");
-  TFile f(std::fopen(path.c_str(), "rb"), &std::fclose);
-  if (!f) throw PackError("cannot read " + path + ": " + ErrnoText());
-  return f;
-}
-
-int64_t FileLength(std::FILE* f, const std::string& path) {
-  if (fseeko(f, 0, SEEK_END) != 0) throw PackError("cannot read " + path + ": " + ErrnoText());
-  const int64_t length = ftello(f);
-  if (length < 0 || fseeko(f, 0, SEEK_SET) != 0)
-    throw PackError("cannot read " + path + ": " + ErrnoText());
-  return length;
-}
-
-std::vector<uint8_t> ReadWholeFile(const std::string& path) {
-  TFile f = OpenForReading(path);
-  std::vector<uint8_t> bytes(size_t(FileLength(f.get(), path)));
-  if (std::fread(bytes.data(), 1, bytes.size(), f.get()) != bytes.size())
-    throw PackError("cannot read " + path + ": " + (std::ferror(f.get()) ? ErrnoText() : "file shrank"));
-  return bytes;
-}
-
-std::string Plural(size_t n, const char* word) {
-  return std::to_string(n) + " " + word + (n == 1 ? "" : "s");
-}
-
-// The output file, written front to back, with table slots patched later.
-class TSaverFile {
- public:
-  // Writes to path; errors name shownPath, the file the user asked for.
-  TSaverFile(const std::string& path, const std::string& shownPath)
-      : path_(shownPath), file_(std::fopen(path.c_str(), "wb"), &std::fclose) {
-    if (!file_) throw PackError("cannot write " + path + ": " + ErrnoText());
-  }
-
-  int64_t Position() const { return position_; }
-
-  void Write(const void* data, size_t size) {
-    if (size && std::fwrite(data, 1, size, file_.get()) != size)
-      throw PackError("cannot write " + path_ + ": " + ErrnoText());
-    position_ += int64_t(size);
-  }
-  void Write(const std::vector<uint8_t>& bytes) { Write(bytes.data(), bytes.size()); }
-
-  // Streams length bytes of an open input file.
-  void Copy(std::FILE* in, const std::string& inPath, int64_t length) {
-    std::vector<uint8_t> buffer(512 * 1024);
-    while (length > 0) {
-      const size_t chunk = size_t(std::min<int64_t>(length, int64_t(buffer.size())));
-      if (std::fread(buffer.data(), 1, chunk, in) != chunk)
-        throw PackError("cannot read " + inPath + ": " +
-                        (std::ferror(in) ? ErrnoText() : "file shrank while packing"));
-      Write(buffer.data(), chunk);
-      length -= int64_t(chunk);
-    }
-  }
-
-  // Writes bytes at an earlier position and returns to the end.
-  void Patch(int64_t at, const std::vector<uint8_t>& bytes) {
-    if (fseeko(file_.get(), at, SEEK_SET) != 0 ||
-        (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), file_.get()) != bytes.size()) ||
-        fseeko(file_.get(), 0, SEEK_END) != 0)
-      throw PackError("cannot write " + path_ + ": " + ErrnoText());
-  }
-
-  void Close() {
-    std::FILE* f = file_.release();
-    if (std::fflush(f) != 0 || fsync(fileno(f)) != 0) {
-      const std::string error = ErrnoText();
-      std::fclose(f);
-      throw PackError("cannot write " + path_ + ": " + error);
-    }
-    if (std::fclose(f) != 0) throw PackError("cannot write " + path_ + ": " + ErrnoText());
-  }
-
- private:
-  std::string path_;
-  TFile file_;
-  int64_t position_ = 0;
-};
 
 int32_t CheckedI32(int64_t value, const std::string& what) {
   if (value > INT32_MAX) throw PackError(what + " is larger than 2 GiB, which a saver cannot hold");
@@ -149,100 +58,6 @@ TStoredItem StoreItem(TSaverFile& out, const std::string& path, TCompressMode mo
   return item;
 }
 
-uint8_t MaskFormatOf(const std::string& path) {
-  std::string ext = ExtensionOf(path);
-  for (char& c : ext) c = char(std::tolower(uint8_t(c)));
-  if (ext == ".bmp") return 0;
-  if (ext == ".png") return 1;
-  if (ext == ".gif") return 2;
-  throw PackError("mask " + path + ": a mask must be a .bmp, .png or .gif file");
-}
-
-std::string CheckedExt(const std::string& ext, const std::string& path) {
-  if (ext.empty()) throw PackError(path + ": the file has no extension; set Ext in the manifest");
-  if (ext.size() > kExtFieldSize)
-    throw PackError(path + ": extension " + ext + " is longer than 5 characters");
-  return ext;
-}
-
-void CheckShortText(const std::string& text, const std::string& what) {
-  if (text.size() > kShortStringMaxLength)
-    throw PackError(what + " is " + std::to_string(text.size()) +
-                    " bytes long; at most 251 fit");
-}
-
-void CheckInputs(const TPackJob& job, const std::string& player) {
-  std::vector<std::string> files = {player};
-  for (const std::string* f : {&job.Preview, &job.Banner, &job.Background})
-    if (!f->empty()) files.push_back(*f);
-  for (auto& p : job.Pictures) files.push_back(p.File);
-  for (auto& m : job.Masks) files.push_back(m.File);
-  for (auto& m : job.Music) files.push_back(m.File);
-  for (auto& f : files) OpenForReading(f);
-  // The player reads a plain item of size 0 as "everything up to the end of
-  // the file", so an empty item would show the wrong bytes: refuse it.
-  std::vector<std::string> items = {job.Background};
-  for (auto& p : job.Pictures) items.push_back(p.File);
-  for (auto& m : job.Masks) items.push_back(m.File);
-  for (auto& m : job.Music) items.push_back(m.File);
-  for (auto& f : items) {
-    if (f.empty()) continue;
-    TFile in = OpenForReading(f);
-    if (FileLength(in.get(), f) == 0) throw PackError(f + ": the file is empty");
-  }
-
-  for (auto& p : job.Pictures) {
-    CheckedExt(p.Entry.Ext.empty() ? ExtensionOf(p.File) : p.Entry.Ext, p.File);
-    CheckShortText(p.Entry.Caption, "the caption of " + p.File);
-    CheckShortText(p.Entry.CaptionFont, "the caption font of " + p.File);
-  }
-  for (auto& p : job.Pictures)
-    if (p.Mask.empty() && p.Entry.MaskIndex >= int32_t(job.Masks.size()))
-      throw PackError(p.File + ": MaskIndex " + std::to_string(p.Entry.MaskIndex) +
-                      " names no mask (the saver has " + Plural(job.Masks.size(), "mask") + ")");
-  for (auto& m : job.Masks) MaskFormatOf(m.File);
-  for (auto& m : job.Music) CheckedExt(m.Ext.empty() ? ExtensionOf(m.File) : m.Ext, m.File);
-  if (!job.Background.empty()) CheckedExt(ExtensionOf(job.Background), job.Background);
-  const ExtraData& x = job.Text;
-  for (const std::string* s : {&x.Title, &x.Author, &x.Website, &x.F1link, &x.Exitlink,
-                               &x.Bannerlink, &x.License, &x.Readme, &x.Effect})
-    if (s->size() > kMaxPrefixedStringLength)
-      throw PackError("a text field is " + std::to_string(s->size()) +
-                      " bytes long; at most 65535 fit");
-}
-
-std::vector<uint8_t> PreviewBytes(const TPackJob& job, const TPackProgress& progress) {
-  if (!job.Preview.empty()) {
-    std::string ext = ExtensionOf(job.Preview);
-    for (char& c : ext) c = char(std::tolower(uint8_t(c)));
-    if (ext == ".bmp") {
-      std::vector<uint8_t> bmp = ReadWholeFile(job.Preview);
-      if (bmp.size() < 54 || bmp[0] != 'B' || bmp[1] != 'M')
-        throw PackError("preview " + job.Preview + ": not a BMP file");
-      return bmp;
-    }
-    try {
-      return PreviewBmpFromFile(job.Preview, job.Trailer.BackColor);
-    } catch (const DecodeError& e) {
-      throw PackError("cannot decode preview " + job.Preview + ": " + e.what());
-    }
-  }
-  for (auto& p : job.Pictures) {
-    const std::string ext = p.Entry.Ext.empty() ? ExtensionOf(p.File) : p.Entry.Ext;
-    if (!IsDecodableExtension(ext)) continue;
-    try {
-      std::vector<uint8_t> bmp = EncodeBmp32(MakePreview(DecodePictureFile(p.File, ext, {
-          kPreviewWidth, kPreviewHeight, kMaxPicturePixels}), job.Trailer.BackColor));
-      progress("preview made from " + p.File);
-      return bmp;
-    } catch (const DecodeError& e) {
-      progress("cannot decode " + p.File + " for the preview: " + e.what());
-    }
-  }
-  progress("no picture to make the preview from; it shows the background colour");
-  return EncodeBmp32(MakePreview(TBitmap32(), job.Trailer.BackColor));
-}
-
 fs::path TemporaryPathFor(const fs::path& output) {
   return output.parent_path() / ("." + output.filename().string() + ".part");
 }
@@ -252,7 +67,7 @@ fs::path TemporaryPathFor(const fs::path& output) {
 TPackResult PackSaver(const TPackJob& job, const TPackProgress& progress) {
   if (job.Output.empty()) throw PackError("no output file given (-o FILE)");
   if (job.Player.empty()) throw PackError("no player executable given (--player PATH)");
-  CheckInputs(job, job.Player);
+  CheckPackJob(job);
 
   std::vector<int32_t> maskIndex(job.Pictures.size());
   for (size_t i = 0; i < job.Pictures.size(); ++i) {
@@ -275,7 +90,7 @@ TPackResult PackSaver(const TPackJob& job, const TPackProgress& progress) {
     auto fromPayload = [&](int64_t at) { return CheckedI32(at - payloadStart, "the payload"); };
 
     t.LeadInSize = 0;
-    const std::vector<uint8_t> preview = PreviewBytes(job, progress);
+    const std::vector<uint8_t> preview = PreviewBmpForJob(job, progress);
     out.Write(preview);
     t.PreviewSize = CheckedI32(int64_t(preview.size()), "the preview");
 

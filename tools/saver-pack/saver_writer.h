@@ -2,19 +2,12 @@
 // Builds a saver file: a copy of the player followed by the payload.
 #include <cstdint>
 #include <functional>
-#include <stdexcept>
 #include <string>
 
+#include "pack_error.h"
 #include "pack_job.h"
 
 namespace saver {
-
-// A file that cannot be read or written, or a value the payload cannot hold;
-// the message is ready for the user ("cannot read x.jpg: No such file or directory").
-class PackError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
 
 // Receives one line per packed item.
 using TPackProgress = std::function<void(const std::string& line)>;
