@@ -85,6 +85,32 @@ TEST(QuickPack, PreviewIsMadeFromTheFirstPicture) {
   EXPECT_EQ(bmp[topRow + mid + 3], 255);  // opaque
 }
 
+TEST(QuickPack, PreviewSkipsItemsThatAreNotPictures) {
+  TScratchDir dir;
+  WriteTextFile(dir / "clip.avi", "not decodable as a picture");
+  const TRunResult r = RunTool(PackTool(), {"--player", PlayerProgram(), "-o",
+                                            (dir / "v.scr").string(), (dir / "clip.avi").string(),
+                                            AssetPath("lake.jpg")});
+  ASSERT_EQ(r.ExitCode, 0) << r.Err;
+  EXPECT_NE(r.Err.find("preview made from " + AssetPath("lake.jpg")), std::string::npos) << r.Err;
+}
+
+TEST(QuickPack, DescriptionForAPersonNamesTheContents) {
+  TScratchDir dir;
+  const fs::path out = dir / "t.scr";
+  WriteTextFile(dir / "m.toml", "[text]\nTitle = \"Ocean Views\"\nEffect = \"1-5,9\"\n"
+                                "[[picture]]\nfile = \"" + AssetPath("dunes.jpg") +
+                                "\"\nCaption = \"At dusk\"\n");
+  ASSERT_EQ(RunTool(PackTool(), {"-q", "--player", PlayerProgram(), "-o", out.string(),
+                                 (dir / "m.toml").string(), "--music", AssetPath("evening.ogg")})
+                .ExitCode, 0);
+  const TRunResult r = RunTool(InspectTool(), {out.string()});
+  ASSERT_EQ(r.ExitCode, 0) << r.Err;
+  for (const char* expected : {"Title        \"Ocean Views\"", "6 effects: 1-5,9", "Pictures (1)",
+                               "caption \"At dusk\"", "Music (1)", ".ogg", "Masks (0)"})
+    EXPECT_NE(r.Out.find(expected), std::string::npos) << expected << " missing from\n" << r.Out;
+}
+
 // A file zlib squeezes well and one it cannot.
 struct TCompressFiles {
   explicit TCompressFiles(const TScratchDir& dir) : dir(dir) {
