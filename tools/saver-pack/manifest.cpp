@@ -1,10 +1,7 @@
 #include "manifest.h"
 
-#include <cerrno>
 #include <charconv>
 #include <climits>
-#include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -13,6 +10,8 @@
 
 #include <toml++/toml.h>
 
+#include "input_file.h"
+#include "pack_error.h"
 #include "stored_text.h"
 
 namespace saver {
@@ -154,14 +153,12 @@ class TManifestReader {
 
  private:
   std::string ReadTextFile(const std::string& key, const std::string& path) const {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) Fail(key, "cannot read " + path + ": " + std::strerror(errno));
-    std::string text;
-    char buffer[65536];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, n);
-    std::fclose(f);
-    return text;
+    try {
+      const std::vector<uint8_t> bytes = ReadWholeFile(path);
+      return std::string(bytes.begin(), bytes.end());
+    } catch (const PackError& e) {
+      Fail(key, e.what());
+    }
   }
 
   std::string source_, baseDir_;
@@ -417,16 +414,14 @@ void ApplyManifest(const std::string& tomlText, const std::string& sourceName,
 }
 
 void LoadManifest(const std::string& path, TPackJob& job) {
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) throw ManifestError("cannot read " + path + ": " + std::strerror(errno));
-  std::string text;
-  char buffer[65536];
-  size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, n);
-  const bool failed = std::ferror(f);
-  std::fclose(f);
-  if (failed) throw ManifestError("cannot read " + path + ": read error");
-  ApplyManifest(text, path, fs::path(path).parent_path().string(), job);
+  std::vector<uint8_t> bytes;
+  try {
+    bytes = ReadWholeFile(path);
+  } catch (const PackError& e) {
+    throw ManifestError(e.what());
+  }
+  ApplyManifest(std::string(bytes.begin(), bytes.end()), path,
+                fs::path(path).parent_path().string(), job);
 }
 
 }  // namespace saver
