@@ -1,5 +1,7 @@
 #include "payload/background.h"
 
+#include <cstdio>
+
 #include "payload/back_picture.h"
 #include "payload/gradient.h"
 #include "payload/picture_decoder.h"
@@ -21,6 +23,11 @@ void TBackground::Paint(const PayloadTrailer& t, int32_t width, int32_t height) 
 
 void TBackground::LoadPicture(const PayloadData& data) {
   const std::string path = ExtractBackgroundPicture(data);
+  // The decoded picture is all that is needed from the file.
+  struct Remove {
+    const std::string& path;
+    ~Remove() { std::remove(path.c_str()); }
+  } remove{path};
   Picture = DecodePictureFile(path, data.Trailer.BackPictureExt);
   DrawBackPicture(Bitmap, Bitmap.Width(), Bitmap.Height(), data.Trailer.BackPictureMode, *Picture);
 }

@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <stdexcept>
 
 #include "payload/compose_frame.h"
 #include "payload/preview_image.h"
 #include "payload/reader_test_file.h"
 #include "pictures/saver_builder.h"
+#include "platform/paths.h"
 #include "platform/surface.h"
 #include "platform/text.h"
 
@@ -112,6 +114,7 @@ TEST_F(ComposeTest, TiledBackgroundPictureAndSeededPlacement) {
     }
   EXPECT_EQ(red, 100);
   EXPECT_EQ(blue, 60 * 40 - 100);
+  EXPECT_TRUE(std::filesystem::is_empty(TempFolder()));  // no item files left behind
 }
 
 }  // namespace
