@@ -38,12 +38,16 @@ void DoBoxIn(TTransThread& t, int32_t /*variant*/) {
   if (t.FWidth <= 0 || t.FHeight <= 0) return;
   const int32_t hw = t.FWidth / 2;
   const int32_t d = std::max(t.FWidth / t.Steps(), 1);
-  const TRect whole{0, 0, t.FWidth, t.FHeight};
+  // The boxes only shrink: outside the last one the buffer and the surface
+  // already show the incoming picture, so only that box is redrawn.
+  TRect lastBox{0, 0, t.FWidth, t.FHeight};
   for (int32_t f = hw; f > 0 && !t.Aborted(); f -= d) {
     t.BeginFrame();
-    CopyRect(t.FNewPicture, t.FWork, whole);
-    CopyRect(t.FOldPicture, t.FWork, CentredBox(t, f));
-    PaintWholeWork(t);
+    const TRect box = CentredBox(t, f);
+    CopyRect(t.FNewPicture, t.FWork, lastBox);
+    CopyRect(t.FOldPicture, t.FWork, box);
+    PaintChangedWork(t, lastBox);
+    lastBox = box;
     t.WaitFrame();
   }
 }

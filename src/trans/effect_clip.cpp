@@ -3,7 +3,9 @@
 // DoEllipse, triangles for DoShape, strips, cells or ellipses for DoRandom.
 // The buffer starts as the outgoing picture and is never reset, so what has
 // been revealed is the union of every region so far. Copying through a union
-// equals copying through each part, so the parts are copied one by one.
+// equals copying through each part, so the parts are copied one by one. Only
+// the box around what a frame copied is painted: elsewhere the surface
+// already shows the buffer.
 #include <array>
 #include <cmath>
 #include <numbers>
@@ -19,17 +21,20 @@ namespace {
 
 using TTriangle = std::array<TPoint, 3>;
 
-void CopyThrough(TTransThread& t, const TRegion& region) {
-  if (!region.IsEmpty()) CopyThroughRegion(t.FNewPicture, t.FWork, region);
+// Copies the incoming picture through region and widens changed by its box.
+void CopyThrough(TTransThread& t, const TRegion& region, TRect& changed) {
+  if (region.IsEmpty()) return;
+  CopyThroughRegion(t.FNewPicture, t.FWork, region);
+  changed = UnionRect(changed, region.BoundingBox());
 }
 
-void CopyThrough(TTransThread& t, const TTriangle& tri) {
-  CopyThrough(t, TRegion::Polygon({tri[0], tri[1], tri[2]}, TFillMode::Winding));
+void CopyThrough(TTransThread& t, const TTriangle& tri, TRect& changed) {
+  CopyThrough(t, TRegion::Polygon({tri[0], tri[1], tri[2]}, TFillMode::Winding), changed);
 }
 
-// Every clip effect paints the whole buffer once per frame and then waits.
-void EndFrame(TTransThread& t) {
-  PaintWholeWork(t);
+// Every clip effect paints once per frame and then waits.
+void EndFrame(TTransThread& t, const TRect& changed) {
+  PaintChangedWork(t, changed);
   t.WaitFrame();
 }
 
@@ -216,9 +221,10 @@ void DoEllipse(TTransThread& t, int32_t v) {
     t.BeginFrame();
     // 72 counts down: its box shrinks from the largest size of 71.
     const int32_t shapeI = v == 2 ? RoundEven(n / 1.5 - i) : i;
-    CopyThrough(t, EllipseRegion(v, shapeI, n, wd, ht));
+    TRect changed;
+    CopyThrough(t, EllipseRegion(v, shapeI, n, wd, ht), changed);
     ++i;
-    EndFrame(t);
+    EndFrame(t, changed);
     if (done(i)) break;
   }
 }
@@ -230,9 +236,10 @@ void DoShape(TTransThread& t, int32_t v) {
   for (int32_t i = 0; i <= n && !t.Aborted();) {
     t.BeginFrame();
     if (v == 11 && i > gridLast) i = n + 1;  // one last, larger frame covers the picture
-    for (const TTriangle& tri : ShapeTriangles(v, i, n, wd, ht)) CopyThrough(t, tri);
+    TRect changed;
+    for (const TTriangle& tri : ShapeTriangles(v, i, n, wd, ht)) CopyThrough(t, tri, changed);
     ++i;
-    EndFrame(t);
+    EndFrame(t, changed);
   }
 }
 
@@ -252,8 +259,9 @@ void DoRandom(TTransThread& t, int32_t v) {
       strips.pop_back();
       const TRect strip = v == 1 ? TRect{0, int32_t(ht * e / d), wd, int32_t(ht * (e + 1) / d)}
                                  : TRect{int32_t(wd * e / d), 0, int32_t(wd * (e + 1) / d), ht};
-      CopyThrough(t, TRegion::FromRect(strip));
-      EndFrame(t);
+      TRect changed;
+      CopyThrough(t, TRegion::FromRect(strip), changed);
+      EndFrame(t, changed);
     }
     return;
   }
@@ -269,18 +277,21 @@ void DoRandom(TTransThread& t, int32_t v) {
   auto at = [d](int32_t size, int32_t k) { return int32_t(int64_t(size) * k / d); };
   for (int64_t i = 0; i < frameLimit && !nodes.empty() && !t.Aborted(); ++i) {
     t.BeginFrame();
+    TRect changed;
     for (size_t k = 0; k < perFrame && !nodes.empty(); ++k) {
       const TPoint node = nodes.back();
       nodes.pop_back();
       const int32_t x = node.X, y = node.Y;
       if (v == 3)
-        CopyThrough(t, TRegion::FromRect(
-                           TRect{at(wd, x), at(ht, y), at(wd, x + 1), at(ht, y + 1)}));
+        CopyThrough(t, TRegion::FromRect(TRect{at(wd, x), at(ht, y), at(wd, x + 1), at(ht, y + 1)}),
+                    changed);
       else
-        CopyThrough(t, TRegion::Ellipse(
-                           TRect{at(wd, x - 1), at(ht, y - 1), at(wd, x + 1), at(ht, y + 1)}));
+        CopyThrough(t,
+                    TRegion::Ellipse(
+                        TRect{at(wd, x - 1), at(ht, y - 1), at(wd, x + 1), at(ht, y + 1)}),
+                    changed);
     }
-    EndFrame(t);
+    EndFrame(t, changed);
   }
 }
 

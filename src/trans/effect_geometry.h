@@ -26,6 +26,14 @@ inline TRect ClipToPicture(const TRect& r, const TTransThread& t) {
   return IntersectRect(r, TRect{0, 0, t.FWidth, t.FHeight});
 }
 
+// The smallest rectangle holding both; an empty rectangle adds nothing.
+constexpr TRect UnionRect(const TRect& a, const TRect& b) {
+  if (a.IsEmpty()) return b;
+  if (b.IsEmpty()) return a;
+  return TRect{std::min(a.Left, b.Left), std::min(a.Top, b.Top), std::max(a.Right, b.Right),
+               std::max(a.Bottom, b.Bottom)};
+}
+
 // Copies rect (inside both bitmaps) of src to the same place in dst, pixels
 // as they are, whatever the source's draw mode.
 inline void CopyRect(const TBitmap32& src, TBitmap32& dst, const TRect& rect) {
@@ -37,6 +45,15 @@ inline void CopyRect(const TBitmap32& src, TBitmap32& dst, const TRect& rect) {
 // Paints the whole composition buffer.
 inline void PaintWholeWork(TTransThread& t) {
   t.FSrcRect = t.FDstRect = TRect{0, 0, t.FWidth, t.FHeight};
+  t.PaintWork();
+}
+
+// Paints the part of the composition buffer inside changed (nothing when it
+// is empty): the rest of the surface already shows what the buffer holds.
+inline void PaintChangedWork(TTransThread& t, const TRect& changed) {
+  const TRect r = ClipToPicture(changed, t);
+  if (r.IsEmpty()) return;
+  t.FSrcRect = t.FDstRect = r;
   t.PaintWork();
 }
 
