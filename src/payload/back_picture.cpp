@@ -24,7 +24,8 @@ void DrawScaled(TBitmap32& canvas, int32_t W, int32_t H, const TBitmap32& pictur
   const TRect r = FitRect(W, H, picture.Width(), picture.Height());
   if (r.IsEmpty() || picture.Empty()) return;
   try {
-    TBitmap32 copy = picture;  // DrawPicture makes its picture opaque
+    TBitmap32 copy = picture;  // converted to an opaque bitmap of its own size
+    FlattenOnBlack(copy);
     // Only the area's part of the canvas is drawn on, as on a copy of that area.
     if (W >= canvas.Width() && H >= canvas.Height()) {
       DrawPicture(copy, canvas, r, nullptr);

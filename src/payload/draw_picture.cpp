@@ -21,6 +21,13 @@ TRect Offset(const TRect& r, int32_t dx, int32_t dy) {
 
 }  // namespace
 
+void FlattenOnBlack(TBitmap32& picture) {
+  TBitmap32 flat(picture.Width(), picture.Height());
+  DrawStretched(picture, flat, flat.BoundsRect(), TDrawMode::Blend);
+  flat.ResetAlpha(255);
+  picture = std::move(flat);
+}
+
 void ApplyMaskAlpha(TBitmap32& target, const TBitmap32& mask) {
   // A mask of the target's own size needs no stretched copy.
   const bool sameSize = mask.Width() == target.Width() && mask.Height() == target.Height();

@@ -15,4 +15,9 @@ void DrawPicture(TBitmap32& picture, TBitmap32& target, const TRect& dest,
 // target's whole size. An empty mask makes target fully transparent.
 void ApplyMaskAlpha(TBitmap32& target, const TBitmap32& mask);
 
+// A decoded picture as drawn onto a new, all-black bitmap of its size: its
+// transparent parts become black, partly transparent ones darker, and every
+// pixel opaque. Pictures and masks are kept this way once decoded.
+void FlattenOnBlack(TBitmap32& picture);
+
 }  // namespace saver

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "payload/draw_picture.h"
 #include "payload/extract.h"
 #include "payload/picture_decoder.h"
 
@@ -20,8 +21,12 @@ void LoadMask(const std::string& source, int64_t payloadStart, const MaskEntry& 
     ExtractItem(source, name, entry.PackedSize > 0, entry.Size, entry.PackedSize,
                 payloadStart + entry.Start);
     TBitmap32 decoded = DecodePictureFile(name, ext);
-    // Only the blue channel counts; a mask's own transparency must not hide it.
-    decoded.ResetAlpha(255);
+    // Only the blue channel counts. PNG and GIF masks are drawn over black, so
+    // their transparent parts hide the picture; a bitmap is taken as it is.
+    if (entry.Format == 0)
+      decoded.ResetAlpha(255);
+    else
+      FlattenOnBlack(decoded);
     mask = std::move(decoded);
   } catch (...) {
     // An undecodable mask stays as it was.

@@ -56,7 +56,7 @@ TMemImage& TPictureLoader::Decode(int32_t index, const std::string& path, int32_
   if (PreviewMode || PictureStretchMode(entry, data_.Trailer) == StretchFill)
     hint.TargetWidth = width, hint.TargetHeight = height;
   TBitmap32 picture = DecodePictureFile(path, entry.Ext, hint);
-  picture.ResetAlpha(255);
+  FlattenOnBlack(picture);
   std::unique_ptr<TBitmap32> mask;
   if (entry.MaskIndex >= 0) {
     mask = std::make_unique<TBitmap32>();

@@ -60,13 +60,16 @@ TEST(DrawBackPicture, EmptyPictureIsNotTiled) {
 TEST(DrawBackPicture, FittedKeepsTheAspectRatio) {
   TBitmap32 canvas(80, 40);
   canvas.Clear(kBack);
+  canvas.Clear(0xFF0000FFu);
   TBitmap32 red(10, 10);
-  red.Clear(0x00FF0000u);  // made opaque when scaled
+  red.Clear(0xFFFF0000u);
+  for (int32_t y = 0; y < 10; ++y) red.SetPixel(0, y, 0x00FFFFFFu);  // transparent column
   DrawBackPicture(canvas, 80, 40, 1, red);
-  EXPECT_EQ(canvas.Pixel(19, 20), kBack);
-  EXPECT_EQ(canvas.Pixel(20, 0), 0xFFFF0000u);
+  EXPECT_EQ(canvas.Pixel(19, 20), 0xFF0000FFu);
+  EXPECT_EQ(canvas.Pixel(20, 0), 0xFF000000u);  // scaled pictures are opaque: black there
+  EXPECT_EQ(canvas.Pixel(30, 20), 0xFFFF0000u);
   EXPECT_EQ(canvas.Pixel(59, 39), 0xFFFF0000u);
-  EXPECT_EQ(canvas.Pixel(60, 20), kBack);
+  EXPECT_EQ(canvas.Pixel(60, 20), 0xFF0000FFu);
 }
 
 TEST(DrawBackPicture, CentredSmallIsUnscaledAndLargeIsScaledDown) {

@@ -81,5 +81,18 @@ TEST(ApplyMaskAlpha, TakesTheBlueChannelOfTheStretchedMask) {
   EXPECT_EQ(target.Pixel(3, 1), 0x00123456u);
 }
 
+TEST(FlattenOnBlack, TransparencyBecomesBlackAndEverythingOpaque) {
+  TBitmap32 b(3, 1);
+  b.SetPixel(0, 0, 0x00FFFFFFu);
+  b.SetPixel(1, 0, 0x80FF8000u);
+  b.SetPixel(2, 0, 0xFF123456u);
+  FlattenOnBlack(b);
+  EXPECT_EQ(b.Pixel(0, 0), 0xFF000000u);
+  EXPECT_NEAR(RedOf(b.Pixel(1, 0)), 128, 1);
+  EXPECT_NEAR(GreenOf(b.Pixel(1, 0)), 64, 1);
+  EXPECT_EQ(AlphaOf(b.Pixel(1, 0)), 255);
+  EXPECT_EQ(b.Pixel(2, 0), 0xFF123456u);
+}
+
 }  // namespace
 }  // namespace saver

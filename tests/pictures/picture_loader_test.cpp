@@ -118,6 +118,21 @@ TEST_F(PictureLoaderTest, UndecodablePictureShowsNothingAndIsTriedAgain) {
   EXPECT_TRUE(TempFolderEmpty());
 }
 
+TEST_F(PictureLoaderTest, TransparentPartsOfAPictureShowBlack) {
+  SaverBuilder b;
+  TBitmap32 picture = Solid(10, 10, kRed);
+  picture.SetPixel(0, 0, 0x00FFFFFFu);
+  b.AddPng(picture).ItemStretch = 2;
+  const int32_t mask = b.AddMask(EncodePng(Solid(10, 10, 0x00FFFFFFu)), 1);  // all transparent
+  b.AddPng(Solid(10, 10, kRed)).MaskIndex = mask;
+  Load(b);
+  ASSERT_TRUE(LoadImage(0));
+  EXPECT_EQ(sink.frame.Pixel(35, 25), 0xFF000000u);
+  EXPECT_EQ(sink.frame.Pixel(36, 25), kRed);
+  ASSERT_TRUE(LoadImage(1));  // a transparent mask is a black one
+  EXPECT_EQ(sink.frame.Pixel(40, 30), kBack);
+}
+
 TEST_F(PictureLoaderTest, MaskMakesThePictureTranslucentAndABrokenMaskHidesIt) {
   SaverBuilder b;
   const int32_t grey = b.AddMask(EncodePng(Solid(4, 4, 0xFF808080u)), 1);
