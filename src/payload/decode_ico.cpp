@@ -1,5 +1,6 @@
 // Icons (ico, and cursors in the same container): the largest image of the
 // directory, stored as PNG or as a bitmap with an AND mask.
+#include <algorithm>
 #include <cstring>
 
 #include "payload/decoders.h"
@@ -21,7 +22,7 @@ uint32_t BigU32(const uint8_t* p) {
 
 struct TIconImage {
   uint64_t offset = 0, size = 0;
-  int64_t width = 0, height = 0, bpp = 0;
+  uint64_t width = 0, height = 0, bpp = 0;  // each below 2^32: the area fits
   bool png = false;
 };
 
@@ -42,8 +43,9 @@ TIconImage ReadEntry(const uint8_t* data, size_t size, const uint8_t* entry) {
     image.height = BigU32(p + 20);
     image.bpp = 32;
   } else if (image.size >= 16 && U32(p) >= 40) {
-    image.width = int32_t(U32(p + 4));
-    image.height = int32_t(U32(p + 8)) / 2;
+    // Negative sizes are damage; they rank last and fail when decoded.
+    image.width = uint64_t(std::max<int32_t>(0, int32_t(U32(p + 4))));
+    image.height = uint64_t(std::max<int32_t>(0, int32_t(U32(p + 8)) / 2));
     image.bpp = U16(p + 14);
   }
   return image;
@@ -61,7 +63,7 @@ TBitmap32 DecodeIco(const uint8_t* data, size_t size, const TDecodeHint& hint) {
   TIconImage best;
   for (size_t i = 0; i < count; ++i) {
     TIconImage image = ReadEntry(data, size, data + kDirectoryHeaderSize + i * kEntrySize);
-    int64_t area = image.width * image.height, bestArea = best.width * best.height;
+    uint64_t area = image.width * image.height, bestArea = best.width * best.height;
     if (i == 0 || area > bestArea || (area == bestArea && image.bpp > best.bpp)) best = image;
   }
   if (best.offset > size || best.size > size - best.offset)

@@ -47,6 +47,10 @@ bool IsCmyk(J_COLOR_SPACE space) { return space == JCS_CMYK || space == JCS_YCCK
 
 // Reads the header and picks the smallest DCT scale M/8 whose output still
 // covers the target in both directions (full size when there is no target).
+// Scales between one half and one decode slower than the full size with
+// libjpeg-turbo (their inverse DCTs have no SIMD path), so a target that
+// needs more than half size gets the full size.
+constexpr unsigned kLargestReducedScale = 4;
 bool ReadJpegHeader(JpegSource* src, const uint8_t* data, size_t size, int32_t targetW,
                     int32_t targetH) {
   if (setjmp(src->jump)) return false;
@@ -56,12 +60,13 @@ bool ReadJpegHeader(JpegSource* src, const uint8_t* data, size_t size, int32_t t
   src->cinfo.scale_num = 8;
   src->cinfo.scale_denom = 8;
   if (targetW > 0 && targetH > 0) {
-    for (unsigned num = 1; num <= 8; ++num) {
+    for (unsigned num = 1; num <= kLargestReducedScale; ++num) {
       src->cinfo.scale_num = num;
       jpeg_calc_output_dimensions(&src->cinfo);
       if (src->cinfo.output_width >= JDIMENSION(targetW) &&
           src->cinfo.output_height >= JDIMENSION(targetH))
         break;
+      src->cinfo.scale_num = 8;
     }
   }
   jpeg_calc_output_dimensions(&src->cinfo);

@@ -89,7 +89,9 @@ TEST(JpegTest, ScalesDownToTheSmallestSizeThatCoversTheTarget) {
   EXPECT_EQ(sizeFor(101, 75), std::make_pair(200, 150));  // 1/8 is one column short
   EXPECT_EQ(sizeFor(200, 10), std::make_pair(200, 150));  // both directions must cover
   EXPECT_EQ(sizeFor(10, 300), std::make_pair(400, 300));
-  EXPECT_EQ(sizeFor(500, 100), std::make_pair(500, 375)); // 5/8
+  EXPECT_EQ(sizeFor(400, 300), std::make_pair(400, 300)); // 1/2
+  // Scales above one half are slower than a full decode: full size instead.
+  EXPECT_EQ(sizeFor(401, 100), std::make_pair(800, 600));
   EXPECT_EQ(sizeFor(4000, 3000), std::make_pair(800, 600)); // never enlarged
   // The scaled picture still looks like the original.
   TBitmap32 small = Decode(jpeg, "jpg", {.TargetWidth = 200, .TargetHeight = 150});
