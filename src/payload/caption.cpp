@@ -11,11 +11,14 @@ namespace saver {
 namespace {
 
 constexpr int32_t kBoxPadding = 5;
+// Payload values are untrusted: sizes and margins are kept where text drawing
+// stays cheap and the position arithmetic cannot overflow.
+constexpr int32_t kDefaultFontSize = 8, kMaxFontSize = 1000, kMaxMargin = 1000000;
 
 TFontSpec CaptionFont(const TCaption& c) {
   TFontSpec font;
   font.Name = c.FontName.empty() ? "Verdana" : c.FontName;
-  font.Size = c.FontSize;
+  font.Size = c.FontSize <= 0 ? kDefaultFontSize : std::min(c.FontSize, kMaxFontSize);
   font.Underline = c.Style & 1;
   font.Bold = c.Style & 2;
   font.Italic = c.Style & 4;
@@ -50,7 +53,7 @@ void DrawCaption(TBitmap32& target, const TCaption& c, int32_t SW, int32_t SH) {
   const TFontSpec font = CaptionFont(c);
   const TTextSize size = text.Measure(c.Text, font);
   const int32_t lineStep = text.Measure("A", font).Height;
-  const int32_t m = c.Margin + 5;
+  const int32_t m = std::clamp(c.Margin, -kMaxMargin, kMaxMargin) + 5;
 
   int32_t x, y;
   switch (c.Pos) {

@@ -17,7 +17,7 @@ struct TCaption {
   TColorRef TextColor = 0;  // 0x00BBGGRR, or a system colour code (0x80000000 | index)
   TColorRef BoxColor = 0;
   std::string FontName;    // UTF-8; empty means "Verdana"
-  int32_t FontSize = 10;   // points
+  int32_t FontSize = 10;   // points (0 or less: 8; at most 1000)
   int32_t Style = 0;       // 1 underline, 2 bold, 4 italic, 8 strike-out
   int32_t Pos = 0;
   int32_t Margin = 0;      // pixels from the screen's edge, 5 more are always kept

@@ -98,6 +98,20 @@ TEST_F(CaptionTest, FontNameSizeAndStyleBits) {
   EXPECT_FALSE(cells.calls[0].Font.Bold);
 }
 
+TEST_F(CaptionTest, AbsurdSizesAndMarginsAreKeptInRange) {
+  TCaption c = Caption("x", 4);
+  c.FontSize = 0;
+  c.Margin = 2147483647;
+  Draw(c);
+  c.FontSize = 1 << 30;
+  c.Margin = -2147483647 - 1;
+  Draw(c);
+  ASSERT_EQ(cells.calls.size(), 2u);
+  EXPECT_EQ(cells.calls[0].Font.Size, 8);
+  EXPECT_EQ(cells.calls[0].X, 100 - 8 - 1000005);
+  EXPECT_EQ(cells.calls[1].Font.Size, 1000);
+}
+
 TEST_F(CaptionTest, MultiLineDrawsEachLineWithItsShadowFirst) {
   TCaption c = Caption("ab\r\ncde", 0);
   c.MultiLine = true;
