@@ -100,7 +100,7 @@ std::string RunName(const ::testing::TestParamInfo<Params>& info) {
          std::to_string(size.second) + "_n" + std::to_string(n);
 }
 
-INSTANTIATE_TEST_SUITE_P(AllVariants, TransEffects1To68,
+INSTANTIATE_TEST_SUITE_P(Trans, TransEffects1To68,
                          ::testing::Combine(::testing::Range(1, 69),
                                             ::testing::Values(std::pair{64, 48},
                                                               std::pair{77, 53}),

@@ -120,7 +120,7 @@ TEST_P(TransAbort, EndsWithinOneFrame) {
 }
 
 // One effect of every family.
-INSTANTIATE_TEST_SUITE_P(Families, TransAbort,
+INSTANTIATE_TEST_SUITE_P(Trans, TransAbort,
                          ::testing::Values(5, 10, 23, 47, 65, 69, 70, 71, 77, 96, 101, 103, 115));
 
 TEST(TransPacing, EveryFrameWaitsForItsDelay) {
