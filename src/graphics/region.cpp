@@ -9,22 +9,58 @@ namespace saver {
 
 namespace {
 
-const std::vector<TSpan> kNoSpans;
-
 int32_t ClampCoord(int64_t v) {
   return int32_t(std::clamp<int64_t>(v, -kRegionLimit, kRegionLimit));
 }
 
-// Appends [left, right) clipped to the coordinate range; merges with a touching last span.
-void PushSpan(std::vector<TSpan>& row, int64_t left, int64_t right) {
-  const int32_t l = ClampCoord(left), r = ClampCoord(right);
-  if (l >= r) return;
-  if (!row.empty() && l <= row.back().Right) {
-    row.back().Right = std::max(row.back().Right, r);
-    return;
+}  // namespace
+
+// Collects rows top to bottom and trims empty rows at both ends.
+class TRegionBuilder {
+ public:
+  explicit TRegionBuilder(int32_t top, size_t rowsHint = 0) {
+    region_.top_ = top;
+    region_.rowStart_.reserve(rowsHint + 1);
+    region_.spans_.reserve(rowsHint);
   }
-  row.push_back({l, r});
-}
+
+  void NextRow() { region_.rowStart_.push_back(uint32_t(region_.spans_.size())); }
+
+  // Appends [left, right) to the current row, clipped to the coordinate range; merges with a
+  // touching last span of the row. Spans arrive left to right.
+  void Push(int64_t left, int64_t right) {
+    const int32_t l = ClampCoord(left), r = ClampCoord(right);
+    if (l >= r) return;
+    auto& spans = region_.spans_;
+    if (spans.size() > region_.rowStart_.back() && l <= spans.back().Right) {
+      spans.back().Right = std::max(spans.back().Right, r);
+      return;
+    }
+    spans.push_back({l, r});
+  }
+
+  TRegion Finish() {
+    auto& starts = region_.rowStart_;
+    const size_t total = region_.spans_.size();
+    // Row i is empty when its start equals the next row's start (or the end).
+    size_t last = starts.size();
+    while (last > 0 && starts[last - 1] == total) --last;
+    size_t lead = 0;
+    while (lead < last && starts[lead] == (lead + 1 < starts.size() ? starts[lead + 1] : total))
+      ++lead;
+    if (lead >= last) return TRegion{};
+    starts.resize(last);
+    starts.push_back(uint32_t(total));
+    starts.erase(starts.begin(), starts.begin() + std::ptrdiff_t(lead));
+    region_.top_ += int32_t(lead);
+    return std::move(region_);
+  }
+
+ private:
+  TRegion region_;
+};
+
+namespace {
 
 // A rectangle with its corners put in order, wide enough for any int32 corners.
 struct TBox {
@@ -61,88 +97,6 @@ int64_t EllipseRowInset(int64_t w, int64_t h, int64_t k) {
 }
 
 // The rectangle b with its corners cut by the quarters of an ew x eh ellipse.
-TRegion RoundedBox(const TBox& b, int64_t ew, int64_t eh);
-
-enum class TCombineOp { Union, Intersect, Xor, Subtract };
-
-bool Apply(TCombineOp op, bool a, bool b) {
-  switch (op) {
-    case TCombineOp::Union: return a || b;
-    case TCombineOp::Intersect: return a && b;
-    case TCombineOp::Xor: return a != b;
-    case TCombineOp::Subtract: return a && !b;
-  }
-  return false;
-}
-
-// Merges two sorted span lists by sweeping their boundaries left to right.
-void CombineRow(const std::vector<TSpan>& a, const std::vector<TSpan>& b, TCombineOp op,
-                std::vector<TSpan>& out) {
-  constexpr int64_t kEnd = std::numeric_limits<int64_t>::max();
-  size_t i = 0, j = 0;
-  bool inA = false, inB = false, in = false;
-  int32_t start = 0;
-  auto nextA = [&]() -> int64_t { return i < a.size() ? (inA ? a[i].Right : a[i].Left) : kEnd; };
-  auto nextB = [&]() -> int64_t { return j < b.size() ? (inB ? b[j].Right : b[j].Left) : kEnd; };
-  for (;;) {
-    const int64_t x = std::min(nextA(), nextB());
-    if (x == kEnd) break;
-    while (nextA() == x) {
-      if (inA) ++i;
-      inA = !inA;
-    }
-    while (nextB() == x) {
-      if (inB) ++j;
-      inB = !inB;
-    }
-    const bool now = Apply(op, inA, inB);
-    if (now && !in) start = int32_t(x);
-    if (!now && in) out.push_back({start, int32_t(x)});
-    in = now;
-  }
-}
-
-struct TEdge {
-  int64_t X0, Y0, X1, Y1;  // Y0 < Y1
-  int Dir;                 // +1 when the polygon runs downward along it
-};
-
-// First pixel column whose centre is at or right of the edge's crossing with row y's centre
-// line: ceil(crossingX - 0.5), computed exactly.
-int64_t CrossingColumn(const TEdge& e, int64_t y) {
-  const __int128 dy = e.Y1 - e.Y0, dx = e.X1 - e.X0;
-  const __int128 num = 2 * dy * e.X0 + (2 * (y - e.Y0) + 1) * dx - dy, den = 2 * dy;
-  __int128 q = num / den;
-  if (num % den != 0 && num > 0) ++q;
-  return int64_t(std::clamp<__int128>(q, -2 * int64_t(kRegionLimit), 2 * int64_t(kRegionLimit)));
-}
-
-}  // namespace
-
-// Collects rows top to bottom and trims empty rows at both ends.
-class TRegionBuilder {
- public:
-  explicit TRegionBuilder(int32_t top, size_t rowsHint = 0) {
-    region_.top_ = top;
-    region_.rows_.reserve(rowsHint);
-  }
-  std::vector<TSpan>& NextRow() { return region_.rows_.emplace_back(); }
-  TRegion Finish() {
-    auto& rows = region_.rows_;
-    while (!rows.empty() && rows.back().empty()) rows.pop_back();
-    size_t lead = 0;
-    while (lead < rows.size() && rows[lead].empty()) ++lead;
-    rows.erase(rows.begin(), rows.begin() + std::ptrdiff_t(lead));
-    region_.top_ = rows.empty() ? 0 : region_.top_ + int32_t(lead);
-    return std::move(region_);
-  }
-
- private:
-  TRegion region_;
-};
-
-namespace {
-
 TRegion RoundedBox(const TBox& b, int64_t ew, int64_t eh) {
   const int64_t first = std::max<int64_t>(b.Top, -kRegionLimit);
   const int64_t last = std::min<int64_t>(b.Bottom, kRegionLimit);
@@ -158,9 +112,49 @@ TRegion RoundedBox(const TBox& b, int64_t ew, int64_t eh) {
       inset = EllipseRowInset(ew, eh, fromTop);
     else if (!square && fromBottom < eh / 2)
       inset = EllipseRowInset(ew, eh, eh - 1 - fromBottom);
-    PushSpan(out.NextRow(), b.Left + inset, b.Right - inset);
+    out.NextRow();
+    out.Push(b.Left + inset, b.Right - inset);
   }
   return out.Finish();
+}
+
+enum class TCombineOp { Union, Intersect, Xor, Subtract };
+
+bool Apply(TCombineOp op, bool a, bool b) {
+  switch (op) {
+    case TCombineOp::Union: return a || b;
+    case TCombineOp::Intersect: return a && b;
+    case TCombineOp::Xor: return a != b;
+    case TCombineOp::Subtract: return a && !b;
+  }
+  return false;
+}
+
+// Merges two sorted span lists by sweeping their boundaries left to right.
+void CombineRow(std::span<const TSpan> a, std::span<const TSpan> b, TCombineOp op,
+                TRegionBuilder& out) {
+  constexpr int64_t kEnd = std::numeric_limits<int64_t>::max();
+  size_t i = 0, j = 0;
+  bool inA = false, inB = false, in = false;
+  int64_t start = 0;
+  auto nextA = [&]() -> int64_t { return i < a.size() ? (inA ? a[i].Right : a[i].Left) : kEnd; };
+  auto nextB = [&]() -> int64_t { return j < b.size() ? (inB ? b[j].Right : b[j].Left) : kEnd; };
+  for (;;) {
+    const int64_t x = std::min(nextA(), nextB());
+    if (x == kEnd) break;
+    while (nextA() == x) {
+      if (inA) ++i;
+      inA = !inA;
+    }
+    while (nextB() == x) {
+      if (inB) ++j;
+      inB = !inB;
+    }
+    const bool now = Apply(op, inA, inB);
+    if (now && !in) start = x;
+    if (!now && in) out.Push(start, x);
+    in = now;
+  }
 }
 
 TRegion Combine(const TRegion& a, const TRegion& b, TCombineOp op) {
@@ -179,9 +173,66 @@ TRegion Combine(const TRegion& a, const TRegion& b, TCombineOp op) {
   }
   if (first >= last) return {};
   TRegionBuilder out{first, size_t(last - first)};
-  for (int32_t y = first; y < last; ++y) CombineRow(a.Row(y), b.Row(y), op, out.NextRow());
+  for (int32_t y = first; y < last; ++y) {
+    out.NextRow();
+    CombineRow(a.Row(y), b.Row(y), op, out);
+  }
   return out.Finish();
 }
+
+// A polygon edge walked down row by row. Its crossing with the centre line of row y is
+// x(y) = X0 + (y + 0.5 - Y0) * dx / dy, and the first pixel whose centre is at or right of
+// it is ceil(x(y) - 0.5) = ceil(num / den) with den = 2 dy and
+// num = 2 dy X0 + (2 (y - Y0) + 1) dx - dy, which grows by 2 dx per row. The quotient and
+// remainder of num / den are stepped exactly, without dividing per row.
+class TEdgeWalker {
+ public:
+  TEdgeWalker(int64_t x0, int64_t y0, int64_t x1, int64_t y1, int dir, int64_t firstRow)
+      : Bottom(y1), Dir(dir), den_(2 * (y1 - y0)) {
+    const __int128 dx = x1 - x0, dy = y1 - y0;
+    const __int128 num = 2 * dy * x0 + (2 * (firstRow - y0) + 1) * dx - dy;
+    Split(num, quotient_, remainder_);
+    __int128 stepQ, stepR;
+    Split(2 * dx, stepQ, stepR);
+    stepQuotient_ = int64_t(stepQ);
+    stepRemainder_ = int64_t(stepR);
+  }
+
+  // ceil(num / den) for the current row.
+  int64_t Column() const { return quotient_ + (remainder_ > 0 ? 1 : 0); }
+
+  void Step() {
+    quotient_ += stepQuotient_;
+    remainder_ += stepRemainder_;
+    if (remainder_ >= den_) {
+      remainder_ -= den_;
+      ++quotient_;
+    }
+  }
+
+  int64_t Bottom;  // first row below the edge
+  int Dir;         // +1 where the polygon runs downward along the edge
+
+ private:
+  // value = q * den + r with 0 <= r < den (floor division).
+  void Split(__int128 value, __int128& q, __int128& r) const {
+    q = value / den_;
+    r = value % den_;
+    if (r < 0) {
+      r += den_;
+      --q;
+    }
+  }
+  void Split(__int128 value, int64_t& q, int64_t& r) const {
+    __int128 wq, wr;
+    Split(value, wq, wr);
+    q = int64_t(wq);
+    r = int64_t(wr);
+  }
+
+  int64_t den_;
+  int64_t quotient_ = 0, remainder_ = 0, stepQuotient_ = 0, stepRemainder_ = 0;
+};
 
 }  // namespace
 
@@ -197,6 +248,10 @@ TRegion TRegion::Ellipse(const TRect& r) {
 }
 
 TRegion TRegion::Polygon(const std::vector<TPoint>& points, TFillMode mode) {
+  struct TEdge {
+    int64_t X0, Y0, X1, Y1;  // Y0 < Y1
+    int Dir;
+  };
   std::vector<TEdge> edges;
   int64_t minY = std::numeric_limits<int64_t>::max(), maxY = std::numeric_limits<int64_t>::min();
   for (size_t i = 0; i < points.size() && points.size() >= 3; ++i) {
@@ -216,16 +271,22 @@ TRegion TRegion::Polygon(const std::vector<TPoint>& points, TFillMode mode) {
   std::sort(edges.begin(), edges.end(), [](const TEdge& a, const TEdge& b) { return a.Y0 < b.Y0; });
 
   TRegionBuilder out{int32_t(first), size_t(last - first)};
-  std::vector<const TEdge*> active;
+  std::vector<TEdgeWalker> active;
   std::vector<std::pair<int64_t, int>> crossings;
   size_t next = 0;
   for (int64_t y = first; y < last; ++y) {
-    while (next < edges.size() && edges[next].Y0 <= y) active.push_back(&edges[next++]);
-    std::erase_if(active, [y](const TEdge* e) { return e->Y1 <= y; });
+    for (; next < edges.size() && edges[next].Y0 <= y; ++next) {
+      const TEdge& e = edges[next];
+      if (e.Y1 > y) active.emplace_back(e.X0, e.Y0, e.X1, e.Y1, e.Dir, y);
+    }
+    std::erase_if(active, [y](const TEdgeWalker& e) { return e.Bottom <= y; });
     crossings.clear();
-    for (const TEdge* e : active) crossings.emplace_back(CrossingColumn(*e, y), e->Dir);
+    for (TEdgeWalker& e : active) {
+      crossings.emplace_back(e.Column(), e.Dir);
+      e.Step();
+    }
     std::sort(crossings.begin(), crossings.end());
-    auto& row = out.NextRow();
+    out.NextRow();
     int winding = 0;
     int64_t start = 0;
     auto inside = [&] { return mode == TFillMode::Winding ? winding != 0 : (winding & 1) != 0; };
@@ -234,7 +295,7 @@ TRegion TRegion::Polygon(const std::vector<TPoint>& points, TFillMode mode) {
       winding += dir;
       const bool after = inside();
       if (after && !before) start = x;
-      if (before && !after) PushSpan(row, start, x);
+      if (before && !after) out.Push(start, x);
     }
   }
   return out.Finish();
@@ -260,11 +321,10 @@ void TRegion::Offset(int32_t dx, int32_t dy) {
                             int64_t(box.Bottom) + dy <= kRegionLimit;
   if (staysInRange) {
     top_ += dy;
-    for (auto& row : rows_)
-      for (auto& span : row) {
-        span.Left += dx;
-        span.Right += dx;
-      }
+    for (TSpan& span : spans_) {
+      span.Left += dx;
+      span.Right += dx;
+    }
     return;
   }
   // Moved partly or wholly out of range: rebuild what remains, clipped.
@@ -276,8 +336,8 @@ void TRegion::Offset(int32_t dx, int32_t dy) {
   }
   TRegionBuilder out{int32_t(first), size_t(last - first)};
   for (int64_t y = first; y < last; ++y) {
-    auto& row = out.NextRow();
-    for (const TSpan& s : Row(int32_t(y - dy))) PushSpan(row, int64_t(s.Left) + dx, int64_t(s.Right) + dx);
+    out.NextRow();
+    for (const TSpan& s : Row(int32_t(y - dy))) out.Push(int64_t(s.Left) + dx, int64_t(s.Right) + dx);
   }
   *this = out.Finish();
 }
@@ -285,16 +345,16 @@ void TRegion::Offset(int32_t dx, int32_t dy) {
 TRect TRegion::BoundingBox() const {
   if (IsEmpty()) return TRect{};
   int32_t left = std::numeric_limits<int32_t>::max(), right = std::numeric_limits<int32_t>::min();
-  for (const auto& row : rows_) {
-    if (row.empty()) continue;
-    left = std::min(left, row.front().Left);
-    right = std::max(right, row.back().Right);
+  for (int32_t i = 0; i < RowCount(); ++i) {
+    if (rowStart_[size_t(i)] == rowStart_[size_t(i) + 1]) continue;
+    left = std::min(left, spans_[rowStart_[size_t(i)]].Left);
+    right = std::max(right, spans_[rowStart_[size_t(i) + 1] - 1].Right);
   }
   return TRect{left, top_, right, Bottom()};
 }
 
 bool TRegion::Contains(int32_t x, int32_t y) const {
-  const auto& row = Row(y);
+  const auto row = Row(y);
   auto it = std::upper_bound(row.begin(), row.end(), x,
                              [](int32_t v, const TSpan& s) { return v < s.Left; });
   return it != row.begin() && x < std::prev(it)->Right;
@@ -302,14 +362,14 @@ bool TRegion::Contains(int32_t x, int32_t y) const {
 
 int64_t TRegion::Area() const {
   int64_t area = 0;
-  for (const auto& row : rows_)
-    for (const auto& s : row) area += s.Right - s.Left;
+  for (const TSpan& s : spans_) area += s.Right - s.Left;
   return area;
 }
 
-const std::vector<TSpan>& TRegion::Row(int32_t y) const {
-  if (y < top_ || y >= Bottom()) return kNoSpans;
-  return rows_[size_t(y - top_)];
+std::span<const TSpan> TRegion::Row(int32_t y) const {
+  if (y < top_ || y >= Bottom()) return {};
+  const size_t i = size_t(y - top_);
+  return std::span<const TSpan>(spans_.data() + rowStart_[i], rowStart_[i + 1] - rowStart_[i]);
 }
 
 namespace {
@@ -328,11 +388,34 @@ void ForEachClippedSpan(const TRegion& region, int32_t width, int32_t height, Fn
 }  // namespace
 
 void CopyThroughRegion(const TBitmap32& src, TBitmap32& dst, const TRegion& region) {
-  ForEachClippedSpan(region, std::min(src.Width(), dst.Width()),
-                     std::min(src.Height(), dst.Height()), [&](int32_t y, int32_t l, int32_t r) {
+  const int32_t width = std::min(src.Width(), dst.Width());
+  const bool sameStride = src.Width() == dst.Width();
+  // Consecutive rows covered across the whole width are one block of memory: copy them in
+  // one go, which lets the library stream large blocks.
+  int32_t blockTop = 0, blockRows = 0;
+  auto flush = [&] {
+    if (blockRows > 0)
+      std::memcpy(dst.ScanLine(blockTop), src.ScanLine(blockTop),
+                  size_t(blockRows) * size_t(width) * sizeof(TColor32));
+    blockRows = 0;
+  };
+  ForEachClippedSpan(region, width, std::min(src.Height(), dst.Height()),
+                     [&](int32_t y, int32_t l, int32_t r) {
+                       if (sameStride && l == 0 && r == width) {
+                         if (blockRows > 0 && blockTop + blockRows == y) {
+                           ++blockRows;
+                           return;
+                         }
+                         flush();
+                         blockTop = y;
+                         blockRows = 1;
+                         return;
+                       }
+                       flush();
                        std::memcpy(dst.ScanLine(y) + l, src.ScanLine(y) + l,
                                    size_t(r - l) * sizeof(TColor32));
                      });
+  flush();
 }
 
 void FillRegion(TBitmap32& dst, const TRegion& region, TColor32 color) {

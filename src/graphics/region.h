@@ -20,6 +20,7 @@
 // - Every coordinate is clipped to [-kRegionLimit, kRegionLimit]; shapes reaching beyond
 //   keep their true geometry inside that range.
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "graphics/bitmap32.h"
@@ -53,21 +54,26 @@ class TRegion {
   TRegion Subtract(const TRegion& other) const;
   void Offset(int32_t dx, int32_t dy);
 
-  bool IsEmpty() const { return rows_.empty(); }
+  bool IsEmpty() const { return rowStart_.empty(); }
   TRect BoundingBox() const;  // (0,0,0,0) when empty
   bool Contains(int32_t x, int32_t y) const;
   int64_t Area() const;
 
   int32_t Top() const { return top_; }
-  int32_t Bottom() const { return top_ + int32_t(rows_.size()); }
-  // Spans of row y (empty outside [Top, Bottom)).
-  const std::vector<TSpan>& Row(int32_t y) const;
+  int32_t Bottom() const { return top_ + RowCount(); }
+  // Spans of row y, sorted and apart (empty outside [Top, Bottom)).
+  std::span<const TSpan> Row(int32_t y) const;
 
   bool operator==(const TRegion&) const = default;
 
  private:
+  int32_t RowCount() const { return rowStart_.empty() ? 0 : int32_t(rowStart_.size()) - 1; }
+
+  // Row top_ + i holds spans_[rowStart_[i] .. rowStart_[i + 1]). No empty rows at either end;
+  // the empty region has no rows at all and top_ 0, so equal pixel sets compare equal.
   int32_t top_ = 0;
-  std::vector<std::vector<TSpan>> rows_;  // rows_[i] is row top_ + i; no empty rows at either end
+  std::vector<uint32_t> rowStart_;
+  std::vector<TSpan> spans_;
   friend class TRegionBuilder;
 };
 

@@ -8,6 +8,8 @@
 namespace saver {
 namespace {
 
+std::vector<TSpan> Spans(std::span<const TSpan> row) { return {row.begin(), row.end()}; }
+
 TEST(Region, RectanglesAreHalfOpenAndNormalised) {
   const TRegion r = TRegion::FromRect({2, 3, 7, 5});
   EXPECT_EQ(r.Area(), 10);
@@ -55,15 +57,15 @@ TEST(Region, EllipseFillsPixelCentresInsideTheInscribedEllipse) {
   const TRegion e = TRegion::Ellipse({0, 0, 10, 10});
   EXPECT_EQ(e.BoundingBox(), Rect(0, 0, 10, 10));
   EXPECT_EQ(e.Area(), 80);
-  EXPECT_EQ(e.Row(0), (std::vector<TSpan>{{3, 7}}));
-  EXPECT_EQ(e.Row(1), (std::vector<TSpan>{{1, 9}}));
-  EXPECT_EQ(e.Row(4), (std::vector<TSpan>{{0, 10}}));
-  EXPECT_EQ(e.Row(9), (std::vector<TSpan>{{3, 7}}));
+  EXPECT_EQ(Spans(e.Row(0)), (std::vector<TSpan>{{3, 7}}));
+  EXPECT_EQ(Spans(e.Row(1)), (std::vector<TSpan>{{1, 9}}));
+  EXPECT_EQ(Spans(e.Row(4)), (std::vector<TSpan>{{0, 10}}));
+  EXPECT_EQ(Spans(e.Row(9)), (std::vector<TSpan>{{3, 7}}));
 
   const TRegion odd = TRegion::Ellipse({10, 20, 17, 25});
   EXPECT_EQ(odd.BoundingBox(), Rect(10, 20, 17, 25));
   EXPECT_EQ(odd.Area(), 31);
-  EXPECT_EQ(odd.Row(20), (std::vector<TSpan>{{11, 16}}));
+  EXPECT_EQ(Spans(odd.Row(20)), (std::vector<TSpan>{{11, 16}}));
   EXPECT_EQ(TRegion::Ellipse({17, 25, 10, 20}), odd);
 }
 
@@ -83,9 +85,9 @@ TEST(Region, RoundRectCutsItsCornersByTheEllipseQuarters) {
   EXPECT_EQ(rr.BoundingBox(), r);
   // The corners are the quarters of Ellipse(0,0,10,10): 80 of its 100 pixels.
   EXPECT_EQ(rr.Area(), 160 - 20);
-  EXPECT_EQ(rr.Row(0), (std::vector<TSpan>{{3, 13}}));
-  EXPECT_EQ(rr.Row(9), (std::vector<TSpan>{{3, 13}}));
-  EXPECT_EQ(rr.Row(5), (std::vector<TSpan>{{0, 16}}));
+  EXPECT_EQ(Spans(rr.Row(0)), (std::vector<TSpan>{{3, 13}}));
+  EXPECT_EQ(Spans(rr.Row(9)), (std::vector<TSpan>{{3, 13}}));
+  EXPECT_EQ(Spans(rr.Row(5)), (std::vector<TSpan>{{0, 16}}));
 
   EXPECT_EQ(TRegion::RoundRect(r, 0, 0), TRegion::FromRect(r));
   EXPECT_EQ(TRegion::RoundRect(r, 8, 0), TRegion::FromRect(r));
@@ -233,18 +235,25 @@ TEST(Region, HugeCoordinatesAreClippedWithoutLosingTheVisiblePart) {
 }
 
 TEST(Region, CopyAndFillTouchOnlyPixelsInsideRegionAndBitmaps) {
-  TBitmap32 src(6, 5), dst(5, 6);
+  TBitmap32 src(6, 5);
   for (int y = 0; y < 5; ++y)
     for (int x = 0; x < 6; ++x) src.SetPixel(x, y, Color32(uint8_t(x), uint8_t(y), 1));
-  dst.Clear(0xFF000000);
-  const TRegion region =
-      TRegion::FromRect({-3, -3, 2, 2}).Union(TRegion::FromRect({3, 3, 99, 99}));
-  CopyThroughRegion(src, dst, region);
-  for (int y = 0; y < 6; ++y)
-    for (int x = 0; x < 5; ++x) {
-      const bool copied = region.Contains(x, y) && y < 5;
-      EXPECT_EQ(dst.Pixel(x, y), copied ? src.Pixel(x, y) : 0xFF000000u) << x << "," << y;
-    }
+  // Partly outside both bitmaps; whole-width row runs broken by partial rows and gaps.
+  const TRegion region = TRegion::FromRect({-3, -3, 2, 0})
+                             .Union(TRegion::FromRect({-1, 0, 9, 1}))
+                             .Union(TRegion::FromRect({0, 2, 6, 3}))
+                             .Union(TRegion::FromRect({1, 3, 3, 4}))
+                             .Union(TRegion::FromRect({3, 4, 99, 99}));
+  for (const TPoint size : {TPoint{5, 6}, TPoint{6, 5}, TPoint{7, 4}}) {
+    TBitmap32 dst(size.X, size.Y);
+    dst.Clear(0xFF000000);
+    CopyThroughRegion(src, dst, region);
+    for (int y = 0; y < size.Y; ++y)
+      for (int x = 0; x < size.X; ++x) {
+        const bool copied = region.Contains(x, y) && y < 5 && x < 6;
+        EXPECT_EQ(dst.Pixel(x, y), copied ? src.Pixel(x, y) : 0xFF000000u) << x << "," << y;
+      }
+  }
 
   TBitmap32 canvas(8, 8);
   FillRegion(canvas, TRegion::Ellipse({0, 0, 8, 8}), 0xFF123456);
