@@ -15,8 +15,8 @@ constexpr int32_t kBoxPadding = 5;
 // stays cheap and the position arithmetic cannot overflow.
 constexpr int32_t kDefaultFontSize = 8, kMaxFontSize = 1000, kMaxMargin = 1000000;
 
-TFontSpec CaptionFont(const TCaption& c) {
-  TFontSpec font;
+TFontInfo CaptionFont(const TCaption& c) {
+  TFontInfo font;
   font.Name = c.FontName.empty() ? "Verdana" : c.FontName;
   font.Size = c.FontSize <= 0 ? kDefaultFontSize : std::min(c.FontSize, kMaxFontSize);
   font.Underline = c.Style & 1;
@@ -50,7 +50,7 @@ TColor32 ResolveCaptionColor(TColorRef color) {
 
 void DrawCaption(TBitmap32& target, const TCaption& c, int32_t SW, int32_t SH) {
   ITextRenderer& text = TextRenderer();
-  const TFontSpec font = CaptionFont(c);
+  const TFontInfo font = CaptionFont(c);
   const TTextSize size = text.Measure(c.Text, font);
   const int32_t lineStep = text.Measure("A", font).Height;
   const int32_t m = std::clamp(c.Margin, -kMaxMargin, kMaxMargin) + 5;

@@ -22,7 +22,7 @@ std::vector<std::string> SplitLines(const std::string& text) {
   return lines;
 }
 
-TTextSize CellTextRenderer::Measure(const std::string& text, const TFontSpec& font) {
+TTextSize CellTextRenderer::Measure(const std::string& text, const TFontInfo& font) {
   const auto lines = SplitLines(text);
   size_t widest = 0;
   for (const auto& l : lines) widest = std::max(widest, l.size());
@@ -30,7 +30,7 @@ TTextSize CellTextRenderer::Measure(const std::string& text, const TFontSpec& fo
 }
 
 void CellTextRenderer::Draw(TBitmap32& target, int32_t x, int32_t y, const std::string& text,
-                            const TFontSpec& font, TColor32 color) {
+                            const TFontInfo& font, TColor32 color) {
   calls.push_back({x, y, text, font, color});
   const int32_t cw = font.Size, ch = 2 * font.Size;
   int32_t top = y;

@@ -9,7 +9,7 @@
 
 namespace saver {
 
-struct TFontSpec {
+struct TFontInfo {
   std::string Name;        // family; the backend substitutes a near one when missing
   int32_t Size = 10;       // points, at 96 pixels per inch
   bool Bold = false, Italic = false, Underline = false, StrikeOut = false;
@@ -24,11 +24,11 @@ class ITextRenderer {
  public:
   virtual ~ITextRenderer() = default;
   // The box the whole text needs: its widest line by all its lines.
-  virtual TTextSize Measure(const std::string& text, const TFontSpec& font) = 0;
+  virtual TTextSize Measure(const std::string& text, const TFontInfo& font) = 0;
   // Draws the text anti-aliased in color with its box's top-left corner at
   // (x, y), lines one under the other, clipped to target.
   virtual void Draw(TBitmap32& target, int32_t x, int32_t y, const std::string& text,
-                    const TFontSpec& font, TColor32 color) = 0;
+                    const TFontInfo& font, TColor32 color) = 0;
 };
 
 // Test double and headless fallback: every character is a cell of
@@ -39,12 +39,12 @@ class CellTextRenderer final : public ITextRenderer {
   struct DrawCall {
     int32_t X, Y;
     std::string Text;
-    TFontSpec Font;
+    TFontInfo Font;
     TColor32 Color;
   };
-  TTextSize Measure(const std::string& text, const TFontSpec& font) override;
+  TTextSize Measure(const std::string& text, const TFontInfo& font) override;
   void Draw(TBitmap32& target, int32_t x, int32_t y, const std::string& text,
-            const TFontSpec& font, TColor32 color) override;
+            const TFontInfo& font, TColor32 color) override;
   std::vector<DrawCall> calls;
 };
 

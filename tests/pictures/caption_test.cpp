@@ -80,7 +80,7 @@ TEST_F(CaptionTest, FontNameSizeAndStyleBits) {
   c.Style = 3 | 16 | 32;
   Draw(c);
   ASSERT_EQ(cells.calls.size(), 1u);
-  const TFontSpec& f = cells.calls[0].Font;
+  const TFontInfo& f = cells.calls[0].Font;
   EXPECT_EQ(f.Name, "Verdana");
   EXPECT_EQ(f.Size, 4);
   EXPECT_TRUE(f.Underline);
@@ -169,7 +169,7 @@ TEST(DesktopCaption, DrawsAntialiasedTextInsideItsBox) {
   c.Transparent = true;
   c.Pos = 0;
   DrawCaption(b, c, 300, 100);
-  const TTextSize size = TextRenderer().Measure("Hello", TFontSpec{"Verdana", 20});
+  const TTextSize size = TextRenderer().Measure("Hello", TFontInfo{"Verdana", 20});
   SetTextRenderer(nullptr);
   SetScreen(nullptr);
   ASSERT_GT(size.Width, 30);

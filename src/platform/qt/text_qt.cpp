@@ -13,14 +13,14 @@ namespace saver {
 
 namespace {
 
-QFont ToQFont(const TFontSpec& spec) {
-  QFont font(QString::fromUtf8(spec.Name.c_str()));
+QFont ToQFont(const TFontInfo& info) {
+  QFont font(QString::fromUtf8(info.Name.c_str()));
   // Points at 96 pixels per inch, independent of the screen's reported density.
-  font.setPixelSize(std::max(1, int(std::lround(spec.Size * 96.0 / 72.0))));
-  font.setBold(spec.Bold);
-  font.setItalic(spec.Italic);
-  font.setUnderline(spec.Underline);
-  font.setStrikeOut(spec.StrikeOut);
+  font.setPixelSize(std::max(1, int(std::lround(info.Size * 96.0 / 72.0))));
+  font.setBold(info.Bold);
+  font.setItalic(info.Italic);
+  font.setUnderline(info.Underline);
+  font.setStrikeOut(info.StrikeOut);
   font.setStyleStrategy(QFont::PreferAntialias);
   return font;
 }
@@ -40,7 +40,7 @@ constexpr int kTextFlags = Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip;
 
 class QtTextRenderer final : public ITextRenderer {
  public:
-  TTextSize Measure(const std::string& text, const TFontSpec& font) override {
+  TTextSize Measure(const std::string& text, const TFontInfo& font) override {
     EnsureGuiApplication();
     const QFontMetrics metrics(ToQFont(font));
     const QRect r = metrics.boundingRect(QRect(0, 0, 0, 0), kTextFlags, ToQText(text));
@@ -48,7 +48,7 @@ class QtTextRenderer final : public ITextRenderer {
   }
 
   void Draw(TBitmap32& target, int32_t x, int32_t y, const std::string& text,
-            const TFontSpec& font, TColor32 color) override {
+            const TFontInfo& font, TColor32 color) override {
     if (target.Empty()) return;
     EnsureGuiApplication();
     // Format_ARGB32 is 0xAARRGGBB in native words: the bitmap's own layout.
