@@ -66,7 +66,8 @@ void PlainBlendFrame(benchmark::State& st, TFrameSize size) {
   TBitmap32 dst = NoisePicture(size.Width, size.Height, 2);
   const size_t n = size_t(size.Width) * size_t(size.Height);
   for (auto _ : st) {
-    for (size_t i = 0; i < n; ++i) dst.Bits()[i] = PlainBlendPixel(src.Bits()[i], dst.Bits()[i], 100);
+    for (size_t i = 0; i < n; ++i)
+      dst.Bits()[i] = PlainBlendPixel(src.Bits()[i], dst.Bits()[i], 100);
     benchmark::DoNotOptimize(dst.Bits());
   }
 }

@@ -109,8 +109,8 @@ TSamples SampleTable(int64_t first, int64_t count, int64_t dstOrigin, int32_t sr
 // green and alpha another: out[2x] = B | R << 16, out[2x + 1] = G | A << 16. The samples are
 // first gathered into plain arrays so that the arithmetic runs on whole vectors.
 SAVER_PIXEL_LOOP void MixColumns(const TColor32* src, const int32_t* i0, const int32_t* i1,
-                                 const uint32_t* w, int32_t n, TColor32* left,
-                                 TColor32* right, uint32_t* out) {
+                                 const uint32_t* w, int32_t n, TColor32* left, TColor32* right,
+                                 uint32_t* out) {
   // Where the second sample is the first's right neighbour, one load fetches both.
   int32_t paired = n;
   while (paired > 0 && i1[paired - 1] != i0[paired - 1] + 1) --paired;
@@ -132,8 +132,8 @@ SAVER_PIXEL_LOOP void MixColumns(const TColor32* src, const int32_t* i0, const i
 }
 
 // Vertical pass: mixes two horizontally mixed rows into output pixels.
-SAVER_PIXEL_LOOP void MixRows(const uint32_t* top, const uint32_t* bottom, uint32_t w,
-                              int32_t n, TColor32* out) {
+SAVER_PIXEL_LOOP void MixRows(const uint32_t* top, const uint32_t* bottom, uint32_t w, int32_t n,
+                              TColor32* out) {
   const uint32_t iw = 256 - w;
   auto mix = [&](uint32_t t, uint32_t b) { return (t * iw + b * w + 32768) >> 16; };
   for (int32_t x = 0; x < n; ++x) {
@@ -159,7 +159,8 @@ void TBitmap32::ResetAlpha(uint8_t alpha) { SetAlpha(pixels_.data(), pixels_.siz
 
 void TBitmap32::FillRect(const TRect& r, TColor32 color) {
   const TRect d = IntersectRect(r, BoundsRect());
-  for (int32_t y = d.Top; y < d.Bottom; ++y) FillPixels(ScanLine(y) + d.Left, size_t(d.Width()), color);
+  for (int32_t y = d.Top; y < d.Bottom; ++y)
+    FillPixels(ScanLine(y) + d.Left, size_t(d.Width()), color);
 }
 
 TColor32 TBitmap32::PixelS(int32_t x, int32_t y) const {
@@ -177,8 +178,8 @@ void TBitmap32::DrawTo(TBitmap32& dst, int32_t x, int32_t y) const {
     TBitmap32(*this).DrawTo(dst, x, y);
     return;
   }
-  const TRect d = IntersectRect(TRect{x, y, AddClamped(x, width_), AddClamped(y, height_)},
-                                dst.BoundsRect());
+  const TRect d =
+      IntersectRect(TRect{x, y, AddClamped(x, width_), AddClamped(y, height_)}, dst.BoundsRect());
   if (d.IsEmpty()) return;
   PutRows(dst.ScanLine(d.Top) + d.Left, size_t(dst.width_), ScanLine(d.Top - y) + (d.Left - x),
           size_t(width_), d.Width(), d.Height(), DrawMode, MasterAlpha);
@@ -201,12 +202,10 @@ void TBitmap32::DrawTo(TBitmap32& dst, const TRect& dstRect, const TRect& srcRec
   }
   // Stretched: bilinear sampling at pixel centres, clamped to the source rectangle. Each
   // source row is mixed horizontally once and kept while consecutive output rows use it.
-  const TSamples cols =
-      SampleTable(d.Left, d.Width(), dstRect.Left, srcRect.Left,
-                  double(srcRect.Width()) / dstRect.Width(), s.Left, s.Right);
-  const TSamples rows =
-      SampleTable(d.Top, d.Height(), dstRect.Top, srcRect.Top,
-                  double(srcRect.Height()) / dstRect.Height(), s.Top, s.Bottom);
+  const TSamples cols = SampleTable(d.Left, d.Width(), dstRect.Left, srcRect.Left,
+                                    double(srcRect.Width()) / dstRect.Width(), s.Left, s.Right);
+  const TSamples rows = SampleTable(d.Top, d.Height(), dstRect.Top, srcRect.Top,
+                                    double(srcRect.Height()) / dstRect.Height(), s.Top, s.Bottom);
   const int32_t n = d.Width();
   std::vector<uint32_t> mixA(size_t(n) * 2), mixB(size_t(n) * 2);
   std::vector<TColor32> left(static_cast<size_t>(n)), right(static_cast<size_t>(n));

@@ -41,7 +41,7 @@ class TBitmap32 {
   void Assign(const TBitmap32& other) { *this = other; }
 
   void Clear(TColor32 color);
-  void ResetAlpha(uint8_t alpha = 255);  // every pixel's alpha := alpha
+  void ResetAlpha(uint8_t alpha = 255);           // every pixel's alpha := alpha
   void FillRect(const TRect& r, TColor32 color);  // clipped to the bitmap
 
   TColor32* Bits() { return pixels_.data(); }

@@ -86,12 +86,13 @@ int64_t EllipseRowInset(int64_t w, int64_t h, int64_t k) {
   m = std::clamp<int64_t>(m, 0, w);
   if (w <= (int64_t(1) << 30) && h <= (int64_t(1) << 30)) {
     // Settle the rounding of the estimate exactly.
-    const __int128 w2 = __int128(w) * w, h2 = __int128(h) * h, rhs = w2 * h2 - __int128(py) * py * w2;
+    const __int128 w2 = __int128(w) * w, h2 = __int128(h) * h,
+                   rhs = w2 * h2 - __int128(py) * py * w2;
     auto inside = [&](int64_t px) { return __int128(px) * px * h2 <= rhs; };
     while (m > 0 && !inside(m)) --m;
     while (m < w && inside(m + 1)) ++m;
   }
-  if ((m - (w + 1)) % 2 != 0) --m;  // px has the parity of w + 1
+  if ((m - (w + 1)) % 2 != 0) --m;        // px has the parity of w + 1
   m = std::max<int64_t>(m, (w + 1) % 2);  // the vertical axis always belongs to the ellipse
   return (w - 1 - m) / 2;
 }
@@ -122,10 +123,14 @@ enum class TCombineOp { Union, Intersect, Xor, Subtract };
 
 bool Apply(TCombineOp op, bool a, bool b) {
   switch (op) {
-    case TCombineOp::Union: return a || b;
-    case TCombineOp::Intersect: return a && b;
-    case TCombineOp::Xor: return a != b;
-    case TCombineOp::Subtract: return a && !b;
+    case TCombineOp::Union:
+      return a || b;
+    case TCombineOp::Intersect:
+      return a && b;
+    case TCombineOp::Xor:
+      return a != b;
+    case TCombineOp::Subtract:
+      return a && !b;
   }
   return false;
 }
@@ -315,10 +320,9 @@ TRegion TRegion::Subtract(const TRegion& other) const {
 void TRegion::Offset(int32_t dx, int32_t dy) {
   if (IsEmpty()) return;
   const TRect box = BoundingBox();
-  const bool staysInRange = int64_t(box.Left) + dx >= -kRegionLimit &&
-                            int64_t(box.Right) + dx <= kRegionLimit &&
-                            int64_t(box.Top) + dy >= -kRegionLimit &&
-                            int64_t(box.Bottom) + dy <= kRegionLimit;
+  const bool staysInRange =
+      int64_t(box.Left) + dx >= -kRegionLimit && int64_t(box.Right) + dx <= kRegionLimit &&
+      int64_t(box.Top) + dy >= -kRegionLimit && int64_t(box.Bottom) + dy <= kRegionLimit;
   if (staysInRange) {
     top_ += dy;
     for (TSpan& span : spans_) {
@@ -337,7 +341,8 @@ void TRegion::Offset(int32_t dx, int32_t dy) {
   TRegionBuilder out{int32_t(first), size_t(last - first)};
   for (int64_t y = first; y < last; ++y) {
     out.NextRow();
-    for (const TSpan& s : Row(int32_t(y - dy))) out.Push(int64_t(s.Left) + dx, int64_t(s.Right) + dx);
+    for (const TSpan& s : Row(int32_t(y - dy)))
+      out.Push(int64_t(s.Left) + dx, int64_t(s.Right) + dx);
   }
   *this = out.Finish();
 }
@@ -399,22 +404,21 @@ void CopyThroughRegion(const TBitmap32& src, TBitmap32& dst, const TRegion& regi
                   size_t(blockRows) * size_t(width) * sizeof(TColor32));
     blockRows = 0;
   };
-  ForEachClippedSpan(region, width, std::min(src.Height(), dst.Height()),
-                     [&](int32_t y, int32_t l, int32_t r) {
-                       if (sameStride && l == 0 && r == width) {
-                         if (blockRows > 0 && blockTop + blockRows == y) {
-                           ++blockRows;
-                           return;
-                         }
-                         flush();
-                         blockTop = y;
-                         blockRows = 1;
-                         return;
-                       }
-                       flush();
-                       std::memcpy(dst.ScanLine(y) + l, src.ScanLine(y) + l,
-                                   size_t(r - l) * sizeof(TColor32));
-                     });
+  ForEachClippedSpan(
+      region, width, std::min(src.Height(), dst.Height()), [&](int32_t y, int32_t l, int32_t r) {
+        if (sameStride && l == 0 && r == width) {
+          if (blockRows > 0 && blockTop + blockRows == y) {
+            ++blockRows;
+            return;
+          }
+          flush();
+          blockTop = y;
+          blockRows = 1;
+          return;
+        }
+        flush();
+        std::memcpy(dst.ScanLine(y) + l, src.ScanLine(y) + l, size_t(r - l) * sizeof(TColor32));
+      });
   flush();
 }
 

@@ -1,9 +1,9 @@
+#include "graphics/bitmap32.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <random>
-
-#include "graphics/bitmap32.h"
 
 namespace saver {
 namespace {
@@ -121,13 +121,13 @@ void ReferenceStretch(const TBitmap32& src, TBitmap32& dst, const TRect& dr, con
   const TRect s = IntersectRect(sr, src.BoundsRect()), d = IntersectRect(dr, dst.BoundsRect());
   const double sx = double(sr.Width()) / dr.Width(), sy = double(sr.Height()) / dr.Height();
   for (int y = d.Top; y < d.Bottom; ++y) {
-    const double fy = std::clamp(sr.Top + (y - dr.Top + 0.5) * sy - 0.5, double(s.Top),
-                                 double(s.Bottom - 1));
+    const double fy =
+        std::clamp(sr.Top + (y - dr.Top + 0.5) * sy - 0.5, double(s.Top), double(s.Bottom - 1));
     const int y0 = int(fy), y1 = std::min(y0 + 1, s.Bottom - 1);
     const uint32_t wy = uint32_t((fy - y0) * 256);
     for (int x = d.Left; x < d.Right; ++x) {
-      const double fx = std::clamp(sr.Left + (x - dr.Left + 0.5) * sx - 0.5, double(s.Left),
-                                   double(s.Right - 1));
+      const double fx =
+          std::clamp(sr.Left + (x - dr.Left + 0.5) * sx - 0.5, double(s.Left), double(s.Right - 1));
       const int x0 = int(fx), x1 = std::min(x0 + 1, s.Right - 1);
       const uint32_t wx = uint32_t((fx - x0) * 256);
       TColor32 out = 0;
@@ -137,9 +137,10 @@ void ReferenceStretch(const TBitmap32& src, TBitmap32& dst, const TRect& dr, con
         const uint32_t bot = ch(x0, y1) * (256 - wx) + ch(x1, y1) * wx;
         out |= ((top * (256 - wy) + bot * wy + 32768) >> 16) << sh;
       }
-      dst.SetPixel(x, y, src.DrawMode == TDrawMode::Opaque
-                             ? out
-                             : ReferenceBlend(out, dst.Pixel(x, y), src.MasterAlpha));
+      dst.SetPixel(x, y,
+                   src.DrawMode == TDrawMode::Opaque
+                       ? out
+                       : ReferenceBlend(out, dst.Pixel(x, y), src.MasterAlpha));
     }
   }
 }
@@ -165,8 +166,8 @@ TEST(Bitmap32, StretchMatchesTheFormulaWhenClippedOnEverySide) {
       src.DrawTo(expected, dstRect.Left - srcRect.Left, dstRect.Top - srcRect.Top);
     for (int y = 0; y < base.Height(); ++y)
       for (int x = 0; x < base.Width(); ++x)
-        ASSERT_EQ(fast.Pixel(x, y), expected.Pixel(x, y)) << "trial " << trial << " at " << x
-                                                          << "," << y;
+        ASSERT_EQ(fast.Pixel(x, y), expected.Pixel(x, y))
+            << "trial " << trial << " at " << x << "," << y;
   }
 }
 
@@ -198,8 +199,8 @@ TEST(Bitmap32, CopyRectClipsBothSidesAndHandlesOverlap) {
     }
 
   const std::pair<TRect, TPoint> moves[] = {
-      {Rect(1, 1, 5, 5), {1, 1}},  {Rect(1, 1, 5, 5), {-1, -1}}, {Rect(1, 1, 5, 5), {2, 0}},
-      {Rect(1, 1, 5, 5), {0, 2}},  {Rect(0, 0, 6, 4), {0, 2}},   {Rect(0, 2, 6, 6), {0, 0}},
+      {Rect(1, 1, 5, 5), {1, 1}}, {Rect(1, 1, 5, 5), {-1, -1}}, {Rect(1, 1, 5, 5), {2, 0}},
+      {Rect(1, 1, 5, 5), {0, 2}}, {Rect(0, 0, 6, 4), {0, 2}},   {Rect(0, 2, 6, 6), {0, 0}},
   };
   for (const auto& [from, to] : moves) {
     TBitmap32 b = Noise(6, 6, 13);

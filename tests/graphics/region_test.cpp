@@ -1,9 +1,9 @@
+#include "graphics/region.h"
+
 #include <gtest/gtest.h>
 
 #include <climits>
 #include <random>
-
-#include "graphics/region.h"
 
 namespace saver {
 namespace {
@@ -230,7 +230,8 @@ TEST(Region, HugeCoordinatesAreClippedWithoutLosingTheVisiblePart) {
   const TRegion visible = tri.Intersect(TRegion::FromRect(screen));
   EXPECT_EQ(visible, TRegion::Polygon({{0, 0}, {2160, 2160}, {0, 2160}}));
 
-  const TRegion outside = TRegion::Polygon({{INT_MAX, INT_MAX}, {INT_MAX - 5, INT_MAX}, {INT_MAX, INT_MIN}});
+  const TRegion outside =
+      TRegion::Polygon({{INT_MAX, INT_MAX}, {INT_MAX - 5, INT_MAX}, {INT_MAX, INT_MIN}});
   EXPECT_TRUE(outside.Intersect(TRegion::FromRect(screen)).IsEmpty());
 }
 
