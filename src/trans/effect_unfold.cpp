@@ -260,6 +260,30 @@ void DoUnfold(TTransThread& t, int32_t variant) {
   }
 }
 
+namespace {
+
+// Puts line.Src (one column or one row of picture) stretched over line.Dst
+// into work, at line.Dst. A one-pixel line stretched is that line repeated,
+// so it is filled rather than resampled. False when there is nothing to show.
+bool StretchLineInto(const TBitmap32& picture, const TLineDropLine& line, TBitmap32& work) {
+  const TRect src = IntersectRect(line.Src, picture.BoundsRect());
+  const TRect dst = IntersectRect(line.Dst, work.BoundsRect());
+  if (src.IsEmpty() || dst.IsEmpty()) return false;
+  if (src.Width() == 1) {
+    for (int32_t y = dst.Top; y < dst.Bottom; ++y) {
+      const TColor32 c = picture.Pixel(src.Left, std::clamp(y, src.Top, src.Bottom - 1));
+      std::fill(work.ScanLine(y) + dst.Left, work.ScanLine(y) + dst.Right, c);
+    }
+  } else {
+    for (int32_t y = dst.Top; y < dst.Bottom; ++y)
+      std::copy(picture.ScanLine(src.Top) + dst.Left, picture.ScanLine(src.Top) + dst.Right,
+                work.ScanLine(y) + dst.Left);
+  }
+  return true;
+}
+
+}  // namespace
+
 void DoLineDrop(TTransThread& t, int32_t variant) {
   TFold piece = MakeLineDropPiece(variant, t.FWidth, t.FHeight, t.Steps());
   for (;;) {
@@ -268,10 +292,12 @@ void DoLineDrop(TTransThread& t, int32_t variant) {
     t.FSrcRect = piece.SrcRect;
     t.FDstRect = piece.DstRect;
     t.PaintNew();
+    // The line of the incoming picture stretched over what is still to come.
     const TLineDropLine line = LineDropLine(variant, piece, t.FWidth, t.FHeight);
-    t.FSrcRect = line.Src;
-    t.FDstRect = line.Dst;
-    t.PaintNew();
+    if (StretchLineInto(t.FNewPicture, line, t.FWork)) {
+      t.FSrcRect = t.FDstRect = IntersectRect(line.Dst, t.FWork.BoundsRect());
+      t.PaintWork();
+    }
     t.WaitFrame();
   }
 }

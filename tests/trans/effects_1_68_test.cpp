@@ -148,16 +148,23 @@ TEST(TransUnfoldEffects, StripsStartingOutsidePaintNothingUntilTheyEnter) {
   EXPECT_FALSE(IsNewPixel(frame.Pixel(40, 0)));
 }
 
-TEST(TransLineDropEffects, StretchTheEdgeColumnOverTheRest) {
-  TEffectHarness harness(64, 8);
-  const TEffectRun run = harness.Run(65, 8);
-  ASSERT_EQ(run.Frames.size(), 7u);
-  for (int f = 0; f < 7; ++f) {
-    const int32_t edge = 8 * (f + 1);
-    for (int32_t y = 0; y < 8; ++y)
-      for (int32_t x = 0; x < 64; ++x)
-        ASSERT_EQ(run.Frames[size_t(f)].Pixel(x, y), harness.New.Pixel(std::min(x, edge), y))
-            << f << " " << x;
+TEST(TransLineDropEffects, StretchTheEdgeLineOverTheRest) {
+  // 65 grows a band from the left, 67 from the top; beyond the band each
+  // row (column) repeats the incoming picture's pixel at the band's edge.
+  for (int effect : {65, 67}) {
+    const bool columns = effect == 65;
+    TEffectHarness harness(columns ? 64 : 8, columns ? 8 : 64);
+    const TEffectRun run = harness.Run(effect, 8);
+    ASSERT_EQ(run.Frames.size(), 7u);
+    for (int f = 0; f < 7; ++f) {
+      const int32_t edge = 8 * (f + 1);
+      for (int32_t y = 0; y < (columns ? 8 : 64); ++y)
+        for (int32_t x = 0; x < (columns ? 64 : 8); ++x) {
+          const TColor32 expect = columns ? harness.New.Pixel(std::min(x, edge), y)
+                                          : harness.New.Pixel(x, std::min(y, edge));
+          ASSERT_EQ(run.Frames[size_t(f)].Pixel(x, y), expect) << effect << " " << f;
+        }
+    }
   }
 }
 
