@@ -194,7 +194,12 @@ void TBitmap32::DrawTo(TBitmap32& dst, const TRect& dstRect, const TRect& srcRec
   if (s.IsEmpty() || dstRect.IsEmpty()) return;
   const TRect d = IntersectRect(dstRect, dst.BoundsRect());
   if (d.IsEmpty()) return;
-  if (s == srcRect && dstRect.Width() == s.Width() && dstRect.Height() == s.Height()) {
+  // Widths of rectangles reaching far outside may not fit int32.
+  const int64_t dstW = int64_t(dstRect.Right) - dstRect.Left;
+  const int64_t dstH = int64_t(dstRect.Bottom) - dstRect.Top;
+  const int64_t srcW = int64_t(srcRect.Right) - srcRect.Left;
+  const int64_t srcH = int64_t(srcRect.Bottom) - srcRect.Top;
+  if (s == srcRect && dstW == s.Width() && dstH == s.Height()) {
     PutRows(dst.ScanLine(d.Top) + d.Left, size_t(dst.width_),
             ScanLine(s.Top + d.Top - dstRect.Top) + s.Left + (d.Left - dstRect.Left),
             size_t(width_), d.Width(), d.Height(), DrawMode, MasterAlpha);
@@ -203,9 +208,9 @@ void TBitmap32::DrawTo(TBitmap32& dst, const TRect& dstRect, const TRect& srcRec
   // Stretched: bilinear sampling at pixel centres, clamped to the source rectangle. Each
   // source row is mixed horizontally once and kept while consecutive output rows use it.
   const TSamples cols = SampleTable(d.Left, d.Width(), dstRect.Left, srcRect.Left,
-                                    double(srcRect.Width()) / dstRect.Width(), s.Left, s.Right);
+                                    double(srcW) / double(dstW), s.Left, s.Right);
   const TSamples rows = SampleTable(d.Top, d.Height(), dstRect.Top, srcRect.Top,
-                                    double(srcRect.Height()) / dstRect.Height(), s.Top, s.Bottom);
+                                    double(srcH) / double(dstH), s.Top, s.Bottom);
   const int32_t n = d.Width();
   std::vector<uint32_t> mixA(size_t(n) * 2), mixB(size_t(n) * 2);
   std::vector<TColor32> left(static_cast<size_t>(n)), right(static_cast<size_t>(n));

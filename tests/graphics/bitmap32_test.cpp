@@ -36,6 +36,11 @@ TEST(Bitmap32, StretchOfUniformPictureStaysUniform) {
   src.DrawTo(dst, dst.BoundsRect(), src.BoundsRect());
   for (int y = 0; y < 5; ++y)
     for (int x = 0; x < 7; ++x) ASSERT_EQ(dst.Pixel(x, y), Color32(10, 20, 30));
+  // Even a destination rectangle as wide as the coordinates go.
+  src.Clear(Color32(40, 50, 60));
+  src.DrawTo(dst, Rect(INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX), src.BoundsRect());
+  for (int y = 0; y < 5; ++y)
+    for (int x = 0; x < 7; ++x) ASSERT_EQ(dst.Pixel(x, y), Color32(40, 50, 60));
 }
 
 TBitmap32 Noise(int w, int h, uint32_t seed) {
