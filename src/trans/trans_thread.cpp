@@ -20,7 +20,7 @@ TTransThread::TTransThread(int32_t effect, ISurface& canvas, const TBitmap32& pi
       FHeight(picture.Height()),
       ui_(&UiThread()),
       clock_(&Clock()),
-      steps_(std::max(StepCount.load(), 1)),
+      steps_(std::clamp(StepCount.load(), 1, kMaxSteps)),
       random_(uint32_t(TransitionRandom(INT32_MAX))) {
   FNewPicture.DrawMode = TDrawMode::Opaque;
   FNewPicture.MasterAlpha = 255;

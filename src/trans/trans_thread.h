@@ -13,7 +13,7 @@
 //   if (t.Aborted()) break;   // where the routine tests the flag
 //   t.WaitFrame();
 //
-// t.Steps() is the transition's step count (never below 1 here), t.Random(n)
+// t.Steps() is the transition's step count (1..kMaxSteps), t.Random(n)
 // the thread's own random generator.
 #include <cstdint>
 #include <random>
@@ -28,10 +28,15 @@
 
 namespace saver {
 
+// More steps than any screen has pixels across change nothing visible; the
+// cap keeps the effects' step arithmetic (up to ten times N) within 32 bits.
+constexpr int32_t kMaxSteps = 1 << 16;
+
 class TTransThread {
  public:
   // Runs on the UI thread: copies picture, snapshots (0, 0, w, h) of canvas
-  // and takes the step count from StepCount. The thread is not started yet.
+  // and takes the step count from StepCount (kept within 1..kMaxSteps). The
+  // thread is not started yet.
   TTransThread(int32_t effect, ISurface& canvas, const TBitmap32& picture, int32_t delay);
   TTransThread(const TTransThread&) = delete;
   TTransThread& operator=(const TTransThread&) = delete;

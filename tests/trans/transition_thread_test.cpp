@@ -171,6 +171,15 @@ TEST(TransThread, OutOfRangeNumbersBecomeARandomEffect) {
   EXPECT_GT(seen.size(), 30u);
 }
 
+TEST(TransThread, HugeStepCountsAreCapped) {
+  TEffectHarness h(16, 12);
+  BitmapSurface surface(16, 12);
+  StepCount = INT32_MAX;
+  TTransThread t(36, surface, h.New, 9);  // 36 runs 9 * (N div 2) + N frames
+  EXPECT_EQ(t.Steps(), kMaxSteps);
+  StepCount = 64;
+}
+
 // A surface whose paints start failing after a number of them.
 class FailingSurface : public BitmapSurface {
  public:
