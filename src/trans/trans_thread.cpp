@@ -37,11 +37,19 @@ int32_t TTransThread::Random(int32_t n) {
   return std::uniform_int_distribution<int32_t>(0, n - 1)(random_);
 }
 
-void TTransThread::Paint(const TBitmap32& source) {
+void TTransThread::Paint(TBitmap32& source) {
   paintedSinceWait_ = true;
   if (FSrcRect.IsEmpty() || FDstRect.IsEmpty()) return;  // changes nothing: no hand-over
   ui_->Synchronize([&] {
+    // A paint copies, whatever draw mode an effect set on the bitmap for its
+    // own blending.
+    const TDrawMode mode = source.DrawMode;
+    const uint8_t alpha = source.MasterAlpha;
+    source.DrawMode = TDrawMode::Opaque;
+    source.MasterAlpha = 255;
     FCanvas->StretchFrom(source, FSrcRect, FDstRect);
+    source.DrawMode = mode;
+    source.MasterAlpha = alpha;
     FCanvas->Invalidate();
   });
 }

@@ -77,7 +77,7 @@ class TTransThread {
   void Execute();
 
  private:
-  void Paint(const TBitmap32& source);
+  void Paint(TBitmap32& source);
   void RunEffect();
   void NotifyFrame();
   void Finish();
