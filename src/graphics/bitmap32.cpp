@@ -106,26 +106,18 @@ TSamples SampleTable(int64_t first, int64_t count, int64_t dstOrigin, int32_t sr
 
 // Horizontal pass: each output column's two samples of one source row mixed per channel.
 // The sums are at most 255 x 256, so blue and red share one word as two 16-bit lanes, and
-// green and alpha another: out[2x] = B | R << 16, out[2x + 1] = G | A << 16. The samples are
-// first gathered into plain arrays so that the arithmetic runs on whole vectors.
+// green and alpha another: out[2x] = B | R << 16, out[2x + 1] = G | A << 16. The sample
+// pairs are first gathered into a plain array so that the arithmetic runs on whole vectors.
 SAVER_PIXEL_LOOP void MixColumns(const TColor32* src, const int32_t* i0, const int32_t* i1,
-                                 const uint32_t* w, int32_t n, TColor32* left, TColor32* right,
-                                 uint32_t* out) {
+                                 const uint32_t* w, int32_t n, uint64_t* pairs, uint32_t* out) {
   // Where the second sample is the first's right neighbour, one load fetches both.
   int32_t paired = n;
   while (paired > 0 && i1[paired - 1] != i0[paired - 1] + 1) --paired;
-  for (int32_t x = 0; x < paired; ++x) {
-    uint64_t both;
-    std::memcpy(&both, src + i0[x], sizeof both);
-    left[x] = uint32_t(both);
-    right[x] = uint32_t(both >> 32);
-  }
-  for (int32_t x = paired; x < n; ++x) {
-    left[x] = src[i0[x]];
-    right[x] = src[i1[x]];
-  }
+  for (int32_t x = 0; x < paired; ++x) std::memcpy(&pairs[x], src + i0[x], sizeof(uint64_t));
+  for (int32_t x = paired; x < n; ++x) pairs[x] = src[i0[x]] | uint64_t(src[i1[x]]) << 32;
   for (int32_t x = 0; x < n; ++x) {
-    const uint32_t p0 = left[x], p1 = right[x], w1 = w[x], w0 = 256 - w1;
+    const uint32_t p0 = uint32_t(pairs[x]), p1 = uint32_t(pairs[x] >> 32), w1 = w[x];
+    const uint32_t w0 = 256 - w1;
     out[2 * x] = (p0 & 0xFF00FFu) * w0 + (p1 & 0xFF00FFu) * w1;
     out[2 * x + 1] = ((p0 >> 8) & 0xFF00FFu) * w0 + ((p1 >> 8) & 0xFF00FFu) * w1;
   }
@@ -213,7 +205,7 @@ void TBitmap32::DrawTo(TBitmap32& dst, const TRect& dstRect, const TRect& srcRec
                                     double(srcH) / double(dstH), s.Top, s.Bottom);
   const int32_t n = d.Width();
   std::vector<uint32_t> mixA(size_t(n) * 2), mixB(size_t(n) * 2);
-  std::vector<TColor32> left(static_cast<size_t>(n)), right(static_cast<size_t>(n));
+  std::vector<uint64_t> pairs(static_cast<size_t>(n));
   uint32_t* upper = mixA.data();
   uint32_t* lower = mixB.data();
   int32_t upperRow = -1, lowerRow = -1;
@@ -222,8 +214,8 @@ void TBitmap32::DrawTo(TBitmap32& dst, const TRect& dstRect, const TRect& srcRec
     const size_t k = size_t(y - d.Top);
     const int32_t row0 = rows.I0[k], row1 = rows.I1[k];
     auto mixColumns = [&](int32_t row, uint32_t* out) {
-      MixColumns(ScanLine(row), cols.I0.data(), cols.I1.data(), cols.W.data(), n, left.data(),
-                 right.data(), out);
+      MixColumns(ScanLine(row), cols.I0.data(), cols.I1.data(), cols.W.data(), n, pairs.data(),
+                 out);
     };
     if (upperRow != row0) {
       if (lowerRow == row0) {
