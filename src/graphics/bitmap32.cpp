@@ -6,16 +6,20 @@
 namespace saver {
 
 // The hot loops get a clone per vector width, picked once at load time by the CPU, and are
-// vectorised even in -O2 builds (whose cheap cost model would leave them scalar).
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+// vectorised even in -O2 builds (whose cheap cost model would leave them scalar). Not under
+// the thread sanitizer: the clone resolvers run before its runtime is up and crash at load.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && \
+    !defined(__SANITIZE_THREAD__)
+#define SAVER_PIXEL_CLONES 1
 #define SAVER_PIXEL_LOOP \
   __attribute__((target_clones("avx512f", "avx2", "default"), optimize("O3")))
 #else
+#define SAVER_PIXEL_CLONES 0
 #define SAVER_PIXEL_LOOP
 #endif
 
 const char* PixelLoopPath() {
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+#if SAVER_PIXEL_CLONES
   __builtin_cpu_init();
   if (__builtin_cpu_supports("avx512f")) return "avx512f";
   if (__builtin_cpu_supports("avx2")) return "avx2";
