@@ -101,12 +101,15 @@ void DecodeOnly(benchmark::State& st, TFrameSize size, bool hinted) {
 
 void Register() {
   for (TFrameSize size : kFrameSizes) {
-    benchmark::RegisterBenchmark(FrameName("JpegDecodeFitHinted", size).c_str(), DecodeAndFit,
-                                 size, true)->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark(FrameName("JpegDecodeFitFull", size).c_str(), DecodeAndFit,
-                                 size, false)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark(FrameName("JpegDecodeFitHinted", size).c_str(), DecodeAndFit, size,
+                                 true)
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark(FrameName("JpegDecodeFitFull", size).c_str(), DecodeAndFit, size,
+                                 false)
+        ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark(FrameName("JpegDecodeHinted", size).c_str(), DecodeOnly, size,
-                                 true)->Unit(benchmark::kMillisecond);
+                                 true)
+        ->Unit(benchmark::kMillisecond);
   }
   // The full decode does not depend on the frame; named by the picture's size.
   benchmark::RegisterBenchmark("JpegDecodeFull/6000x4000", DecodeOnly, kFrameSizes[0], false)

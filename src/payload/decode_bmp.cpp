@@ -108,12 +108,19 @@ TDib ParseDib(const TBytes& in, size_t at, bool forIcon, const TDecodeHint& hint
   const int bpp = dib.bpp;
   bool valid = false;
   switch (dib.compression) {
-    case kBiRgb: valid = bpp == 1 || bpp == 4 || bpp == 8 || bpp == 16 || bpp == 24 || bpp == 32;
+    case kBiRgb:
+      valid = bpp == 1 || bpp == 4 || bpp == 8 || bpp == 16 || bpp == 24 || bpp == 32;
       break;
-    case kBiRle8: valid = bpp == 8 && !forIcon; break;
-    case kBiRle4: valid = bpp == 4 && !forIcon; break;
+    case kBiRle8:
+      valid = bpp == 8 && !forIcon;
+      break;
+    case kBiRle4:
+      valid = bpp == 4 && !forIcon;
+      break;
     case kBiBitFields:
-    case kBiAlphaBitFields: valid = bpp == 16 || bpp == 32; break;
+    case kBiAlphaBitFields:
+      valid = bpp == 16 || bpp == 32;
+      break;
   }
   if (!valid)
     throw DecodeError("bitmap: unsupported format (" + std::to_string(bpp) + " bits, compression " +
@@ -148,8 +155,10 @@ TDib ParseDib(const TBytes& in, size_t at, bool forIcon, const TDecodeHint& hint
       dib.palette[i] = Color32(e[2], e[1], e[0]);
     }
     // Entries beyond what the pixels can index still take room before them.
-    if (in.Has(next, stated * paletteEntrySize)) next += size_t(stated) * paletteEntrySize;
-    else next += used * paletteEntrySize;
+    if (in.Has(next, stated * paletteEntrySize))
+      next += size_t(stated) * paletteEntrySize;
+    else
+      next += used * paletteEntrySize;
   } else if (colorsUsed <= 256 && in.Has(next, colorsUsed * paletteEntrySize)) {
     next += colorsUsed * paletteEntrySize;  // an unused palette for display hints
   }
@@ -167,11 +176,10 @@ int32_t TargetRow(const TDib& dib, int64_t fileRow) {
   return int32_t(dib.topDown ? fileRow : dib.height - 1 - fileRow);
 }
 
-// Uncompressed rows. Returns the offset just past the last row.
+// Uncompressed rows, whose presence the caller has checked. Returns the
+// offset just past the last row.
 size_t DecodeUncompressed(const TDib& dib, const TBytes& in, size_t offset, TBitmap32& out) {
   const int64_t stride = RowStride(dib);
-  // The last row's padding may be missing.
-  in.Need(offset, uint64_t(stride * (dib.height - 1) + (dib.width * dib.bpp + 7) / 8));
   const TChannel red(dib.masks[0]), green(dib.masks[1]), blue(dib.masks[2]), alpha(dib.masks[3]);
   const int32_t width = int32_t(dib.width);
   for (int64_t row = 0; row < dib.height; ++row) {
@@ -226,8 +234,7 @@ void DecodeRle(const TDib& dib, const TBytes& in, size_t offset, TBitmap32& out)
     uint8_t count = in.U8(pos), value = in.U8(pos + 1);
     pos += 2;
     if (count > 0) {
-      for (int i = 0; i < count; ++i)
-        put(rle4 ? (i % 2 ? value & 0x0F : value >> 4) : value);
+      for (int i = 0; i < count; ++i) put(rle4 ? (i % 2 ? value & 0x0F : value >> 4) : value);
       continue;
     }
     if (value == 0) {  // end of line
@@ -257,8 +264,7 @@ bool AllAlphaZero(const TBitmap32& bitmap) {
 
 // Decodes the pixels of a parsed DIB into a new bitmap; returns the offset
 // after the pixel rows through endOffset (uncompressed formats only).
-TBitmap32 DecodeDibPixels(const TDib& dib, const TBytes& in, size_t offset,
-                          size_t* endOffset) {
+TBitmap32 DecodeDibPixels(const TDib& dib, const TBytes& in, size_t offset, size_t* endOffset) {
   TBitmap32 bitmap;
   if (dib.compression == kBiRle8 || dib.compression == kBiRle4) {
     in.Need(offset, 2);  // RLE data has no stated length: at least one code
@@ -266,7 +272,8 @@ TBitmap32 DecodeDibPixels(const TDib& dib, const TBytes& in, size_t offset,
     DecodeRle(dib, in, offset, bitmap);
     return bitmap;
   }
-  // Check that the rows are there before reserving memory for them.
+  // Check that the rows are there before reserving memory for them; the
+  // last row's padding may be missing.
   in.Need(offset, uint64_t(RowStride(dib) * (dib.height - 1) + (dib.width * dib.bpp + 7) / 8));
   bitmap.SetSize(int32_t(dib.width), int32_t(dib.height));
   size_t end = DecodeUncompressed(dib, in, offset, bitmap);

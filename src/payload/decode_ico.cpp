@@ -58,7 +58,8 @@ TBitmap32 DecodeIco(const uint8_t* data, size_t size, const TDecodeHint& hint) {
     throw DecodeError("icon: bad signature");
   size_t count = U16(data + 4);
   if (count == 0) throw DecodeError("icon: no images");
-  if (size - kDirectoryHeaderSize < count * kEntrySize) throw DecodeError("icon: file is truncated");
+  if (size - kDirectoryHeaderSize < count * kEntrySize)
+    throw DecodeError("icon: file is truncated");
 
   TIconImage best;
   for (size_t i = 0; i < count; ++i) {

@@ -96,8 +96,7 @@ bool ReadJpegRows(JpegSource* src, unsigned char** rows, unsigned char* cmykRow,
 }
 
 // Adobe writes CMYK inverted (0 = full ink); others store it plainly.
-void CmykToBgra(const unsigned char* cmyk, unsigned char* bgra, JDIMENSION width,
-                bool inverted) {
+void CmykToBgra(const unsigned char* cmyk, unsigned char* bgra, JDIMENSION width, bool inverted) {
   for (JDIMENSION x = 0; x < width; ++x, cmyk += 4, bgra += 4) {
     unsigned c = cmyk[0], m = cmyk[1], y = cmyk[2], k = cmyk[3];
     if (!inverted) c = 255 - c, m = 255 - m, y = 255 - y, k = 255 - k;

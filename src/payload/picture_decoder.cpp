@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <vector>
@@ -39,8 +40,9 @@ void CheckPictureSize(int64_t width, int64_t height, const TDecodeHint& hint) {
   if (width <= 0 || height <= 0)
     throw DecodeError("picture has no pixels (" + std::to_string(width) + " x " +
                       std::to_string(height) + ")");
-  // Both are below 2^32 for every format, so the product cannot overflow.
-  if (width > INT32_MAX || height > INT32_MAX || uint64_t(width) * uint64_t(height) > hint.MaxPixels)
+  // TBitmap32 sizes are int32; below that the product fits in 64 bits.
+  if (width > INT32_MAX || height > INT32_MAX ||
+      uint64_t(width) * uint64_t(height) > hint.MaxPixels)
     throw DecodeError("picture is too large (" + std::to_string(width) + " x " +
                       std::to_string(height) + ")");
 }
@@ -55,13 +57,20 @@ TBitmap32 DecodePictureMemory(const uint8_t* data, size_t size, const std::strin
   static const uint8_t kNothing = 0;
   if (!data) data = &kNothing;
   switch (FormatOfExtension(ext)) {
-    case TPictureFormat::Bmp: return DecodeBmp(data, size, hint);
-    case TPictureFormat::Ico: return DecodeIco(data, size, hint);
-    case TPictureFormat::Jpeg: return DecodeJpeg(data, size, hint);
-    case TPictureFormat::Png: return DecodePng(data, size, hint);
-    case TPictureFormat::Gif: return DecodeGif(data, size, hint);
-    case TPictureFormat::Tiff: return DecodeTiff(data, size, hint);
-    case TPictureFormat::Unknown: break;
+    case TPictureFormat::Bmp:
+      return DecodeBmp(data, size, hint);
+    case TPictureFormat::Ico:
+      return DecodeIco(data, size, hint);
+    case TPictureFormat::Jpeg:
+      return DecodeJpeg(data, size, hint);
+    case TPictureFormat::Png:
+      return DecodePng(data, size, hint);
+    case TPictureFormat::Gif:
+      return DecodeGif(data, size, hint);
+    case TPictureFormat::Tiff:
+      return DecodeTiff(data, size, hint);
+    case TPictureFormat::Unknown:
+      break;
   }
   throw DecodeError("unknown picture format '" + ext + "'");
 }

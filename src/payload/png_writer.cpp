@@ -49,8 +49,7 @@ void WriteToMemory(png_structp png, png_bytep data, png_size_t count) {
 void FlushNothing(png_structp) {}
 
 // rows point at B, G, R, A bytes; alpha is written or stripped.
-bool WritePngRows(PngSink* sink, png_bytep* rows, uint32_t width, uint32_t height,
-                  bool withAlpha) {
+bool WritePngRows(PngSink* sink, png_bytep* rows, uint32_t width, uint32_t height, bool withAlpha) {
   if (setjmp(png_jmpbuf(sink->png))) return false;
   png_set_write_fn(sink->png, sink, WriteToMemory, FlushNothing);
   png_set_IHDR(sink->png, sink->info, width, height, 8,

@@ -20,7 +20,8 @@ constexpr uint32_t kRgb = 0, kRle8 = 1, kRle4 = 2, kBitFields = 3;
 std::vector<uint32_t> TestPalette(int count) {
   std::vector<uint32_t> palette;
   for (int i = 0; i < count; ++i)
-    palette.push_back(uint32_t(i * 17 % 256) << 16 | uint32_t(255 - i) << 8 | uint32_t(i * 5 % 256));
+    palette.push_back(uint32_t(i * 17 % 256) << 16 | uint32_t(255 - i) << 8 |
+                      uint32_t(i * 5 % 256));
   return palette;
 }
 
@@ -35,8 +36,8 @@ TEST(BmpTest, PaletteDepthsInBothRowOrders) {
       std::vector<uint32_t> indices;
       for (int32_t y = 0; y < h; ++y)
         for (int32_t x = 0; x < w; ++x) indices.push_back(uint32_t(x * 3 + y * 5) % (1u << bpp));
-      TBmpLayout layout{.width = w, .height = topDown ? -h : h, .bpp = bpp,
-                        .palette = TestPalette(1 << bpp)};
+      TBmpLayout layout{
+          .width = w, .height = topDown ? -h : h, .bpp = bpp, .palette = TestPalette(1 << bpp)};
       TBitmap32 b = Decode(BuildBmp(layout, PackRows(indices, w, h, bpp, topDown)));
       ASSERT_EQ(b.Width(), w);
       ASSERT_EQ(b.Height(), h);
@@ -67,7 +68,8 @@ TEST(BmpTest, DirectColourDepths) {
   }
   // 16 bits default to 5-5-5; five bits scale to eight as 0 -> 0, 16 -> 132, 31 -> 255.
   std::vector<uint32_t> v16 = {0x7C00, 0x0200, 0x001F, 0x7FFF, 0x0000, 0x4210};
-  TBitmap32 b16 = Decode(BuildBmp({.width = 3, .height = 2, .bpp = 16}, PackRows(v16, 3, 2, 16, false)));
+  TBitmap32 b16 =
+      Decode(BuildBmp({.width = 3, .height = 2, .bpp = 16}, PackRows(v16, 3, 2, 16, false)));
   EXPECT_EQ(b16.Pixel(0, 0), Color32(255, 0, 0));
   EXPECT_EQ(b16.Pixel(1, 0), Color32(0, 132, 0));
   EXPECT_EQ(b16.Pixel(2, 0), Color32(0, 0, 255));
@@ -78,7 +80,10 @@ TEST(BmpTest, DirectColourDepths) {
 TEST(BmpTest, BitFields) {
   // 5-6-5 with the masks after a 40-byte header.
   std::vector<uint32_t> v565 = {0xF800, 0x0400, 0x001F, 0x8410};
-  TBitmap32 b565 = Decode(BuildBmp({.width = 2, .height = 2, .bpp = 16, .compression = kBitFields,
+  TBitmap32 b565 = Decode(BuildBmp({.width = 2,
+                                    .height = 2,
+                                    .bpp = 16,
+                                    .compression = kBitFields,
                                     .masks = {0xF800, 0x07E0, 0x001F}},
                                    PackRows(v565, 2, 2, 16, false)));
   EXPECT_EQ(b565.Pixel(0, 0), Color32(255, 0, 0));
@@ -91,7 +96,11 @@ TEST(BmpTest, BitFields) {
   std::vector<uint32_t> stored;
   for (uint32_t c : argb)  // stored as B G R A in bytes 3, 2, 1, 0 of the word
     stored.push_back(BlueOf(c) << 24 | GreenOf(c) << 16 | RedOf(c) << 8 | AlphaOf(c));
-  TBmpLayout v5{.width = 2, .height = -2, .bpp = 32, .compression = kBitFields, .headerSize = 124,
+  TBmpLayout v5{.width = 2,
+                .height = -2,
+                .bpp = 32,
+                .compression = kBitFields,
+                .headerSize = 124,
                 .masks = {0x0000FF00, 0x00FF0000, 0xFF000000, 0x000000FF}};
   TBitmap32 b = Decode(BuildBmp(v5, PackRows(stored, 2, 2, 32, true)));
   for (int i = 0; i < 4; ++i) EXPECT_EQ(b.Pixel(i % 2, i / 2), argb[size_t(i)]) << i;
@@ -107,16 +116,17 @@ TEST(BmpTest, BitFields) {
 
 TEST(BmpTest, CoreHeaderAndPackedDib) {
   std::vector<uint32_t> indices = {0, 1, 2, 3, 3, 2};
-  TBmpLayout core{.width = 3, .height = 2, .bpp = 8, .headerSize = 12,
-                 .palette = TestPalette(256)};
+  TBmpLayout core{.width = 3, .height = 2, .bpp = 8, .headerSize = 12, .palette = TestPalette(256)};
   TBitmap32 b = Decode(BuildBmp(core, PackRows(indices, 3, 2, 8, false)));
-  for (int i = 0; i < 6; ++i) EXPECT_EQ(b.Pixel(i % 3, i / 3), Opaque(core.palette[indices[size_t(i)]]));
+  for (int i = 0; i < 6; ++i)
+    EXPECT_EQ(b.Pixel(i % 3, i / 3), Opaque(core.palette[indices[size_t(i)]]));
 
   // A .dib without the file header: pixels follow the palette.
-  TBmpLayout packed{.width = 3, .height = 2, .bpp = 4, .fileHeader = false,
-                    .palette = TestPalette(16)};
+  TBmpLayout packed{
+      .width = 3, .height = 2, .bpp = 4, .fileHeader = false, .palette = TestPalette(16)};
   TBitmap32 d = Decode(BuildBmp(packed, PackRows(indices, 3, 2, 4, false)), "DIB");
-  for (int i = 0; i < 6; ++i) EXPECT_EQ(d.Pixel(i % 3, i / 3), Opaque(packed.palette[indices[size_t(i)]]));
+  for (int i = 0; i < 6; ++i)
+    EXPECT_EQ(d.Pixel(i % 3, i / 3), Opaque(packed.palette[indices[size_t(i)]]));
 }
 
 // Expected picture of an RLE test, as palette indices; -1 = skipped pixel.
@@ -132,35 +142,37 @@ void ExpectIndices(const TBitmap32& b, const std::vector<std::vector<int>>& rows
 
 TEST(BmpTest, Rle8RunsAbsoluteRunsAndDeltas) {
   Bytes rle = {
-      3, 5,                  // bottom row: run of three 5s
-      0, 3, 7, 8, 9, 0,      // absolute run of three, padded to a word
-      0, 0,                  // end of line
-      0, 2, 2, 1,            // delta: two right, one up (row 2 from the bottom)
-      2, 4, 0, 0,            // two 4s, end of line
-      9, 1,                  // a run longer than the row is cut at its edge
-      0, 1,                  // end of bitmap
+      3, 5,              // bottom row: run of three 5s
+      0, 3, 7, 8, 9, 0,  // absolute run of three, padded to a word
+      0, 0,              // end of line
+      0, 2, 2, 1,        // delta: two right, one up (row 2 from the bottom)
+      2, 4, 0, 0,        // two 4s, end of line
+      9, 1,              // a run longer than the row is cut at its edge
+      0, 1,              // end of bitmap
   };
-  TBmpLayout layout{.width = 6, .height = 4, .bpp = 8, .compression = kRle8,
-                    .palette = TestPalette(16), .colorsUsed = 16};
-  ExpectIndices(Decode(BuildBmp(layout, rle), "RLE"),
-                {{1, 1, 1, 1, 1, 1},
-                 {-1, -1, 4, 4, -1, -1},
-                 {-1, -1, -1, -1, -1, -1},
-                 {5, 5, 5, 7, 8, 9}},
-                layout.palette);
+  TBmpLayout layout{.width = 6,
+                    .height = 4,
+                    .bpp = 8,
+                    .compression = kRle8,
+                    .palette = TestPalette(16),
+                    .colorsUsed = 16};
+  ExpectIndices(
+      Decode(BuildBmp(layout, rle), "RLE"),
+      {{1, 1, 1, 1, 1, 1}, {-1, -1, 4, 4, -1, -1}, {-1, -1, -1, -1, -1, -1}, {5, 5, 5, 7, 8, 9}},
+      layout.palette);
 }
 
 TEST(BmpTest, Rle4NibblesAbsoluteRunsAndTopDown) {
   Bytes rle = {
-      5, 0x12,           // 1 2 1 2 1
-      0, 3, 0x34, 0x50,  // absolute 3 4 5, two bytes, already word-aligned
-      0, 0,              // end of line
-      0, 2, 1, 0,        // delta one right
-      0, 5, 0xAB, 0xCD, 0xE0, 0,  // absolute A B C D E, padded
+      5, 0x12,                       // 1 2 1 2 1
+      0, 3,    0x34, 0x50,           // absolute 3 4 5, two bytes, already word-aligned
+      0, 0,                          // end of line
+      0, 2,    1,    0,              // delta one right
+      0, 5,    0xAB, 0xCD, 0xE0, 0,  // absolute A B C D E, padded
       0, 1,
   };
-  TBmpLayout layout{.width = 8, .height = -2, .bpp = 4, .compression = kRle4,
-                    .palette = TestPalette(16)};
+  TBmpLayout layout{
+      .width = 8, .height = -2, .bpp = 4, .compression = kRle4, .palette = TestPalette(16)};
   ExpectIndices(Decode(BuildBmp(layout, rle)),
                 {{1, 2, 1, 2, 1, 3, 4, 5}, {-1, 10, 11, 12, 13, 14, -1, -1}}, layout.palette);
 }
@@ -174,7 +186,11 @@ TEST(BmpTest, DamagedFilesThrow) {
     EXPECT_THROW(Decode(head), DecodeError) << "cut at " << cut;
   }
   // RLE data that ends before its end-of-bitmap code.
-  TBmpLayout rle{.width = 4, .height = 4, .bpp = 8, .compression = kRle8, .palette = TestPalette(4),
+  TBmpLayout rle{.width = 4,
+                 .height = 4,
+                 .bpp = 8,
+                 .compression = kRle8,
+                 .palette = TestPalette(4),
                  .colorsUsed = 4};
   EXPECT_THROW(Decode(BuildBmp(rle, {4, 1, 0, 0, 4})), DecodeError);
   EXPECT_THROW(Decode(BuildBmp(rle, {0, 6, 1, 2})), DecodeError);  // absolute run past the end
@@ -182,8 +198,9 @@ TEST(BmpTest, DamagedFilesThrow) {
   EXPECT_THROW(Decode(BuildBmp({.width = 2, .height = 2, .bpp = 2}, Bytes(8))), DecodeError);
   EXPECT_THROW(Decode(BuildBmp({.width = 2, .height = 2, .bpp = 24, .compression = 4}, Bytes(16))),
                DecodeError);
-  EXPECT_THROW(Decode(BuildBmp({.width = 2, .height = 2, .bpp = 8, .compression = kRle4}, Bytes(16))),
-               DecodeError);
+  EXPECT_THROW(
+      Decode(BuildBmp({.width = 2, .height = 2, .bpp = 8, .compression = kRle4}, Bytes(16))),
+      DecodeError);
   EXPECT_THROW(Decode(BuildBmp({.width = 0, .height = 2, .bpp = 24}, Bytes(16))), DecodeError);
   Bytes shortHeader = BuildBmp({.width = 2, .height = 2, .bpp = 24}, Bytes(16));
   shortHeader[14] = 20;  // header size between the two known layouts
@@ -192,8 +209,12 @@ TEST(BmpTest, DamagedFilesThrow) {
 
 TEST(BmpTest, OversizedPicturesAreRefusedBeforeAllocating) {
   // 60000 x 60000 is above the limit; RLE has no data size to check first.
-  TBmpLayout huge{.width = 60000, .height = 60000, .bpp = 8, .compression = kRle8,
-                  .palette = TestPalette(2), .colorsUsed = 2};
+  TBmpLayout huge{.width = 60000,
+                  .height = 60000,
+                  .bpp = 8,
+                  .compression = kRle8,
+                  .palette = TestPalette(2),
+                  .colorsUsed = 2};
   ResetLargestAllocation();
   try {
     Decode(BuildBmp(huge, {0, 1}));

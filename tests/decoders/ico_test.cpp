@@ -12,7 +12,9 @@ namespace {
 using namespace saver::testing;
 using ::testing::HasSubstr;
 
-TBitmap32 DecodeIcon(const Bytes& file) { return DecodePictureMemory(file.data(), file.size(), "ico"); }
+TBitmap32 DecodeIcon(const Bytes& file) {
+  return DecodePictureMemory(file.data(), file.size(), "ico");
+}
 
 std::vector<bool> Checkerboard(int32_t w, int32_t h) {
   std::vector<bool> mask;
@@ -24,8 +26,9 @@ std::vector<bool> Checkerboard(int32_t w, int32_t h) {
 TIconEntry Dib8Entry(int32_t size) {
   std::vector<uint8_t> indices;
   for (int32_t i = 0; i < size * size; ++i) indices.push_back(uint8_t(i % 3));
-  return {uint8_t(size), uint8_t(size), 8,
-          BuildIconDib8(indices, size, size, {0xFF0000, 0x00FF00, 0x0000FF}, Checkerboard(size, size))};
+  return {
+      uint8_t(size), uint8_t(size), 8,
+      BuildIconDib8(indices, size, size, {0xFF0000, 0x00FF00, 0x0000FF}, Checkerboard(size, size))};
 }
 
 TIconEntry Dib32Entry(const TBitmap32& picture) {
@@ -48,7 +51,8 @@ TEST(IcoTest, PicksTheLargestImageWhateverItsForm) {
   EXPECT_EQ(b.Pixel(17, 90), big.Pixel(17, 90));
 
   // A 32-bit bitmap larger than the PNG wins and keeps its alpha.
-  TBitmap32 c = DecodeIcon(BuildIco({PngEntry(Pattern(8, 8, true)), Dib32Entry(mid), Dib8Entry(16)}));
+  TBitmap32 c =
+      DecodeIcon(BuildIco({PngEntry(Pattern(8, 8, true)), Dib32Entry(mid), Dib8Entry(16)}));
   ASSERT_EQ(c.Width(), 32);
   for (int32_t y = 0; y < 32; ++y)
     for (int32_t x = 0; x < 32; ++x) ASSERT_EQ(c.Pixel(x, y), mid.Pixel(x, y)) << x << "," << y;

@@ -38,14 +38,16 @@ TBitmap32 SmoothPicture(int32_t w, int32_t h) {
   TBitmap32 b(w, h);
   for (int32_t y = 0; y < h; ++y)
     for (int32_t x = 0; x < w; ++x)
-      b.SetPixel(x, y, Color32(uint8_t(x * 255 / (w - 1)), uint8_t(y * 255 / (h - 1)),
-                               uint8_t(128 + 100 * std::sin(x * 0.05 + y * 0.03))));
+      b.SetPixel(x, y,
+                 Color32(uint8_t(x * 255 / (w - 1)), uint8_t(y * 255 / (h - 1)),
+                         uint8_t(128 + 100 * std::sin(x * 0.05 + y * 0.03))));
   return b;
 }
 
 // Every n-th cut of a file, and the first bytes one by one, must throw.
 void ExpectCutsThrow(const Bytes& file, const std::string& ext) {
-  for (size_t cut = 0; cut < file.size(); cut += cut < 64 ? 1 : std::max<size_t>(1, file.size() / 40))
+  for (size_t cut = 0; cut < file.size();
+       cut += cut < 64 ? 1 : std::max<size_t>(1, file.size() / 40))
     EXPECT_THROW(Decode(Bytes(file.begin(), file.begin() + long(cut)), ext), DecodeError)
         << ext << " cut at " << cut << " of " << file.size();
 }
@@ -89,10 +91,10 @@ TEST(JpegTest, ScalesDownToTheSmallestSizeThatCoversTheTarget) {
   EXPECT_EQ(sizeFor(101, 75), std::make_pair(200, 150));  // 1/8 is one column short
   EXPECT_EQ(sizeFor(200, 10), std::make_pair(200, 150));  // both directions must cover
   EXPECT_EQ(sizeFor(10, 300), std::make_pair(400, 300));
-  EXPECT_EQ(sizeFor(400, 300), std::make_pair(400, 300)); // 1/2
+  EXPECT_EQ(sizeFor(400, 300), std::make_pair(400, 300));  // 1/2
   // Scales above one half are slower than a full decode: full size instead.
   EXPECT_EQ(sizeFor(401, 100), std::make_pair(800, 600));
-  EXPECT_EQ(sizeFor(4000, 3000), std::make_pair(800, 600)); // never enlarged
+  EXPECT_EQ(sizeFor(4000, 3000), std::make_pair(800, 600));  // never enlarged
   // The scaled picture still looks like the original.
   TBitmap32 small = Decode(jpeg, "jpg", {.TargetWidth = 200, .TargetHeight = 150});
   TBitmap32 reference = SmoothPicture(800, 600);
@@ -138,8 +140,8 @@ TEST(GifTest, FirstImageWithTransparencyAndInterlace) {
     }
   }
   // An image smaller than the logical screen: the rest is transparent.
-  TBitmap32 framed = Decode(EncodeGif(std::vector<uint8_t>(4, 1), 2, 2, palette, -1, false, 5, 4, 3, 1),
-                            "gif");
+  TBitmap32 framed =
+      Decode(EncodeGif(std::vector<uint8_t>(4, 1), 2, 2, palette, -1, false, 5, 4, 3, 1), "gif");
   ASSERT_EQ(framed.Width(), 5);
   ASSERT_EQ(framed.Height(), 4);
   EXPECT_EQ(framed.Pixel(3, 1), 0xFFFF0000u);
@@ -172,7 +174,8 @@ TEST(TiffTest, DecodesRgbAndStraightAlpha) {
   TBitmap32 rgb = Decode(EncodeTiff(opaque, false), "tif");
   ASSERT_EQ(rgb.Width(), 23);
   for (int32_t y = 0; y < 17; ++y)
-    for (int32_t x = 0; x < 23; ++x) ASSERT_EQ(rgb.Pixel(x, y), opaque.Pixel(x, y)) << x << "," << y;
+    for (int32_t x = 0; x < 23; ++x)
+      ASSERT_EQ(rgb.Pixel(x, y), opaque.Pixel(x, y)) << x << "," << y;
 
   TBitmap32 translucent = Pattern(23, 17, true);
   TBitmap32 rgba = Decode(EncodeTiff(translucent, true), "TIFF");

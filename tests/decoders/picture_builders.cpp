@@ -85,7 +85,8 @@ Bytes PackRows(const std::vector<uint32_t>& values, int32_t width, int32_t heigh
         size_t bit = size_t(x) * size_t(bpp);
         row[bit / 8] |= uint8_t(v << (8 - bpp - bit % 8));
       } else {
-        for (int i = 0; i < bpp / 8; ++i) row[size_t(x) * size_t(bpp / 8) + size_t(i)] = uint8_t(v >> (8 * i));
+        for (int i = 0; i < bpp / 8; ++i)
+          row[size_t(x) * size_t(bpp / 8) + size_t(i)] = uint8_t(v >> (8 * i));
       }
     }
   }
@@ -153,8 +154,8 @@ Bytes BuildIconDib8(const std::vector<uint8_t>& indices, int32_t width, int32_t 
                     const std::vector<uint32_t>& palette, const std::vector<bool>& andMask) {
   Bytes b = IconDibHeader(width, height, 8, uint32_t(palette.size()));
   for (uint32_t c : palette) PutU32(b, c);
-  Bytes rows = PackRows(std::vector<uint32_t>(indices.begin(), indices.end()), width, height, 8,
-                        false);
+  Bytes rows =
+      PackRows(std::vector<uint32_t>(indices.begin(), indices.end()), width, height, 8, false);
   b.insert(b.end(), rows.begin(), rows.end());
   AppendAndMask(b, andMask, width, height);
   return b;
@@ -221,7 +222,8 @@ Bytes EncodeCmykJpeg(int32_t width, int32_t height, const std::vector<uint8_t>& 
   cinfo.write_Adobe_marker = adobe ? TRUE : FALSE;
   jpeg_start_compress(&cinfo, TRUE);
   while (cinfo.next_scanline < cinfo.image_height) {
-    JSAMPROW row = const_cast<JSAMPROW>(cmyk.data() + size_t(cinfo.next_scanline) * size_t(width) * 4);
+    JSAMPROW row =
+        const_cast<JSAMPROW>(cmyk.data() + size_t(cinfo.next_scanline) * size_t(width) * 4);
     jpeg_write_scanlines(&cinfo, &row, 1);
   }
   jpeg_finish_compress(&cinfo);
@@ -248,7 +250,8 @@ Bytes EncodeGif(const std::vector<uint8_t>& indices, int32_t width, int32_t heig
   if (!gif) throw std::runtime_error("EGifOpen failed");
   GifColorType colors[256] = {};
   for (size_t i = 0; i < palette.size() && i < 256; ++i)
-    colors[i] = {GifByteType(palette[i] >> 16), GifByteType(palette[i] >> 8), GifByteType(palette[i])};
+    colors[i] = {GifByteType(palette[i] >> 16), GifByteType(palette[i] >> 8),
+                 GifByteType(palette[i])};
   ColorMapObject* map = GifMakeMapObject(256, colors);
   EGifSetGifVersion(gif, true);
   EGifPutScreenDesc(gif, screenWidth ? screenWidth : width, screenHeight ? screenHeight : height, 8,
@@ -316,10 +319,11 @@ TBitmap32 Pattern(int32_t width, int32_t height, bool varyAlpha) {
   TBitmap32 b(width, height);
   for (int32_t y = 0; y < height; ++y)
     for (int32_t x = 0; x < width; ++x)
-      b.SetPixel(x, y,
-                 Color32(uint8_t(x * 255 / std::max(1, width - 1)),
-                         uint8_t(y * 255 / std::max(1, height - 1)), uint8_t((x * 3) ^ (y * 5)),
-                         varyAlpha ? uint8_t(40 + (x + y) * 200 / std::max(1, width + height)) : 255));
+      b.SetPixel(
+          x, y,
+          Color32(uint8_t(x * 255 / std::max(1, width - 1)),
+                  uint8_t(y * 255 / std::max(1, height - 1)), uint8_t((x * 3) ^ (y * 5)),
+                  varyAlpha ? uint8_t(40 + (x + y) * 200 / std::max(1, width + height)) : 255));
   return b;
 }
 

@@ -18,10 +18,10 @@ struct TBmpLayout {
   int32_t width = 0, height = 0;  // height < 0: top-down
   int bpp = 24;
   uint32_t compression = 0;
-  uint32_t headerSize = 40;          // 12 (core), 40, 56, 108 or 124
-  bool fileHeader = true;            // false: a packed DIB as .dib files may hold
-  std::vector<uint32_t> palette;     // 0x00RRGGBB
-  std::vector<uint32_t> masks;       // bit fields; in the header from 56 bytes on, else after it
+  uint32_t headerSize = 40;       // 12 (core), 40, 56, 108 or 124
+  bool fileHeader = true;         // false: a packed DIB as .dib files may hold
+  std::vector<uint32_t> palette;  // 0x00RRGGBB
+  std::vector<uint32_t> masks;    // bit fields; in the header from 56 bytes on, else after it
   uint32_t colorsUsed = 0;
 };
 
@@ -37,7 +37,7 @@ Bytes PackRows(const std::vector<uint32_t>& values, int32_t width, int32_t heigh
 struct TIconEntry {
   uint8_t dirWidth = 0, dirHeight = 0;  // as the directory states them (0 = 256)
   uint16_t bpp = 32;
-  Bytes data;                           // PNG file or DIB with AND mask
+  Bytes data;  // PNG file or DIB with AND mask
 };
 Bytes BuildIco(const std::vector<TIconEntry>& entries);
 

@@ -12,8 +12,8 @@ namespace {
 using namespace saver::testing;
 
 TEST(PictureDecoderTest, ExtensionsChooseTheDecoderIgnoringCaseAndDot) {
-  for (const char* ext : {"bmp", "DIB", ".rle", "ico", "JPG", "jpeg", ".Jpe", "jfif", "tif",
-                          "TIFF", "fax", "png", ".GIF"})
+  for (const char* ext : {"bmp", "DIB", ".rle", "ico", "JPG", "jpeg", ".Jpe", "jfif", "tif", "TIFF",
+                          "fax", "png", ".GIF"})
     EXPECT_TRUE(IsDecodableExtension(ext)) << ext;
   // Metafiles and Flash have no decoder and fail like any unknown format.
   for (const char* ext : {"wmf", ".EMF", "swf", "fla", "txt", "", ".", "bmpx", "mpg"}) {
