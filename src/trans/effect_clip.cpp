@@ -136,11 +136,13 @@ std::vector<TTriangle> ShapeTriangles(int32_t v, int32_t i, int32_t n, int32_t w
       if (i4 <= 3 * int64_t(n)) return {{{{wd, ht}, c, {wd, ht - part(ht, i4 - 2 * n)}}}};
       return {{{{wd, 0}, c, {wd - part(wd, i4 - 3 * int64_t(n)), 0}}}};
     case 9: {  // chaos star: the frame counter is the angle in radians
+      // The moving corners circle the picture's centre, like the fixed one;
+      // circling (hw, hw) would push the star off wide pictures.
       const double ri = double(i), rx = double(ht) * ri / n, ry = double(wd) * ri / n;
       const double a = ri, b = ri + std::numbers::pi / 2;
       return {{{c,
-                {hw + RoundEven(std::cos(a) * rx), hw + RoundEven(std::sin(a) * ry)},
-                {hw + RoundEven(std::cos(b) * rx), hw + RoundEven(std::sin(b) * ry)}}}};
+                {hw + RoundEven(std::cos(a) * rx), hh + RoundEven(std::sin(a) * ry)},
+                {hw + RoundEven(std::cos(b) * rx), hh + RoundEven(std::sin(b) * ry)}}}};
     }
     case 10:  // window washer
       return {{{{0, 0}, {0, ht}, {p, ht - q}}}, {{{wd, ht}, {wd, 0}, {wd - p, q}}}};

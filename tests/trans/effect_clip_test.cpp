@@ -2,6 +2,7 @@
 // ones hand out strips and cells.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <set>
 
 #include "trans/effect_harness.h"
@@ -128,6 +129,25 @@ TEST(TransClipEffects, EllipseOutGrowsFromTheMiddle) {
   EXPECT_TRUE(IsNewPixel(early.Pixel(32, 24)));
   EXPECT_FALSE(IsNewPixel(early.Pixel(0, 0)));
   EXPECT_FALSE(IsNewPixel(early.Pixel(63, 47)));
+}
+
+// The chaos star turns about the picture's centre, also on a wide picture:
+// after frame i its corners have come no further from the centre than
+// height x i / n across and width x i / n up or down.
+TEST(TransClipEffects, ChaosStarStaysAboutTheCentreOfAWidePicture) {
+  TEffectHarness h(160, 60);
+  const TEffectRun run = h.Run(85, 32);
+  ASSERT_EQ(run.Frames.size(), 33u);
+  const TBitmap32& f = run.Frames[4];  // i = 0 .. 4: reach 7.5 across, 20 up or down
+  int64_t count = 0;
+  for (int32_t y = 0; y < 60; ++y)
+    for (int32_t x = 0; x < 160; ++x)
+      if (IsNewPixel(f.Pixel(x, y))) {
+        ++count;
+        ASSERT_LE(std::abs(x - 80), 9) << x << "," << y;
+        ASSERT_LE(std::abs(y - 30), 21) << x << "," << y;
+      }
+  EXPECT_GT(count, 0);
 }
 
 // Clocks sweep around the centre: the top edge is revealed from the left
