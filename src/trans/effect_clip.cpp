@@ -3,9 +3,9 @@
 // DoEllipse, triangles for DoShape, strips, cells or ellipses for DoRandom.
 // The buffer starts as the outgoing picture and is never reset, so what has
 // been revealed is the union of every region so far. Copying through a union
-// equals copying through each part, so the parts are copied one by one. Only
-// the box around what a frame copied is painted: elsewhere the surface
-// already shows the buffer.
+// equals copying through each part, so the parts are copied one by one, and
+// only what they add to the frame before. Only the box around what a frame
+// copied is painted: elsewhere the surface already shows the buffer.
 #include <array>
 #include <cmath>
 #include <numbers>
@@ -28,9 +28,24 @@ void CopyThrough(TTransThread& t, const TRegion& region, TRect& changed) {
   changed = UnionRect(changed, region.BoundingBox());
 }
 
-void CopyThrough(TTransThread& t, const TTriangle& tri, TRect& changed) {
-  CopyThrough(t, TRegion::Polygon({tri[0], tri[1], tri[2]}, TFillMode::Winding), changed);
+TRegion TriangleRegion(const TTriangle& tri) {
+  return TRegion::Polygon({tri[0], tri[1], tri[2]}, TFillMode::Winding);
 }
+
+// Copies each part of a frame's region less what the same part covered in
+// the frame before: that was copied then, so the buffer already shows the
+// incoming picture there, and a growing shape moves only its new edge.
+class TPartCopier {
+ public:
+  void Copy(TTransThread& t, size_t part, TRegion region, TRect& changed) {
+    if (part >= previous_.size()) previous_.resize(part + 1);
+    CopyThrough(t, region.Subtract(previous_[part]), changed);
+    previous_[part] = std::move(region);
+  }
+
+ private:
+  std::vector<TRegion> previous_;
+};
 
 // Every clip effect paints once per frame and then waits.
 void EndFrame(TTransThread& t, const TRect& changed) {
@@ -219,12 +234,13 @@ void DoEllipse(TTransThread& t, int32_t v) {
   t.FWork = t.FOldPicture;
   // 71 and 72 run while i <= n / 1.5, the others while i <= 1.5 n (reals).
   auto done = [&](int64_t i) { return v <= 2 ? 3 * i > 2 * int64_t(n) : 2 * i > 3 * int64_t(n); };
+  TPartCopier copier;
   for (int32_t i = 0; !t.Aborted();) {
     t.BeginFrame();
     // 72 counts down: its box shrinks from the largest size of 71.
     const int32_t shapeI = v == 2 ? RoundEven(n / 1.5 - i) : i;
     TRect changed;
-    CopyThrough(t, EllipseRegion(v, shapeI, n, wd, ht), changed);
+    copier.Copy(t, 0, EllipseRegion(v, shapeI, n, wd, ht), changed);
     ++i;
     EndFrame(t, changed);
     if (done(i)) break;
@@ -235,11 +251,14 @@ void DoShape(TTransThread& t, int32_t v) {
   const int32_t n = t.Steps(), wd = t.FWidth, ht = t.FHeight;
   t.FWork = t.FOldPicture;
   const int32_t gridLast = (n + 1) / 2;  // 87 grows its triangles until ceil(n / 2)
+  TPartCopier copier;
   for (int32_t i = 0; i <= n && !t.Aborted();) {
     t.BeginFrame();
     if (v == 11 && i > gridLast) i = n + 1;  // one last, larger frame covers the picture
     TRect changed;
-    for (const TTriangle& tri : ShapeTriangles(v, i, n, wd, ht)) CopyThrough(t, tri, changed);
+    const std::vector<TTriangle> triangles = ShapeTriangles(v, i, n, wd, ht);
+    for (size_t k = 0; k < triangles.size(); ++k)
+      copier.Copy(t, k, TriangleRegion(triangles[k]), changed);
     ++i;
     EndFrame(t, changed);
   }
