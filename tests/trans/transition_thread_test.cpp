@@ -142,6 +142,16 @@ TEST(TransPacing, ZeroOrNegativeDelaySleepsOncePerFrame) {
   }
 }
 
+TEST(TransPacing, AnAbortEndsTheCurrentWaitAtOnce) {
+  TEffectHarness h(64, 48);
+  TRunOptions options;
+  options.AbortAtFrame = 2;
+  TEffectRun run = h.Run(23, 64, options);
+  // Two full waits, one sleep in the third, then one more frame and no wait.
+  EXPECT_EQ(run.Frames.size(), 4u);
+  EXPECT_EQ(h.Clock.Sleeps(), 9u + 9u + 1u);
+}
+
 TEST(TransPacing, TickCountWrapDoesNotStretchAFrame) {
   TEffectHarness h(64, 48);
   h.Clock.Advance(0xFFFFFFFAu);  // wraps during the first frame
