@@ -48,7 +48,8 @@ inline TColor32 Dim(TColor32 c, uint32_t a) {
 
 }  // namespace
 
-FADE_PIXEL_LOOP void BlendPictures(const TBitmap32& from, const TBitmap32& to, uint8_t alpha, TBitmap32& out) {
+FADE_PIXEL_LOOP void BlendPictures(const TBitmap32& from, const TBitmap32& to, uint8_t alpha,
+                                   TBitmap32& out) {
   const size_t count = size_t(out.Width()) * size_t(out.Height());
   const TColor32* f = from.Bits();
   const TColor32* t = to.Bits();
