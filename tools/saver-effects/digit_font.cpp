@@ -29,7 +29,8 @@ int32_t DrawNumber(TBitmap32& bitmap, int32_t x, int32_t y, int32_t n, TColor32 
                 bitmap.SetPixelS(cx + col * scale + dx, y + row * scale + dy, color);
     } else {  // the minus sign
       for (int32_t col = 0; col < 3 * scale; ++col)
-        for (int32_t dy = 0; dy < scale; ++dy) bitmap.SetPixelS(cx + col, y + 2 * scale + dy, color);
+        for (int32_t dy = 0; dy < scale; ++dy)
+          bitmap.SetPixelS(cx + col, y + 2 * scale + dy, color);
     }
     cx += 4 * scale;
   }

@@ -197,7 +197,8 @@ int main(int argc, char** argv) {
     // "render" may be left out before --sheet.
     const bool render = args[0] == "render";
     if (!render && args[0] != "--sheet") throw UsageError("unknown command '" + args[0] + "'");
-    const Options o = ParseRender(std::vector<std::string>(args.begin() + (render ? 1 : 0), args.end()));
+    const Options o =
+        ParseRender(std::vector<std::string>(args.begin() + (render ? 1 : 0), args.end()));
     return o.Sheet.empty() ? RenderFrames(o) : RenderSheet(o);
   } catch (const UsageError& e) {
     std::fprintf(stderr, "saver-effects: %s\n%s", e.what(), kUsage);
