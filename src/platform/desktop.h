@@ -7,8 +7,9 @@
 namespace saver {
 
 // Creates the process's application object when there is none yet; text
-// drawing and screen access need it. Headless runs work with the offscreen
-// platform (QT_QPA_PLATFORM=offscreen).
+// drawing and screen access need it. The application made here uses the
+// offscreen platform unless QT_QPA_PLATFORM says otherwise, so tools and
+// tests run without a display; the player creates its own beforehand.
 void EnsureGuiApplication();
 
 // The desktop implementations of the text and screen services.

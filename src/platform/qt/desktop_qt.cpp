@@ -1,5 +1,6 @@
 #include <QApplication>
 #include <QCoreApplication>
+#include <cstdlib>
 
 #include "platform/desktop.h"
 
@@ -11,6 +12,9 @@ void EnsureGuiApplication() {
   static int argc = 1;
   static char name[] = "saver";
   static char* argv[] = {name, nullptr};
+  // Whoever gets here draws into memory only (the player makes its own
+  // application on the real display), so it must not need a display.
+  setenv("QT_QPA_PLATFORM", "offscreen", 0);
   new QApplication(argc, argv);  // lives until the process ends
 }
 
