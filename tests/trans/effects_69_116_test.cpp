@@ -83,10 +83,11 @@ TEST_P(TransEffects69To114, KeepTheOutgoingPictureWhereNothingWasRevealed) {
       }));
     }
     // What was revealed stays revealed.
-    if (previous)
+    if (previous) {
       ASSERT_TRUE(h.OldOutside(*previous, [&](int32_t x, int32_t y) {
         return IsNewPixel(frame.Pixel(x, y));
       }));
+    }
     previous = &frame;
   }
 }
@@ -160,8 +161,11 @@ TEST_P(TransEffects69To116Each, LeaveTheSurfaceOutsideThePictureAlone) {
   SetUiThread(nullptr);
   SetClock(nullptr);
   for (int32_t y = 0; y < 60; ++y)
-    for (int32_t x = 0; x < 80; ++x)
-      if (x >= 63 || y >= 47) ASSERT_EQ(surface.Bitmap().Pixel(x, y), kMarker) << x << "," << y;
+    for (int32_t x = 0; x < 80; ++x) {
+      if (x >= 63 || y >= 47) {
+        ASSERT_EQ(surface.Bitmap().Pixel(x, y), kMarker) << x << "," << y;
+      }
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Trans, TransEffects69To116Each, ::testing::Range(69, 117),
