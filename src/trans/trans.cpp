@@ -58,9 +58,19 @@ bool StartTransition(ISurface& canvas, const TBitmap32& picture, int32_t effect,
     TransitionRunning = false;
     return false;
   }
-  auto* thread = new TTransThread(effect, canvas, picture, delay);
-  CurrentTransition = thread;
-  thread->Start(std::move(handlers));
+  TTransThread* thread = nullptr;
+  try {
+    thread = new TTransThread(effect, canvas, picture, delay);
+    CurrentTransition = thread;
+    thread->Start(std::move(handlers));
+  } catch (...) {
+    // No worker (no memory for its buffers, no thread, a surface that cannot
+    // be read): the screen stays as it was and the next transition can start.
+    CurrentTransition = nullptr;
+    delete thread;
+    TransitionRunning = false;
+    return false;
+  }
   while (wait && TransitionRunning) {
     UiThread().ProcessMessages();
     std::this_thread::yield();

@@ -49,6 +49,7 @@ struct TTransitionHandlers {
 // and an empty picture copy the picture at once and make no thread. With
 // wait the call pumps the UI thread until the worker is done.
 // Returns true when a worker thread was made; only then do the handlers run.
+// When no worker can be made the surface is left as it was.
 // Call on the UI thread, only while TransitionRunning is false.
 bool StartTransition(ISurface& canvas, const TBitmap32& picture, int32_t effect, int32_t delay,
                      int32_t steps, bool wait, TTransitionHandlers handlers = {});

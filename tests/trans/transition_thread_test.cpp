@@ -204,6 +204,31 @@ class FailingSurface : public BitmapSurface {
   int left_;
 };
 
+// A surface that cannot be read back (a lost device): no snapshot for a worker.
+class UnreadableSurface : public BitmapSurface {
+ public:
+  using BitmapSurface::BitmapSurface;
+  void CopyTo(TBitmap32&, const TRect&) const override { throw std::runtime_error("device lost"); }
+};
+
+TEST(TransStart, AWorkerThatCannotBeMadeLeavesNoTransitionRunning) {
+  TEffectHarness h(40, 30);
+  UnreadableSurface surface(40, 30);
+  surface.Bitmap() = h.Old;
+  int completions = 0;
+  EXPECT_FALSE(StartTransition(surface, h.New, 23, 9, 16, true, {[&] { completions++; }, {}}));
+  EXPECT_FALSE(TransitionRunning);
+  EXPECT_EQ(CurrentTransition.load(), nullptr);
+  h.Ui.ProcessMessages();
+  EXPECT_EQ(completions, 0);
+  EXPECT_TRUE(h.ShowsOldWhole(surface.Bitmap()));
+  // The next transition starts as usual.
+  BitmapSurface good(40, 30);
+  EXPECT_TRUE(StartTransition(good, h.New, 23, 9, 4, true, {[&] { completions++; }, {}}));
+  h.Ui.PumpUntil([&] { return completions == 1; });
+  EXPECT_TRUE(h.ShowsNewWhole(good.Bitmap()));
+}
+
 TEST(TransThread, FailureEndsTheTransitionWithoutFinalFrame) {
   TEffectHarness h(40, 30);
   FailingSurface surface(40, 30, 3);
