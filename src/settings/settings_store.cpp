@@ -57,7 +57,13 @@ void ReadSettings(IRegistry& registry, const std::string& title, PayloadTrailer&
 }
 
 void ReadSettings(PayloadData& data) {
-  ReadSettings(Registry(), data.Text.Title, data.Trailer, data.Text.Effect);
+  IRegistry* registry = nullptr;
+  try {
+    registry = &Registry();
+  } catch (const std::exception&) {
+    return;  // no store folder (for instance a read-only home): the defaults stay
+  }
+  ReadSettings(*registry, data.Text.Title, data.Trailer, data.Text.Effect);
 }
 
 std::string EffectSelectionString(const std::vector<bool>& checked) {

@@ -66,6 +66,23 @@ TEST_F(SettingsTest, StoredValuesOverrideOnlyTheirOwnDefaults) {
   EXPECT_EQ(effect, "%A%\x05");
 }
 
+// A store whose folder cannot be made (here it would sit under a plain file)
+// is a key that cannot be opened: the payload defaults stay, nothing fails.
+TEST_F(SettingsTest, UnreachableStoreLeavesTheDefaults) {
+  std::string blocker = scratch.Write("not-a-folder", {});
+  const char* old = std::getenv("XDG_CONFIG_HOME");
+  std::string saved = old ? old : "";
+  ::setenv("XDG_CONFIG_HOME", (blocker + "/config").c_str(), 1);
+  SetRegistry(nullptr);
+  PayloadData data;
+  data.Trailer = Defaults();
+  data.Text.Effect = "\x05";
+  EXPECT_NO_THROW(ReadSettings(data));
+  if (old) ::setenv("XDG_CONFIG_HOME", saved.c_str(), 1); else ::unsetenv("XDG_CONFIG_HOME");
+  EXPECT_EQ(data.Trailer, Defaults());
+  EXPECT_EQ(data.Text.Effect, "\x05");
+}
+
 TEST_F(SettingsTest, WrongTypesAreFailures) {
   registry.WriteValues("Software\\Kelvastrom\\T", {{"Seconds", RegValue::Sz("5")}});
   PayloadTrailer t;
