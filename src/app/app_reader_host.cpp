@@ -3,8 +3,6 @@
 #include <QApplication>
 #include <QString>
 
-#include "payload/back_picture.h"
-#include "payload/picture_decoder.h"
 #include "platform/cp1252.h"
 #include "platform/screen.h"
 #include "settings/settings_store.h"
@@ -23,12 +21,7 @@ void AppReaderHost::PaintBackground(PayloadData& data) {
   background_.Paint(data.Trailer, Screen().Width(), Screen().Height());
 }
 
-void AppReaderHost::LoadBackgroundPicture(PayloadData& data) {
-  std::string file = ExtractBackgroundPicture(data);
-  background_.Picture = DecodePictureFile(file, data.Trailer.BackPictureExt);
-  DrawBackPicture(background_.Bitmap, background_.Bitmap.Width(), background_.Bitmap.Height(),
-                  data.Trailer.BackPictureMode, *background_.Picture);
-}
+void AppReaderHost::LoadBackgroundPicture(PayloadData& data) { background_.LoadPicture(data); }
 
 void AppReaderHost::ClearBackgroundPicture() { background_.Picture.reset(); }
 

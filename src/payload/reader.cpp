@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "payload/background.h"
 #include "payload/binary_file.h"
 #include "payload/extract.h"
 #include "payload/log_line.h"
@@ -70,18 +71,14 @@ void ReadExtraData(BinaryFile& file, PayloadData& data) {
   LogLine("Data start at " + Dec(data.PayloadStart));
 }
 
-int32_t RandomColor(IReaderHost& host) {
-  int32_t r = host.Random(256), g = host.Random(256), b = host.Random(256);
-  return r | (g << 8) | (b << 16);
-}
-
 void ReadTables(BinaryFile& file, PayloadData& data, IReaderHost& host) {
   PayloadTrailer& t = data.Trailer;
   host.SetWindowColor(t.BackColor);
   if (t.RandomColors) {
-    t.BackColor = RandomColor(host);
+    TRandomInt random = [&host](int32_t range) { return host.Random(range); };
+    t.BackColor = RandomColorRef(random);
     host.SetWindowColor(t.BackColor);
-    t.BackColor2 = RandomColor(host);
+    t.BackColor2 = RandomColorRef(random);
   }
   if (t.RandomGradient) t.GradientStyle = host.Random(8) + 1;
 
