@@ -26,12 +26,6 @@ TFontInfo CaptionFont(const TCaption& c) {
   return font;
 }
 
-void FillBox(TBitmap32& target, const TRect& r, TColor32 color) {
-  const TRect clip = IntersectRect(r, target.BoundsRect());
-  for (int32_t y = clip.Top; y < clip.Bottom; ++y)
-    std::fill(target.ScanLine(y) + clip.Left, target.ScanLine(y) + clip.Right, color);
-}
-
 }  // namespace
 
 TColor32 ResolveCaptionColor(TColorRef color) {
@@ -68,10 +62,9 @@ void DrawCaption(TBitmap32& target, const TCaption& c, int32_t SW, int32_t SH) {
   }
 
   if (!c.Transparent)
-    FillBox(target,
-            TRect{x - kBoxPadding, y - kBoxPadding, x + size.Width + kBoxPadding,
-                  y + size.Height + kBoxPadding},
-            ResolveCaptionColor(c.BoxColor));
+    target.FillRect(TRect{x - kBoxPadding, y - kBoxPadding, x + size.Width + kBoxPadding,
+                          y + size.Height + kBoxPadding},
+                    ResolveCaptionColor(c.BoxColor));
 
   const TColor32 black = 0xFF000000u, color = ResolveCaptionColor(c.TextColor);
   if (c.MultiLine) {

@@ -14,14 +14,6 @@ namespace {
 
 int32_t Channel(TColorRef c, int shift) { return int32_t((c >> shift) & 0xFF); }
 
-void FillRect(TBitmap32& bmp, TRect r, TColor32 color) {
-  r = IntersectRect(r, bmp.BoundsRect());
-  for (int32_t y = r.Top; y < r.Bottom; ++y) {
-    TColor32* row = bmp.ScanLine(y);
-    std::fill(row + r.Left, row + r.Right, color);
-  }
-}
-
 TRegion Polygon(std::vector<TPoint> points) {
   return TRegion::Polygon(points, TFillMode::Alternate);
 }
@@ -40,9 +32,9 @@ void Bands(TBitmap32& b, bool vertical, TColorRef c1, TColorRef c2) {
   for (int32_t i = 0; i < 256; ++i) {
     const TColor32 c = GradientStep(c1, c2, i, 255);
     if (vertical)
-      FillRect(b, TRect{MulDiv(i, W, 256), 0, MulDiv(i + 1, W, 256), 1}, c);
+      b.FillRect(TRect{MulDiv(i, W, 256), 0, MulDiv(i + 1, W, 256), 1}, c);
     else
-      FillRect(b, TRect{0, MulDiv(i, H, 256), W, MulDiv(i + 1, H, 256)}, c);
+      b.FillRect(TRect{0, MulDiv(i, H, 256), W, MulDiv(i + 1, H, 256)}, c);
   }
   if (vertical) CopyFirstRowDown(b);
 }
@@ -87,11 +79,11 @@ void Mirrored(TBitmap32& b, bool rows, TColorRef c1, TColorRef c2) {
     const TColor32 c = GradientStep(c1, c2, i, half);
     const int32_t j = extent - 1 - i;
     if (rows) {
-      FillRect(b, TRect{0, i, W, i + 1}, c);
-      FillRect(b, TRect{0, j, W, j + 1}, c);
+      b.FillRect(TRect{0, i, W, i + 1}, c);
+      b.FillRect(TRect{0, j, W, j + 1}, c);
     } else {
-      FillRect(b, TRect{i, 0, i + 1, 1}, c);
-      FillRect(b, TRect{j, 0, j + 1, 1}, c);
+      b.FillRect(TRect{i, 0, i + 1, 1}, c);
+      b.FillRect(TRect{j, 0, j + 1, 1}, c);
     }
   }
   if (!rows) CopyFirstRowDown(b);
