@@ -1,11 +1,10 @@
 #include "payload/background.h"
 
-#include <cstdio>
-
 #include "payload/back_picture.h"
 #include "payload/gradient.h"
 #include "payload/picture_decoder.h"
 #include "payload/reader.h"
+#include "payload/temp_file.h"
 
 namespace saver {
 
@@ -22,13 +21,8 @@ void TBackground::Paint(const PayloadTrailer& t, int32_t width, int32_t height) 
 }
 
 void TBackground::LoadPicture(const PayloadData& data) {
-  const std::string path = ExtractBackgroundPicture(data);
-  // The decoded picture is all that is needed from the file.
-  struct Remove {
-    const std::string& path;
-    ~Remove() { std::remove(path.c_str()); }
-  } remove{path};
-  Picture = DecodePictureFile(path, data.Trailer.BackPictureExt);
+  const TTempFile file(ExtractBackgroundPicture(data));
+  Picture = DecodePictureFile(file.Path, data.Trailer.BackPictureExt);
   DrawBackPicture(Bitmap, Bitmap.Width(), Bitmap.Height(), data.Trailer.BackPictureMode, *Picture);
 }
 

@@ -1,10 +1,9 @@
 #include "payload/mask.h"
 
-#include <cstdio>
-
 #include "payload/draw_picture.h"
 #include "payload/extract.h"
 #include "payload/picture_decoder.h"
+#include "payload/temp_file.h"
 
 namespace saver {
 
@@ -14,13 +13,13 @@ std::string MaskExtension(uint8_t format) {
 
 void LoadMask(const std::string& source, int64_t payloadStart, const MaskEntry& entry,
               TBitmap32& mask) {
-  std::string name;
+  TTempFile file;
   try {
     const std::string ext = MaskExtension(entry.Format);
-    name = TempItemPath("SSMASK", ext);
-    ExtractItem(source, name, entry.PackedSize > 0, entry.Size, entry.PackedSize,
+    file.Path = TempItemPath("SSMASK", ext);
+    ExtractItem(source, file.Path, entry.PackedSize > 0, entry.Size, entry.PackedSize,
                 payloadStart + entry.Start);
-    TBitmap32 decoded = DecodePictureFile(name, ext);
+    TBitmap32 decoded = DecodePictureFile(file.Path, ext);
     // Only the blue channel counts. PNG and GIF masks are drawn over black, so
     // their transparent parts hide the picture; a bitmap is taken as it is.
     if (entry.Format == 0)
@@ -31,7 +30,6 @@ void LoadMask(const std::string& source, int64_t payloadStart, const MaskEntry& 
   } catch (...) {
     // An undecodable mask stays as it was.
   }
-  if (!name.empty()) std::remove(name.c_str());
 }
 
 }  // namespace saver

@@ -1,13 +1,13 @@
 #include "payload/picture_loader.h"
 
 #include <cctype>
-#include <cstdio>
 #include <stdexcept>
 
 #include "payload/draw_picture.h"
 #include "payload/extract.h"
 #include "payload/mask.h"
 #include "payload/picture_decoder.h"
+#include "payload/temp_file.h"
 #include "platform/screen.h"
 
 namespace saver {
@@ -18,14 +18,6 @@ std::string Upper(std::string s) {
   for (char& c : s) c = char(std::toupper(static_cast<unsigned char>(c)));
   return s;
 }
-
-// Removes the item's temporary file whatever happens to the load.
-struct TempFileGuard {
-  std::string path;
-  ~TempFileGuard() {
-    if (!path.empty()) std::remove(path.c_str());
-  }
-};
 
 }  // namespace
 
@@ -74,9 +66,9 @@ void TPictureLoader::ComposePicture(int32_t index, TBitmap32& working) {
   const PictureEntry& entry = data_.PictureTable[size_t(index)];
   TMemImage* image = cache_.Find(index);
   if (!image) {
-    TempFileGuard file{TempItemPath("SSIMG", entry.Ext)};
-    Extract(entry, file.path);
-    image = &Decode(index, file.path, working.Width(), working.Height());
+    const TTempFile file(TempItemPath("SSIMG", entry.Ext));
+    Extract(entry, file.Path);
+    image = &Decode(index, file.Path, working.Width(), working.Height());
   }
   const int32_t mode = PictureStretchMode(entry, data_.Trailer);
   const TRect dest = PictureRect(mode, PreviewMode, working.Width(), working.Height(),

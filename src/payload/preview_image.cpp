@@ -1,11 +1,10 @@
 #include "payload/preview_image.h"
 
-#include <cstdio>
-
 #include "payload/extract.h"
 #include "payload/payload_data.h"
 #include "payload/picture_decoder.h"
 #include "payload/reader.h"
+#include "payload/temp_file.h"
 #include "platform/surface.h"
 
 namespace saver {
@@ -18,13 +17,9 @@ std::optional<TBitmap32> LoadPreviewImage(const std::string& path) {
     return std::nullopt;  // no payload: the window stays black
   }
   if (data.Trailer.PreviewSize <= 0) return std::nullopt;
-  const std::string name = TempItemPath("SSIMG", ".BMP");
-  ExtractItem(path, name, false, data.Trailer.PreviewSize, 0, data.PreviewStart());
-  struct Remove {
-    const std::string& name;
-    ~Remove() { std::remove(name.c_str()); }
-  } remove{name};
-  TBitmap32 picture = DecodePictureFile(name, ".bmp");
+  const TTempFile file(TempItemPath("SSIMG", ".BMP"));
+  ExtractItem(path, file.Path, false, data.Trailer.PreviewSize, 0, data.PreviewStart());
+  TBitmap32 picture = DecodePictureFile(file.Path, ".bmp");
   picture.ResetAlpha(255);
   return picture;
 }
