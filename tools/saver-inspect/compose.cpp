@@ -1,5 +1,6 @@
 #include "compose.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -58,7 +59,8 @@ int RunCompose(int argc, char** argv) {
       std::fputs(kComposeUsage, stdout);
       return 0;
     } else if (arg == "--compose") {
-      if (!hasValue || !ParseInt(argv[++i], index) || index < 0)
+      // Larger numbers than a picture table can hold must not wrap onto a real picture.
+      if (!hasValue || !ParseInt(argv[++i], index) || index < 0 || index > INT32_MAX)
         return Usage("--compose needs a picture number from 0");
     } else if (arg == "--size") {
       if (!hasValue || !ParseSize(argv[++i], width, height))
