@@ -62,7 +62,9 @@ std::string Utf8ToCp1252(const std::string& utf8) {
       else cp = (cp << 6) | (cc & 0x3F);
     }
     if (!ok) { out += '?'; ++i; continue; }
-    int b = ByteFor(cp);
+    // An overlong form (such as C0 80 for a zero byte) names no character.
+    static constexpr uint32_t kShortestFor[] = {0, 0, 0x80, 0x800, 0x10000};
+    int b = cp < kShortestFor[len] ? -1 : ByteFor(cp);
     out += b < 0 ? '?' : char(b);
     i += len;
   }

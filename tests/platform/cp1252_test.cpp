@@ -20,6 +20,10 @@ TEST(Cp1252, CharactersOutsideTheCodePageBecomeQuestionMarks) {
   EXPECT_EQ(Utf8ToCp1252("\xF0\x9F\x98\x80"), "?");     // outside the BMP
   EXPECT_EQ(Utf8ToCp1252("x\xC3"), "x?");               // cut-off sequence
   EXPECT_EQ(Utf8ToCp1252("\xFF" "z"), "?z");
+  // Overlong forms would smuggle in a separator or a zero byte.
+  EXPECT_EQ(Utf8ToCp1252("a\xC1\x9C" "b"), "a?b");      // a backslash in two bytes
+  EXPECT_EQ(Utf8ToCp1252("\xC0\x80"), "?");              // a zero byte in two bytes
+  EXPECT_EQ(Utf8ToCp1252("\xE0\x80\xAF"), "?");          // a slash in three bytes
 }
 
 }  // namespace
