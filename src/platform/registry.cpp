@@ -73,9 +73,12 @@ RegValue ValueFromJson(const Json& j) {
   const std::string type = j.at("type").get<std::string>();
   const Json& data = j.at("data");
   if (type == "REG_DWORD") {
-    int64_t v = data.get<int64_t>();
-    if (!data.is_number_integer() || v < INT32_MIN || v > int64_t(UINT32_MAX))
+    // Checked before converting: a number past 64 bits signed would wrap.
+    if (!data.is_number_integer() ||
+        (data.is_number_unsigned() && data.get<uint64_t>() > UINT32_MAX))
       throw RegistryError("DWORD out of range");
+    int64_t v = data.get<int64_t>();
+    if (v < INT32_MIN || v > int64_t(UINT32_MAX)) throw RegistryError("DWORD out of range");
     return RegValue::Dword(int32_t(uint32_t(v)));
   }
   if (type == "REG_SZ") return RegValue::Sz(Utf8ToCp1252(data.get<std::string>()));

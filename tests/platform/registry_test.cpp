@@ -83,6 +83,13 @@ TEST_F(RegistryTest, DamagedFileReadsEmptyAndIsKeptAsideOnWrite) {
   EXPECT_EQ(FindValue(*reg.ReadKey("Software"), "x")->dword, 4);
   EXPECT_TRUE(std::filesystem::exists(path + ".corrupt"));
   EXPECT_THROW(FileRegistry(dir + "/missing/dir/r.json").WriteValues("K", {}), RegistryError);
+
+  // A number wider than 32 bits is no DWORD, even one that would wrap to a small value.
+  for (const char* number : {"18446744073709551615", "4294967296", "-2147483649", "1.5"}) {
+    SCOPED_TRACE(number);
+    { std::ofstream(path) << "{ \"K\": { \"x\": {\"type\": \"REG_DWORD\", \"data\": " << number << "} } }"; }
+    EXPECT_FALSE(FileRegistry(path).ReadKey("K"));
+  }
 }
 
 // Writers in two processes, two threads each, hammer the store while a
