@@ -27,22 +27,30 @@ TBitmap32 BuildContactSheet(const TBitmap32& oldPicture, const TBitmap32& newPic
   sheet.Clear(kBackground);
 
   for (int32_t effect = 1; effect <= kEffectCount; ++effect) {
-    std::vector<TBitmap32> frames;
     TRecordRequest request;
     request.Effect = effect;
     request.Steps = layout.Steps;
-    TRecordResult run = RecordEffect(oldPicture, newPicture, request,
-                                     [&](const TBitmap32& s) { frames.push_back(s); });
-    if (frames.empty()) frames.push_back(run.Final);
+    // A recording repeats exactly, so the first run counts the frames and the
+    // second keeps only the ones shown: long runs need no memory per frame.
+    const int32_t count = RecordEffect(oldPicture, newPicture, request, nullptr).Frames;
+    std::vector<int32_t> wanted;  // evenly spaced through the run, the last before its end
+    for (int32_t m = 1; m <= moments; ++m)
+      wanted.push_back(std::clamp(count * m / (moments + 1), 0, std::max(count - 1, 0)));
+    std::vector<TBitmap32> shown(static_cast<size_t>(moments));
+    int32_t frame = 0;
+    const TRecordResult run =
+        RecordEffect(oldPicture, newPicture, request, [&](const TBitmap32& s) {
+          for (size_t m = 0; m < wanted.size(); ++m)
+            if (wanted[m] == frame) shown[m] = s;
+          ++frame;
+        });
 
     const int32_t x0 = kMargin + (effect - 1) % perRow * cellW;
     const int32_t y0 = kMargin + (effect - 1) / perRow * cellH;
     DrawNumber(sheet, x0, y0 + 1, effect, kLabel, 2);
-    const int32_t count = int32_t(frames.size());
-    for (int32_t m = 1; m <= moments; ++m) {
-      // Evenly spaced through the run, the last moment before its end.
-      const int32_t index = std::clamp(count * m / (moments + 1), 0, count - 1);
-      frames[size_t(index)].DrawTo(sheet, x0 + (m - 1) * (tw + kGap), y0 + kLabelHeight);
+    for (int32_t m = 0; m < moments; ++m) {
+      const TBitmap32& picture = count > 0 ? shown[size_t(m)] : run.Final;
+      picture.DrawTo(sheet, x0 + m * (tw + kGap), y0 + kLabelHeight);
     }
   }
   return sheet;
