@@ -170,3 +170,45 @@ TEST(TransLineDropEffects, StretchTheEdgeLineOverTheRest) {
 
 }  // namespace
 }  // namespace saver
+
+namespace saver {
+namespace {
+
+// The edges of the picture that a quarter of the way through the run the
+// revealed part touches: the side or corner the effect's name says it comes from.
+enum TEdge { kLeft = 1, kTop = 2, kRight = 4, kBottom = 8 };
+
+int RevealedEdges(const TBitmap32& frame) {
+  int edges = 0;
+  for (int32_t y = 0; y < frame.Height(); ++y)
+    for (int32_t x = 0; x < frame.Width(); ++x)
+      if (IsNewPixel(frame.Pixel(x, y))) {
+        if (x == 0) edges |= kLeft;
+        if (y == 0) edges |= kTop;
+        if (x == frame.Width() - 1) edges |= kRight;
+        if (y == frame.Height() - 1) edges |= kBottom;
+      }
+  return edges;
+}
+
+TEST(TransDirections, EffectsComeFromTheSideTheirNameSays) {
+  struct Case { int effect; int edges; };
+  const Case cases[] = {
+      {1, kLeft | kTop},  {2, kTop | kRight},  {3, kRight | kBottom},  {4, kLeft | kBottom},
+      {5, kLeft | kTop | kBottom},  {6, kRight | kTop | kBottom},
+      {7, kBottom | kLeft | kRight},  {8, kTop | kLeft | kRight},
+      {23, kLeft | kTop | kBottom},  {24, kRight | kTop | kBottom},
+      {25, kTop | kLeft | kRight},  {26, kBottom | kLeft | kRight},
+      {27, kLeft | kTop},  {28, kTop | kRight},  {29, kRight | kBottom},  {30, kLeft | kBottom},
+      {31, kLeft | kRight | kTop | kBottom},  {39, kLeft | kRight | kTop | kBottom},
+  };
+  for (const Case& c : cases) {
+    TEffectHarness harness(64, 48);
+    const TEffectRun run = harness.Run(c.effect, 16);
+    ASSERT_GE(run.Frames.size(), 4u) << c.effect;
+    EXPECT_EQ(RevealedEdges(run.Frames[run.Frames.size() / 4]), c.edges) << c.effect;
+  }
+}
+
+}  // namespace
+}  // namespace saver
