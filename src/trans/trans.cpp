@@ -39,7 +39,16 @@ int32_t TransitionRandom(int32_t n) {
 void CopyPictureAt(ISurface& canvas, const TBitmap32& picture) {
   try {
     const TRect r = picture.BoundsRect();
-    canvas.StretchFrom(picture, r, r);
+    if (picture.DrawMode == TDrawMode::Opaque && picture.MasterAlpha == 255) {
+      canvas.StretchFrom(picture, r, r);
+    } else {
+      // A copy, whatever draw mode the caller left on the picture (as the
+      // worker's paints do).
+      TBitmap32 opaque(picture);
+      opaque.DrawMode = TDrawMode::Opaque;
+      opaque.MasterAlpha = 255;
+      canvas.StretchFrom(opaque, r, r);
+    }
     canvas.Invalidate();
   } catch (...) {
     // The screen keeps what it showed.

@@ -32,6 +32,22 @@ TEST(TransStart, ImmediateCopiesMakeNoThread) {
   }
 }
 
+TEST(TransStart, EveryPathCopiesWhateverDrawModeThePictureCarries) {
+  // A picture left in blend mode with a faint master alpha still replaces
+  // the screen, at once as well as through a worker.
+  TEffectHarness h(16, 12);
+  TBitmap32 picture = h.New;
+  picture.DrawMode = TDrawMode::Blend;
+  picture.MasterAlpha = 40;
+  for (int effect : {0, 23}) {
+    BitmapSurface surface(16, 12);
+    surface.Bitmap() = h.Old;
+    EXPECT_EQ(StartTransition(surface, picture, effect, 0, 4, true), effect != 0);
+    h.Ui.ProcessMessages();
+    EXPECT_TRUE(h.ShowsNewWhole(surface.Bitmap())) << effect;
+  }
+}
+
 TEST(TransStart, EmptyPictureChangesNothing) {
   TEffectHarness h(8, 8);
   BitmapSurface surface(8, 8);
