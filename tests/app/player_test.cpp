@@ -1,6 +1,7 @@
 // Runs the real player binary with a payload appended to a copy of it.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <zlib.h>
 
 #include <filesystem>
 #include <fstream>
@@ -20,7 +21,8 @@ class PlayerTest : public ::testing::Test {
   int Run(const std::string& path, const std::string& args) {
     std::string log = scratch.Path("log.txt");
     std::filesystem::remove(log);
-    std::string cmd = "env QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME='" + scratch.Path("cfg") +
+    // A failure box would wait for a click forever: the guard turns that into exit code 124.
+    std::string cmd = "timeout 60 env QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME='" + scratch.Path("cfg") +
                       "' SAVER_LOG='" + log + "' '" + path + "' " + args + " > '" +
                       scratch.Path("out.txt") + "' 2>&1";
     int status = std::system(cmd.c_str());
@@ -32,7 +34,7 @@ class PlayerTest : public ::testing::Test {
     std::ifstream in(path);
     return std::string(std::istreambuf_iterator<char>(in), {});
   }
-  std::string MakeSaver() {
+  std::string MakeSaver(const std::vector<uint8_t>& background = {}) {
     SaverFile file;
     std::ifstream in(kPlayer, std::ios::binary);
     file.exe.assign(std::istreambuf_iterator<char>(in), {});
@@ -41,6 +43,14 @@ class PlayerTest : public ::testing::Test {
     file.pictures = ItemEntry(572, 3, 0, ".jpg");
     AppendText(file.pictures, "abc");
     PutI32At(file.trailer, kOffPictureCount, 1);
+    if (!background.empty()) {
+      uLongf packed = compressBound(uLong(background.size()));
+      file.background.resize(packed);
+      compress(file.background.data(), &packed, background.data(), uLong(background.size()));
+      file.background.resize(packed);
+      PutI32At(file.trailer, kOffBackgroundUnpacked, int32_t(background.size()));
+      PutTextAt(file.trailer, kOffBackPictureExt, ".bmp");
+    }
     std::string path = scratch.Write("ocean.scr", file.Bytes());
     std::filesystem::permissions(path, std::filesystem::perms::owner_all);
     return path;
@@ -70,6 +80,31 @@ TEST_F(PlayerTest, ReadsItsOwnPayloadInTheDepthOfTheMode) {
   // The preview reads the trailer only: no reader lines.
   ASSERT_EQ(Run(saver, "/p 1234"), 0) << out;
   EXPECT_EQ(logText, "");
+}
+
+// A 2 x 2 bitmap of 24 bits per pixel, rows padded to four bytes.
+std::vector<uint8_t> TinyBitmap() {
+  std::vector<uint8_t> b(54 + 16, 0);
+  PutTextAt(b, 0, "BM");
+  PutI32At(b, 2, int32_t(b.size()));
+  PutI32At(b, 10, 54);
+  PutI32At(b, 14, 40);
+  PutI32At(b, 18, 2);
+  PutI32At(b, 22, 2);
+  b[26] = 1;
+  b[28] = 24;
+  for (size_t i = 54; i < b.size(); ++i) b[i] = 0x80;
+  return b;
+}
+
+TEST_F(PlayerTest, FullScreenDepthDecodesTheBackgroundPictureAndRemovesItsFile) {
+  std::string saver = MakeSaver(TinyBitmap());
+  ASSERT_EQ(Run(saver, "/s"), 0) << out << logText;
+  EXPECT_NE(logText.find("Reading background\nLoading from compressed stream"), std::string::npos);
+  EXPECT_NE(logText.find("Baga :(\n"), std::string::npos);
+  EXPECT_NE(logText.find("Reading music\nSuccess\n"), std::string::npos);
+  std::string temp = scratch.Path("saver-" + std::to_string(geteuid()));
+  EXPECT_FALSE(std::filesystem::exists(temp + "/SSBG.bmp"));
 }
 
 TEST_F(PlayerTest, PreviewOfABarePlayerFails) {
