@@ -106,7 +106,13 @@ void WriteSettings(IRegistry& registry, const std::string& title, const Settings
 }
 
 void WriteSettings(const std::string& title, const SettingsControls& c) {
-  WriteSettings(Registry(), title, c);
+  IRegistry* registry = nullptr;
+  try {
+    registry = &Registry();
+  } catch (const std::exception& e) {
+    throw RegistryError(std::string("no settings store: ") + e.what());
+  }
+  WriteSettings(*registry, title, c);
 }
 
 }  // namespace saver

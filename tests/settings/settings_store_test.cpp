@@ -67,7 +67,8 @@ TEST_F(SettingsTest, StoredValuesOverrideOnlyTheirOwnDefaults) {
 }
 
 // A store whose folder cannot be made (here it would sit under a plain file)
-// is a key that cannot be opened: the payload defaults stay, nothing fails.
+// is a key that cannot be opened: the payload defaults stay on reading, and
+// writing reports the store's own error.
 TEST_F(SettingsTest, UnreachableStoreLeavesTheDefaults) {
   std::string blocker = scratch.Write("not-a-folder", {});
   const char* old = std::getenv("XDG_CONFIG_HOME");
@@ -78,6 +79,7 @@ TEST_F(SettingsTest, UnreachableStoreLeavesTheDefaults) {
   data.Trailer = Defaults();
   data.Text.Effect = "\x05";
   EXPECT_NO_THROW(ReadSettings(data));
+  EXPECT_THROW(WriteSettings("T", SettingsControls{}), RegistryError);  // reported, not a crash
   if (old) ::setenv("XDG_CONFIG_HOME", saved.c_str(), 1); else ::unsetenv("XDG_CONFIG_HOME");
   EXPECT_EQ(data.Trailer, Defaults());
   EXPECT_EQ(data.Text.Effect, "\x05");
