@@ -53,7 +53,7 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   std::setlocale(LC_NUMERIC, "C");  // the media backend needs the C numeric locale
   QApplication::setApplicationDisplayName(saver::kDefaultApplicationTitle);
-  saver::SetScreen(&saver::DesktopScreen());
+  saver::UseDesktopTextAndScreen();  // captions and desktop capture on the real display
 
   std::string self = OwnPath();
   try {
