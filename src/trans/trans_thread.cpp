@@ -106,19 +106,18 @@ void TTransThread::Finish() {
   FWork = TBitmap32();
   TTransThread* self = this;
   CurrentTransition.compare_exchange_strong(self, nullptr);
-  TransitionRunning.store(false, std::memory_order_release);
-  // The handler runs after the worker has left Execute; joining there is
-  // immediate, and the object goes with it.
+  // The handler joins the worker before it runs, so it still comes after the
+  // flag below; queued first, nothing of this object or of the UI thread
+  // service is touched once the flag says the transition is over.
   ui_->Post([this] {
     struct Cleanup {
       TTransThread* t;
-      ~Cleanup() {
-        if (t->thread_.joinable()) t->thread_.join();
-        delete t;
-      }
+      ~Cleanup() { delete t; }
     } cleanup{this};
+    if (thread_.joinable()) thread_.join();
     if (handlers_.OnTerminate) handlers_.OnTerminate();
   });
+  TransitionRunning.store(false, std::memory_order_release);
 }
 
 }  // namespace saver
