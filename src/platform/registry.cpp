@@ -65,11 +65,12 @@ const char* TypeName(RegType t) {
     case RegType::Dword: return "REG_DWORD";
     case RegType::Sz: return "REG_SZ";
     case RegType::ExpandSz: return "REG_EXPAND_SZ";
+    case RegType::Other: break;
   }
   return "";
 }
 
-RegValue ValueFromJson(const Json& j) {
+RegValue TypedValueFromJson(const Json& j) {
   const std::string type = j.at("type").get<std::string>();
   const Json& data = j.at("data");
   if (type == "REG_DWORD") {
@@ -86,7 +87,20 @@ RegValue ValueFromJson(const Json& j) {
   throw RegistryError("unknown value type " + type);
 }
 
+RegValue ValueFromJson(const Json& j) {
+  try {
+    return TypedValueFromJson(j);
+  } catch (const std::exception&) {
+    return RegValue{RegType::Other, 0, j.dump()};
+  }
+}
+
 Json ValueToJson(const RegValue& v) {
+  if (v.type == RegType::Other) {
+    Json kept = Json::parse(v.text, nullptr, false);
+    if (kept.is_discarded()) throw RegistryError("value of unknown form");
+    return kept;
+  }
   Json j;
   j["type"] = TypeName(v.type);
   if (v.type == RegType::Dword)

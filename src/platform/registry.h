@@ -14,12 +14,17 @@
 
 namespace saver {
 
-enum class RegType { Dword, Sz, ExpandSz };
+// Other: a value this store cannot use (an unknown type, or data that does
+// not fit its type). It is kept exactly as found, so one such value neither
+// hides the rest of the store nor is lost on the next write; a reader that
+// expects a type sees a mismatch.
+enum class RegType { Dword, Sz, ExpandSz, Other };
 
 struct RegValue {
   RegType type = RegType::Dword;
   int32_t dword = 0;   // Dword
-  std::string text;    // Sz, ExpandSz (environment references are never expanded)
+  std::string text;    // Sz, ExpandSz (environment references are never expanded);
+                       // Other: the value's stored form, verbatim
 
   static RegValue Dword(int32_t v) { return {RegType::Dword, v, {}}; }
   static RegValue Sz(std::string s) { return {RegType::Sz, 0, std::move(s)}; }
@@ -55,7 +60,8 @@ const RegValue* FindValue(const RegValues& values, const std::string& name);
 // temporary file, flushes it to disk and renames it over the old one, so
 // concurrent writers never lose each other's keys and a crash leaves either
 // the old or the new file. A file that cannot be parsed reads as an empty
-// store; the next write keeps it aside as path + ".corrupt".
+// store; the next write keeps it aside as path + ".corrupt". A value it
+// cannot use reads as RegType::Other and is written back unchanged.
 class FileRegistry final : public IRegistry {
  public:
   explicit FileRegistry(std::string path) : path_(std::move(path)) {}

@@ -76,20 +76,37 @@ TEST_F(RegistryTest, NestedKeysAndPathSpelling) {
 }
 
 TEST_F(RegistryTest, DamagedFileReadsEmptyAndIsKeptAsideOnWrite) {
-  { std::ofstream(path) << "{ \"Software\": { \"x\": {\"type\": \"REG_DWORD\", \"data\": \"no\"} } }"; }
+  { std::ofstream(path) << "{ \"Software\": { \"x\": {\"type\": \"REG_DWORD\", "; }
   FileRegistry reg(path);
   EXPECT_FALSE(reg.ReadKey("Software"));
   reg.WriteValues("Software", {{"x", RegValue::Dword(4)}});
   EXPECT_EQ(FindValue(*reg.ReadKey("Software"), "x")->dword, 4);
   EXPECT_TRUE(std::filesystem::exists(path + ".corrupt"));
   EXPECT_THROW(FileRegistry(dir + "/missing/dir/r.json").WriteValues("K", {}), RegistryError);
+}
 
+// A value the store cannot use (unknown type, data that does not fit its
+// type) reads as Other and survives writes; the rest of the store stays usable.
+TEST_F(RegistryTest, UnusableValuesAreKeptAndDoNotHideTheRest) {
   // A number wider than 32 bits is no DWORD, even one that would wrap to a small value.
-  for (const char* number : {"18446744073709551615", "4294967296", "-2147483649", "1.5"}) {
-    SCOPED_TRACE(number);
-    { std::ofstream(path) << "{ \"K\": { \"x\": {\"type\": \"REG_DWORD\", \"data\": " << number << "} } }"; }
-    EXPECT_FALSE(FileRegistry(path).ReadKey("K"));
+  for (const char* data : {"18446744073709551615", "4294967296", "-2147483649", "1.5", "\"no\""}) {
+    SCOPED_TRACE(data);
+    { std::ofstream(path) << "{ \"K\": { \"x\": {\"type\": \"REG_DWORD\", \"data\": " << data << "} } }"; }
+    std::optional<RegValues> k = FileRegistry(path).ReadKey("K");
+    ASSERT_TRUE(k);
+    EXPECT_EQ(FindValue(*k, "x")->type, RegType::Other);
   }
+  { std::ofstream(path) << R"({ "A": { "q": {"type": "REG_QWORD", "data": 7}, "s": {"type": "REG_SZ", "data": "t"} },
+                                "B": { "n": {"type": "REG_DWORD", "data": 5} } })"; }
+  FileRegistry reg(path);
+  EXPECT_EQ(FindValue(*reg.ReadKey("A"), "q")->type, RegType::Other);
+  EXPECT_EQ(FindValue(*reg.ReadKey("A"), "s")->text, "t");
+  reg.WriteValues("B", {{"n", RegValue::Dword(6)}});
+  EXPECT_FALSE(std::filesystem::exists(path + ".corrupt"));
+  EXPECT_EQ(FindValue(*reg.ReadKey("B"), "n")->dword, 6);
+  std::ifstream in(path);
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_NE(text.find("REG_QWORD"), std::string::npos) << text;
 }
 
 // Writers in two processes, two threads each, hammer the store while a

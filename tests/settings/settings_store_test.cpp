@@ -94,6 +94,13 @@ TEST_F(SettingsTest, WrongTypesAreFailures) {
   EXPECT_THROW(ReadSettings(registry, "U", t, effect), SettingsError);
   registry.WriteValues("Software\\Kelvastrom\\V", {{"Mute", RegValue::ExpandSz("1")}});
   EXPECT_THROW(ReadSettings(registry, "V", t, effect), SettingsError);
+  // A type this store does not know, and a number wider than a DWORD.
+  registry.WriteValues("Software\\Kelvastrom\\W",
+                       {{"Loop", RegValue{RegType::Other, 0, R"({"type":"REG_QWORD","data":1})"}}});
+  EXPECT_THROW(ReadSettings(registry, "W", t, effect), SettingsError);
+  registry.WriteValues("Software\\Kelvastrom\\X",
+                       {{"Seconds", RegValue{RegType::Other, 0, R"({"type":"REG_DWORD","data":4294967296})"}}});
+  EXPECT_THROW(ReadSettings(registry, "X", t, effect), SettingsError);
 }
 
 TEST_F(SettingsTest, TitleNamesTheKey) {
