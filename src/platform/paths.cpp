@@ -60,6 +60,9 @@ std::string WithSlash(std::string path) {
 
 std::string TempFolder() {
   std::string base = EnvOr("TMPDIR", "/tmp");
+  // A stale TMPDIR (a folder since removed) must not stop the show.
+  struct stat st;
+  if (::stat(base.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) base = "/tmp";
   while (base.size() > 1 && base.back() == '/') base.pop_back();
   std::string path = base + "/saver-" + std::to_string(::geteuid());
   EnsurePrivateFolder(path);

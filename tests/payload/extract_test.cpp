@@ -154,6 +154,10 @@ TEST_F(ExtractTest, TempFolderIsPrivateAndRefusesPlantedLinks) {
   std::filesystem::create_directory_symlink(scratch.Path("elsewhere"),
                                             folder.substr(0, folder.size() - 1));
   EXPECT_THROW(TempFolder(), std::runtime_error);
+
+  // A TMPDIR that no longer exists falls back to /tmp.
+  ::setenv("TMPDIR", scratch.Path("gone").c_str(), 1);
+  EXPECT_EQ(TempFolder(), "/tmp/saver-" + std::to_string(geteuid()) + "/");
 }
 
 }  // namespace
