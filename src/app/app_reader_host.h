@@ -5,7 +5,7 @@
 
 #include "payload/background.h"
 #include "payload/reader.h"
-#include "platform/message_box_qt.h"
+#include "platform/desktop.h"
 
 namespace saver {
 
@@ -16,14 +16,13 @@ class AppReaderHost final : public IReaderHost {
   void PaintBackground(PayloadData& data) override;
   void LoadBackgroundPicture(PayloadData& data) override;
   void ClearBackgroundPicture() override;
-  IMessageBox* MessageBox() override { return &box_; }
+  IMessageBox* MessageBox() override { return &DesktopMessageBox(); }
   void RequestTerminate() override { terminated_ = true; }
 
   bool Terminated() const { return terminated_; }
   const TBackground& Background() const { return background_; }
 
  private:
-  QtMessageBox box_;
   TBackground background_;
   bool terminated_ = false;
 };

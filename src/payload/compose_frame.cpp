@@ -75,7 +75,8 @@ TBitmap32 ComposeFrame(const std::string& path, int32_t index, int32_t width, in
   if (IsVideoExtension(data.PictureTable[size_t(index)].Ext))
     throw std::runtime_error("picture " + std::to_string(index) + " is a video item");
 
-  TPictureCache cache(data.PictureCache);
+  std::vector<TMemImage> entries(data.PictureTable.size());
+  TPictureCache cache(entries);
   TPictureLoader loader(data, background, cache, random);
   TBitmap32 frame;
   FrameSink sink(data, frame);

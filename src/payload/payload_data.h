@@ -13,6 +13,8 @@
 namespace saver {
 
 // The decoded-picture cache entry of one picture item; filled on first use.
+// The show owns one per picture (see show/show_state.h); the payload data
+// itself stays as read.
 struct TMemImage {
   bool Loaded = false;
   std::unique_ptr<TBitmap32> Picture;  // none until decoded
@@ -29,11 +31,8 @@ struct PayloadData {
 
   // Show depth only.
   std::vector<PictureEntry> PictureTable;
-  std::vector<TMemImage> PictureCache;  // one per picture, each empty at first
   std::vector<MaskEntry> MaskTable;
   std::vector<MusicEntry> MusicTable;   // one entry after a PlayOneRandom choice
-  int32_t Counter = 0;
-  int32_t MelodyIndex = 0;
 
   // Absolute file positions of the sections (section order is binding).
   int64_t PreviewStart() const { return PayloadStart + Trailer.LeadInSize; }

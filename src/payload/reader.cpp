@@ -89,9 +89,6 @@ void ReadTables(BinaryFile& file, PayloadData& data, IReaderHost& host) {
   file.Seek(data.PictureTableStart());
   CheckTable(t.PictureCount, kPictureEntrySize, t.PictureSectionSize, "picture");
   data.PictureTable.assign(size_t(t.PictureCount), PictureEntry{});
-  data.PictureCache.clear();
-  data.PictureCache.resize(size_t(t.PictureCount));
-  data.Counter = 0;
   for (PictureEntry& e : data.PictureTable) {
     e = ParsePictureEntry(file.ReadBytes(kPictureEntrySize));
     LogLine("Ext = " + e.Ext);
@@ -101,7 +98,6 @@ void ReadTables(BinaryFile& file, PayloadData& data, IReaderHost& host) {
   file.Seek(data.MaskTableStart());
   CheckTable(t.MaskCount, kMaskEntrySize, t.MaskSectionSize, "mask");
   data.MaskTable.assign(size_t(t.MaskCount), MaskEntry{});
-  data.Counter = 0;
   for (MaskEntry& e : data.MaskTable) {
     e = ParseMaskEntry(file.ReadBytes(kMaskEntrySize));
     LogLine("Mask Start = " + Dec(e.Start));
@@ -129,7 +125,6 @@ void ReadTables(BinaryFile& file, PayloadData& data, IReaderHost& host) {
     data.MusicTable.resize(1);
     t.MusicCount = 1;
   }
-  data.MelodyIndex = 0;
   LogLine("Success");
 }
 

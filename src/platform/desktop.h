@@ -1,6 +1,7 @@
 #pragma once
 // The desktop backend's entry points, free of toolkit types. Implemented by
 // the saver_platform_qt library.
+#include "platform/message_box.h"
 #include "platform/screen.h"
 #include "platform/text.h"
 
@@ -12,9 +13,10 @@ namespace saver {
 // tests run without a display; the player creates its own beforehand.
 void EnsureGuiApplication();
 
-// The desktop implementations of the text and screen services.
+// The desktop implementations of the text, screen and message box services.
 ITextRenderer& DesktopTextRenderer();
 IScreen& DesktopScreen();
+IMessageBox& DesktopMessageBox();
 
 // EnsureGuiApplication, then makes TextRenderer() and Screen() the desktop ones.
 void UseDesktopTextAndScreen();

@@ -27,4 +27,15 @@ class RecordingMessageBox final : public IMessageBox {
   std::vector<Shown> shown;
 };
 
+// Headless fallback: writes "caption: text" as one line to standard error.
+class StderrMessageBox final : public IMessageBox {
+ public:
+  void Show(const std::string& text, const std::string& caption, MessageIcon icon) override;
+};
+
+// The process's message box: a StderrMessageBox unless the desktop backend
+// or a test set another.
+IMessageBox& MessageBoxService();
+void SetMessageBoxService(IMessageBox* box);  // nullptr restores the default
+
 }  // namespace saver

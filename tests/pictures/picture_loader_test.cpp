@@ -54,7 +54,9 @@ class PictureLoaderTest : public ::testing::Test {
     std::string reason;
     ASSERT_TRUE(ReadData(data, path, false, quiet, &reason)) << reason;
     background.Bitmap = Solid(80, 60, kBack);
-    cache = std::make_unique<TPictureCache>(data.PictureCache);
+    entries.clear();
+    entries.resize(data.PictureTable.size());
+    cache = std::make_unique<TPictureCache>(entries);
     loader = std::make_unique<TPictureLoader>(data, background, *cache, [this](int32_t range) {
       ranges.push_back(range);
       return 0;
@@ -72,6 +74,7 @@ class PictureLoaderTest : public ::testing::Test {
   std::string path;
   PayloadData data;
   TBackground background;
+  std::vector<TMemImage> entries;
   std::unique_ptr<TPictureCache> cache;
   std::unique_ptr<TPictureLoader> loader;
   RecordingSink sink;
@@ -91,7 +94,7 @@ TEST_F(PictureLoaderTest, ComposesBackgroundAndFittedPictureOnce) {
   EXPECT_EQ(sink.frame.Pixel(0, 15), kRed);
   EXPECT_EQ(sink.frame.Pixel(79, 44), kRed);
   EXPECT_EQ(sink.frame.Pixel(79, 45), kBack);
-  EXPECT_TRUE(data.PictureCache[0].Loaded);
+  EXPECT_TRUE(entries[0].Loaded);
   EXPECT_TRUE(TempFolderEmpty());
 
   ASSERT_TRUE(LoadImage(1));
@@ -114,7 +117,7 @@ TEST_F(PictureLoaderTest, UndecodablePictureShowsNothingAndIsTriedAgain) {
   EXPECT_FALSE(LoadImage(1));
   EXPECT_FALSE(LoadImage(7));
   EXPECT_TRUE(sink.shown.empty());
-  EXPECT_FALSE(data.PictureCache[0].Loaded);
+  EXPECT_FALSE(entries[0].Loaded);
   EXPECT_TRUE(TempFolderEmpty());
 }
 
@@ -152,8 +155,8 @@ TEST_F(PictureLoaderTest, MaskMakesThePictureTranslucentAndABrokenMaskHidesIt) {
     ASSERT_TRUE(LoadImage(index));
     for (int32_t y = 0; y < 60; y += 7)
       for (int32_t x = 0; x < 80; x += 7) ASSERT_EQ(sink.frame.Pixel(x, y), kBack) << index;
-    ASSERT_NE(data.PictureCache[size_t(index)].Mask, nullptr);
-    EXPECT_TRUE(data.PictureCache[size_t(index)].Mask->Empty());
+    ASSERT_NE(entries[size_t(index)].Mask, nullptr);
+    EXPECT_TRUE(entries[size_t(index)].Mask->Empty());
   }
 }
 
@@ -179,7 +182,7 @@ TEST_F(PictureLoaderTest, VideoItemsTakeTheVideoRoadWhateverTheirCase) {
   EXPECT_EQ(sink.videos, (std::vector<int32_t>{0, 1}));
   EXPECT_TRUE(sink.shown.empty());
   EXPECT_TRUE(std::filesystem::exists(sink.videoPath));  // removed when playback ends
-  EXPECT_FALSE(data.PictureCache[0].Loaded);
+  EXPECT_FALSE(entries[0].Loaded);
   EXPECT_TRUE(IsVideoExtension(".mpeg"));
   EXPECT_FALSE(IsVideoExtension(".mp4"));
 }
@@ -196,7 +199,7 @@ TEST_F(PictureLoaderTest, DesktopStartShowsTheCaptureWithoutDecoding) {
   EXPECT_TRUE(sink.desktop);
   EXPECT_EQ(sink.frame.Pixel(79, 59), 0xFF445566u);
   EXPECT_EQ(sink.windowImage.Pixel(0, 0), 0xFF445566u);
-  EXPECT_FALSE(data.PictureCache[0].Loaded);
+  EXPECT_FALSE(entries[0].Loaded);
 }
 
 TEST_F(PictureLoaderTest, RepaintingRenewsColoursAndStyleBeforeEachPicture) {

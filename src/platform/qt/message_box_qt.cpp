@@ -1,9 +1,17 @@
 #include <QMessageBox>
 #include <QString>
 
-#include "platform/message_box_qt.h"
+#include "platform/desktop.h"
+#include "platform/message_box.h"
 
 namespace saver {
+
+namespace {
+
+class QtMessageBox final : public IMessageBox {
+ public:
+  void Show(const std::string& text, const std::string& caption, MessageIcon icon) override;
+};
 
 void QtMessageBox::Show(const std::string& text, const std::string& caption, MessageIcon icon) {
   QMessageBox::Icon qtIcon = QMessageBox::Critical;
@@ -15,6 +23,13 @@ void QtMessageBox::Show(const std::string& text, const std::string& caption, Mes
   QMessageBox box(qtIcon, QString::fromUtf8(caption.data(), qsizetype(caption.size())), body,
                   QMessageBox::Ok);
   box.exec();
+}
+
+}  // namespace
+
+IMessageBox& DesktopMessageBox() {
+  static QtMessageBox box;
+  return box;
 }
 
 }  // namespace saver

@@ -1,0 +1,191 @@
+#include "platform/fake_window_system.h"
+
+#include <algorithm>
+
+#include "platform/ui_thread.h"
+
+namespace saver {
+
+FakePictureControl::FakePictureControl(std::string name, const TRect& bounds, IControl* parent,
+                                       TWindowHandle handle)
+    : base_(std::move(name), TControlKind::Picture, bounds, parent, handle),
+      surface_(bounds.Width(), bounds.Height()) {}
+
+void FakePictureControl::SetBounds(const TRect& bounds) {
+  base_.SetBounds(bounds);
+  TBitmap32 resized(bounds.Width(), bounds.Height());
+  surface_.Bitmap().DrawTo(resized, 0, 0);
+  surface_.Bitmap() = std::move(resized);
+}
+
+void FakePictureControl::Repaint() {
+  ++repaints;
+  TBitmap32 copy = buffer_;
+  copy.DrawMode = TDrawMode::Opaque;
+  copy.MasterAlpha = 255;
+  copy.DrawTo(surface_.Bitmap(), 0, 0);
+}
+
+FakeWindow::FakeWindow(FakeWindowSystem& system, TWindowHandle handle)
+    : system_(system), handle_(handle) {
+  system_.windows_.push_back(this);
+}
+
+FakeWindow::~FakeWindow() { std::erase(system_.windows_, this); }
+
+void FakeWindow::CenterOnScreen() {
+  const TRect screen = system_.monitors.empty() ? TRect{} : system_.monitors[0];
+  const int32_t w = bounds_.Width(), h = bounds_.Height();
+  const int32_t left = screen.Left + (screen.Width() - w) / 2;
+  const int32_t top = screen.Top + (screen.Height() - h) / 2;
+  bounds_ = TRect{left, top, left + w, top + h};
+}
+
+void FakeWindow::SetWindowState(TWindowState state) {
+  state_ = state;
+  if (state == TWindowState::Maximized && !system_.monitors.empty())
+    bounds_ = system_.monitors[0];
+}
+
+void FakeWindow::SetParentWindow(TWindowHandle p) { parent = p; }
+
+void FakeWindow::Show() {
+  if (visible_) return;
+  visible_ = true;
+  ++showCount;
+  if (OnShow) OnShow();
+}
+
+void FakeWindow::Hide() {
+  if (!visible_) return;
+  visible_ = false;
+  if (OnHide) OnHide();
+}
+
+void FakeWindow::Close() {
+  if (OnClose) OnClose();
+  Hide();
+  closed = true;
+}
+
+IPictureControl& FakeWindow::AddPicture(const std::string& name, const TRect& bounds,
+                                        IControl* parent) {
+  controls_.push_back(
+      std::make_unique<FakePictureControl>(name, bounds, parent, system_.nextHandle_++));
+  return static_cast<IPictureControl&>(*controls_.back());
+}
+
+IControl& FakeWindow::AddPanel(const std::string& name, const TRect& bounds, IControl* parent) {
+  controls_.push_back(std::make_unique<FakeControl>(name, TControlKind::Panel, bounds, parent,
+                                                    system_.nextHandle_++));
+  return *controls_.back();
+}
+
+std::vector<IControl*> FakeWindow::Controls() {
+  std::vector<IControl*> out;
+  for (auto& c : controls_) out.push_back(c.get());
+  return out;
+}
+
+IControl* FakeWindow::Find(const std::string& name) {
+  for (auto& c : controls_)
+    if (c->Name() == name) return c.get();
+  return nullptr;
+}
+
+FakeTimer::FakeTimer(FakeWindowSystem& system) : system_(system) {
+  system_.timers_.push_back(this);
+}
+
+FakeTimer::~FakeTimer() { std::erase(system_.timers_, this); }
+
+void FakeTimer::Rearm() { due_ = system_.clock_.TickCount() + interval_; }
+
+void FakeTimer::SetInterval(uint32_t milliseconds) {
+  interval_ = milliseconds;
+  if (enabled_) Rearm();
+}
+
+void FakeTimer::SetEnabled(bool enabled) {
+  if (enabled && !enabled_) Rearm();
+  enabled_ = enabled;
+}
+
+std::unique_ptr<IWindow> FakeWindowSystem::CreateWindow() {
+  return std::make_unique<FakeWindow>(*this, nextHandle_++);
+}
+
+std::unique_ptr<ITimer> FakeWindowSystem::CreateTimer() { return std::make_unique<FakeTimer>(*this); }
+
+int32_t FakeWindowSystem::ShowCursor(bool show) {
+  cursorCount += show ? 1 : -1;
+  calls.push_back(std::string("ShowCursor ") + (show ? "1" : "0"));
+  return cursorCount;
+}
+
+TWindowHandle FakeWindowSystem::AddOtherWindow(const std::string& title) {
+  const TWindowHandle h = nextHandle_++;
+  others[h] = OtherWindow{title};
+  return h;
+}
+
+TWindowHandle FakeWindowSystem::FindWindow(const std::string& utf8Title) {
+  for (const auto& [handle, w] : others)
+    if (w.title == utf8Title) return handle;
+  return 0;
+}
+
+void FakeWindowSystem::ShowWindow(TWindowHandle window, bool show) {
+  calls.push_back("ShowWindow " + std::to_string(window) + (show ? " 1" : " 0"));
+  if (auto it = others.find(window); it != others.end()) it->second.visible = show;
+}
+
+void FakeWindowSystem::EnableWindow(TWindowHandle window, bool enable) {
+  calls.push_back("EnableWindow " + std::to_string(window) + (enable ? " 1" : " 0"));
+  if (auto it = others.find(window); it != others.end()) it->second.enabled = enable;
+}
+
+void FakeWindowSystem::SetForegroundWindow(TWindowHandle window) {
+  calls.push_back("SetForegroundWindow " + std::to_string(window));
+  if (others.count(window)) foreground = window;
+}
+
+void FakeWindowSystem::SetScreenSaverRunning(bool running) {
+  calls.push_back(std::string("ScreenSaverRunning ") + (running ? "1" : "0"));
+  screenSaverRunning = running;
+}
+
+void FakeWindowSystem::SetApplicationExStyle(uint32_t exStyle) {
+  calls.push_back("ApplicationExStyle " + std::to_string(exStyle));
+  appExStyle = exStyle;
+}
+
+void FakeWindowSystem::Run(IWindow& main) {
+  ++runs;
+  if (!UiThread().TerminateRequested()) main.Show();
+}
+
+void FakeWindowSystem::Send(IWindow& window, TMessage m) {
+  m.Window = window.Handle();
+  Dispatch(window, m);
+}
+
+FakeTimer* FakeWindowSystem::NextTimer() {
+  FakeTimer* next = nullptr;
+  const uint32_t now = clock_.TickCount();
+  for (FakeTimer* t : timers_)
+    if (t->enabled_ && (!next || int32_t(t->due_ - now) < int32_t(next->due_ - now))) next = t;
+  return next;
+}
+
+bool FakeWindowSystem::FireNextTimer() {
+  FakeTimer* t = NextTimer();
+  if (!t) return false;
+  const int32_t wait = int32_t(t->due_ - clock_.TickCount());
+  if (wait > 0) clock_.Advance(uint32_t(wait));
+  t->Rearm();
+  if (t->OnTimer) t->OnTimer();
+  return true;
+}
+
+}  // namespace saver

@@ -1,0 +1,208 @@
+#pragma once
+// Test doubles of the window system: windows, controls and timers in memory,
+// a desktop of other programs' windows to find, and a record of every
+// system-wide change. Timers run on the process clock (a ManualClock in
+// tests) and fire only when the test asks (FireNextTimer).
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/clock.h"
+#include "platform/window_system.h"
+
+namespace saver {
+
+class FakeWindowSystem;
+
+class FakeControl : public IControl {
+ public:
+  FakeControl(std::string name, TControlKind kind, const TRect& bounds, IControl* parent,
+              TWindowHandle handle)
+      : name_(std::move(name)), kind_(kind), bounds_(bounds), parent_(parent), handle_(handle) {}
+  const std::string& Name() const override { return name_; }
+  TControlKind Kind() const override { return kind_; }
+  IControl* Parent() const override { return parent_; }
+  TRect Bounds() const override { return bounds_; }
+  void SetBounds(const TRect& bounds) override { bounds_ = bounds; }
+  bool Visible() const override { return visible_; }
+  void SetVisible(bool visible) override { visible_ = visible; }
+  bool Enabled() const override { return enabled_; }
+  void SetEnabled(bool enabled) override { enabled_ = enabled; }
+  void BringToFront() override { ++raised; }
+  void SetColor(TColor32 c) override { color = c; }
+  TWindowHandle Handle() override { return handle_; }
+
+  TColor32 color = 0;
+  int raised = 0;
+
+ private:
+  std::string name_;
+  TControlKind kind_;
+  TRect bounds_;
+  IControl* parent_;
+  TWindowHandle handle_;
+  bool visible_ = true, enabled_ = true;
+};
+
+// Its surface is a bitmap as large as the control.
+class FakePictureControl final : public IPictureControl {
+ public:
+  FakePictureControl(std::string name, const TRect& bounds, IControl* parent,
+                     TWindowHandle handle);
+  const std::string& Name() const override { return base_.Name(); }
+  TControlKind Kind() const override { return TControlKind::Picture; }
+  IControl* Parent() const override { return base_.Parent(); }
+  TRect Bounds() const override { return base_.Bounds(); }
+  void SetBounds(const TRect& bounds) override;
+  bool Visible() const override { return base_.Visible(); }
+  void SetVisible(bool visible) override { base_.SetVisible(visible); }
+  bool Enabled() const override { return base_.Enabled(); }
+  void SetEnabled(bool enabled) override { base_.SetEnabled(enabled); }
+  void BringToFront() override { base_.BringToFront(); }
+  void SetColor(TColor32 c) override { base_.SetColor(c); }
+  TWindowHandle Handle() override { return base_.Handle(); }
+
+  TBitmap32& Buffer() override { return buffer_; }
+  ISurface& Surface() override { return surface_; }
+  void Repaint() override;
+
+  // What the control shows.
+  const TBitmap32& Screen() const { return surface_.Bitmap(); }
+  int repaints = 0;
+
+ private:
+  FakeControl base_;
+  TBitmap32 buffer_;
+  BitmapSurface surface_;
+};
+
+class FakeWindow final : public IWindow {
+ public:
+  FakeWindow(FakeWindowSystem& system, TWindowHandle handle);
+  ~FakeWindow() override;
+
+  TWindowHandle Handle() override { return handle_; }
+  void SetTitle(const std::string& utf8) override { title_ = utf8; }
+  std::string Title() const override { return title_; }
+  TRect Bounds() const override { return bounds_; }
+  void SetBounds(const TRect& bounds) override { bounds_ = bounds; }
+  void CenterOnScreen() override;
+  void SetBorderStyle(TBorderStyle style) override { borderStyle = style; }
+  void SetWindowState(TWindowState state) override;
+  TWindowState WindowState() const override { return state_; }
+  void SetStayOnTop(bool onTop) override { stayOnTop = onTop; }
+  void SetColor(TColor32 c) override { color = c; }
+  void SetEnabled(bool enabled) override { this->enabled = enabled; }
+  void SetParentWindow(TWindowHandle parent) override;
+  void Show() override;
+  void Hide() override;
+  bool Visible() const override { return visible_; }
+  void Close() override;
+
+  IPictureControl& AddPicture(const std::string& name, const TRect& bounds,
+                              IControl* parent) override;
+  IControl& AddPanel(const std::string& name, const TRect& bounds, IControl* parent) override;
+  std::vector<IControl*> Controls() override;
+  IControl* Find(const std::string& name);
+
+  TBorderStyle borderStyle = TBorderStyle::Sizeable;
+  bool stayOnTop = false;
+  bool enabled = true;
+  bool closed = false;
+  TColor32 color = 0;
+  TWindowHandle parent = 0;
+  int showCount = 0;
+
+ private:
+  FakeWindowSystem& system_;
+  TWindowHandle handle_;
+  std::string title_;
+  TRect bounds_{0, 0, 200, 150};
+  TWindowState state_ = TWindowState::Normal;
+  bool visible_ = false;
+  std::vector<std::unique_ptr<IControl>> controls_;
+};
+
+class FakeTimer final : public ITimer {
+ public:
+  explicit FakeTimer(FakeWindowSystem& system);
+  ~FakeTimer() override;
+  void SetInterval(uint32_t milliseconds) override;
+  uint32_t Interval() const override { return interval_; }
+  void SetEnabled(bool enabled) override;
+  bool Enabled() const override { return enabled_; }
+  uint32_t Due() const { return due_; }  // clock tick of the next OnTimer
+
+ private:
+  friend class FakeWindowSystem;
+  void Rearm();
+
+  FakeWindowSystem& system_;
+  uint32_t interval_ = 1000;
+  bool enabled_ = false;
+  uint32_t due_ = 0;
+};
+
+class FakeWindowSystem final : public IWindowSystem {
+ public:
+  // The clock that timers run on; the test advances it.
+  explicit FakeWindowSystem(ManualClock& clock) : clock_(clock) {}
+
+  std::unique_ptr<IWindow> CreateWindow() override;
+  std::unique_ptr<ITimer> CreateTimer() override;
+  std::vector<TRect> Monitors() override { return monitors; }
+  int32_t ShowCursor(bool show) override;
+  TPoint CursorPos() override { return cursorPos; }
+  TWindowHandle FindWindow(const std::string& utf8Title) override;
+  void ShowWindow(TWindowHandle window, bool show) override;
+  void EnableWindow(TWindowHandle window, bool enable) override;
+  void SetForegroundWindow(TWindowHandle window) override;
+  TWindowHandle ForegroundWindow() override { return foreground; }
+  void SetScreenSaverRunning(bool running) override;
+  void SetApplicationExStyle(uint32_t exStyle) override;
+  void SetApplicationTitle(const std::string& utf8) override { appTitle = utf8; }
+  std::string ApplicationTitle() const override { return appTitle; }
+  void Run(IWindow& main) override;
+
+  // Another program's top-level window, for FindWindow and the calls by handle.
+  struct OtherWindow {
+    std::string title;
+    bool visible = true, enabled = true;
+  };
+  TWindowHandle AddOtherWindow(const std::string& title);
+
+  // Delivers m to window through the filter and its procedure.
+  void Send(IWindow& window, TMessage m);
+  // Moves the clock to the earliest due enabled timer and runs it. False
+  // when no timer is enabled.
+  bool FireNextTimer();
+  // The enabled timer that fires next, or nullptr.
+  FakeTimer* NextTimer();
+  ManualClock& Clock() { return clock_; }
+  std::vector<FakeWindow*> Windows() const { return windows_; }
+
+  std::vector<TRect> monitors{TRect{0, 0, 800, 600}};
+  int32_t cursorCount = 0;
+  TPoint cursorPos;
+  std::map<TWindowHandle, OtherWindow> others;
+  TWindowHandle foreground = 0;
+  bool screenSaverRunning = false;
+  uint32_t appExStyle = 0;
+  std::string appTitle;
+  int runs = 0;
+  // Every system-wide call, in order, for tests of sequences
+  // ("ShowCursor 0", "EnableWindow 5 1", "ScreenSaverRunning 1", ...).
+  std::vector<std::string> calls;
+
+ private:
+  friend class FakeWindow;
+  friend class FakeTimer;
+  ManualClock& clock_;
+  TWindowHandle nextHandle_ = 0x1000;
+  std::vector<FakeWindow*> windows_;
+  std::vector<FakeTimer*> timers_;
+};
+
+}  // namespace saver

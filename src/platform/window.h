@@ -1,0 +1,124 @@
+#pragma once
+// Windows and the controls on them, as the saver's forms use them. The
+// desktop backend makes them real top-level windows and child widgets; the
+// test doubles (fake_window_system.h) keep them in memory.
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "graphics/bitmap32.h"
+#include "graphics/rect.h"
+#include "platform/message.h"
+#include "platform/surface.h"
+
+namespace saver {
+
+enum class TControlKind { Panel, Picture };
+
+// A child of a window: a panel or a picture control. Bounds are relative to
+// the window's client area.
+class IControl {
+ public:
+  virtual ~IControl() = default;
+  virtual const std::string& Name() const = 0;
+  virtual TControlKind Kind() const = 0;
+  virtual IControl* Parent() const = 0;  // nullptr: the window itself
+  virtual TRect Bounds() const = 0;
+  virtual void SetBounds(const TRect& bounds) = 0;
+  virtual bool Visible() const = 0;
+  virtual void SetVisible(bool visible) = 0;
+  virtual bool Enabled() const = 0;
+  virtual void SetEnabled(bool enabled) = 0;
+  virtual void BringToFront() = 0;
+  virtual void SetColor(TColor32 color) = 0;
+  // The control's own native window (video output draws into it); 0 when
+  // it has none yet.
+  virtual TWindowHandle Handle() = 0;
+};
+
+// A picture control: a 32-bit picture (Buffer) and the surface it shows on
+// screen. Changing Buffer shows nothing until Repaint; a transition paints
+// the surface frame by frame while Buffer already holds the next picture.
+class IPictureControl : public IControl {
+ public:
+  virtual TBitmap32& Buffer() = 0;
+  // What the control shows: reads give the pixels on screen, writes show
+  // at once. As large as the control.
+  virtual ISurface& Surface() = 0;
+  // Shows Buffer at once, from the control's top-left corner.
+  virtual void Repaint() = 0;
+};
+
+enum class TBorderStyle { Sizeable, None, Dialog };
+enum class TWindowState { Normal, Minimized, Maximized };
+
+// A message handler: a window procedure or the application-wide filter.
+using TWindowProc = std::function<void(TMessage&)>;
+
+// A top-level window (a form). Its message procedure can be replaced: every
+// message for the window goes through Perform, which calls the procedure in
+// place; a hook keeps the one it replaced and calls it for what it passes on.
+class IWindow {
+ public:
+  virtual ~IWindow() = default;
+
+  virtual TWindowHandle Handle() = 0;  // the native window; made when first asked
+  virtual void SetTitle(const std::string& utf8) = 0;
+  virtual std::string Title() const = 0;
+  // The client area in screen coordinates (in the parent's, when embedded).
+  virtual TRect Bounds() const = 0;
+  virtual void SetBounds(const TRect& bounds) = 0;
+  virtual void CenterOnScreen() = 0;  // keeps the size, centres on the primary screen
+  virtual void SetBorderStyle(TBorderStyle style) = 0;
+  virtual void SetWindowState(TWindowState state) = 0;  // Maximized: the whole screen
+  virtual TWindowState WindowState() const = 0;
+  virtual void SetStayOnTop(bool onTop) = 0;
+  virtual void SetColor(TColor32 color) = 0;
+  virtual void SetEnabled(bool enabled) = 0;
+  // Makes the window a child of a foreign native window, at its top-left
+  // corner; 0 makes it top-level again.
+  virtual void SetParentWindow(TWindowHandle parent) = 0;
+  virtual void Show() = 0;  // runs OnShow
+  virtual void Hide() = 0;  // runs OnHide
+  virtual bool Visible() const = 0;
+  // Runs OnClose, then hides the window. The message loop ends when the
+  // main window has closed.
+  virtual void Close() = 0;
+
+  // Controls owned by the window, in the order they were made.
+  virtual IPictureControl& AddPicture(const std::string& name, const TRect& bounds,
+                                      IControl* parent = nullptr) = 0;
+  virtual IControl& AddPanel(const std::string& name, const TRect& bounds,
+                             IControl* parent = nullptr) = 0;
+  virtual std::vector<IControl*> Controls() = 0;
+
+  std::function<void()> OnShow, OnHide, OnClose;
+
+  TWindowProc WindowProc() const { return proc_; }
+  void SetWindowProc(TWindowProc proc) { proc_ = std::move(proc); }
+  void Perform(TMessage& m) {
+    if (proc_) proc_(m);
+  }
+
+ private:
+  // The default procedure handles nothing: the backend's own event handling
+  // runs beside it.
+  TWindowProc proc_ = [](TMessage& m) { m.Result = 0; };
+};
+
+// A window timer: while enabled it runs OnTimer every Interval
+// milliseconds, counted from when it was enabled or its interval changed.
+class ITimer {
+ public:
+  virtual ~ITimer() = default;
+  virtual void SetInterval(uint32_t milliseconds) = 0;
+  virtual uint32_t Interval() const = 0;
+  virtual void SetEnabled(bool enabled) = 0;
+  virtual bool Enabled() const = 0;
+
+  std::function<void()> OnTimer;
+};
+
+}  // namespace saver
