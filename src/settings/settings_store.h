@@ -49,6 +49,15 @@ struct SettingsControls {
   bool exitESC = false;
 };
 
+// The panel's controls showing the effective settings: seconds brought
+// into 1-60 and the speed into 1-10, an order the panel cannot show as
+// sequential, one checked row per effect number of the selection string
+// (bytes naming no row ignored), the size and position codes from Stretch
+// (2 centred and 3 random position both mean "do not change size").
+// Setting the four exit boxes here never runs the rule that keeps one of
+// them checked: a stored selection of ExitESC alone stays so.
+SettingsControls ControlsFromSettings(const PayloadTrailer& trailer, const std::string& effect);
+
 // Stores every value, each time, under title's key (created when missing),
 // in one atomic write. Raises RegistryError when the store cannot be written.
 void WriteSettings(IRegistry& registry, const std::string& title, const SettingsControls& c);

@@ -1,0 +1,158 @@
+// The input that ends the full-screen show, and the window's close.
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/build_config.h"
+#include "platform/cp1252.h"
+#include "platform/message_box.h"
+#include "platform/paths.h"
+#include "platform/shell.h"
+#include "platform/window_system.h"
+#include "show/saver_window.h"
+#include "trans/trans.h"
+
+namespace saver {
+
+namespace {
+
+// How far the mouse may move from where it was when the show began before
+// the movement counts.
+constexpr uint32_t kMoveThreshold = 5;
+
+bool Moved(uint32_t x, uint32_t y, TPoint origin) {
+  return std::abs(int64_t(x) - origin.X) > kMoveThreshold ||
+         std::abs(int64_t(y) - origin.Y) > kMoveThreshold;
+}
+
+}  // namespace
+
+void TSSWindow::DeactivateScrSaver(TMessage& m) {
+  if (Suspended) return;
+  const PayloadTrailer& t = Data.Trailer;
+  bool exit = false;
+  switch (m.Msg) {
+    case msg::MouseMove: {
+      bool moved;
+      if (MultiMonitor) {
+        // Client coordinates of either window would not compare with the origin.
+        const TPoint p = WindowSystem().CursorPos();
+        moved = Moved(uint32_t(p.X), uint32_t(p.Y), MouseOrigin);
+      } else {
+        moved = Moved(MouseX(m.LParam), MouseY(m.LParam), MouseOrigin);
+      }
+      if (moved) {
+        if (t.ExitMouseMove)
+          exit = true;
+        else
+          WindowSystem().ShowCursor(true);
+      }
+      break;
+    }
+    case msg::KeyDown:
+    case msg::KeyUp:
+    case msg::SysKeyDown:
+    case msg::SysKeyUp:
+      exit = t.ExitKeyboard != 0;
+      break;
+    case msg::Activate:
+    case msg::ActivateApp:
+    case msg::NcActivate:
+    case msg::LButtonDown:
+    case msg::RButtonDown:
+    case msg::MButtonDown:
+      exit = t.ExitMouseButton != 0;
+      break;
+    default:
+      break;
+  }
+  if (!exit) exit = t.ExitESC && m.Msg == msg::KeyDown && m.WParam == vk::Escape;
+  if (exit && m.Msg == msg::KeyDown && m.WParam == vk::F1) Data.Text.Exitlink = kInfoAddress;
+  if (exit && m.Msg == msg::KeyDown && m.WParam == vk::F2) {
+    // Its release, a key up, ends the show.
+    SetCurrentImageAsWallpaper();
+    exit = false;
+  }
+  FinishScreenSaver(exit);
+}
+
+void TSSWindow::FinishScreenSaver(bool exit) {
+  if (exit && !TransitionRunning) {
+    Suspend();
+    if (screenSaver_ && !screenSaver_->VerifyPassword()) exit = false;
+    Resume();
+  }
+  if (!exit) return;
+  try {
+    StopMedia();
+    if (!TransitionRunning) {
+      window_->Close();
+      return;
+    }
+  } catch (...) {
+    return;  // the next qualifying input tries again
+  }
+  // The transition stops without its final frame; its completion handler
+  // (RestartTimer) comes back here and closes.
+  AbortTransition = true;
+  SkipFinalFrame = true;
+}
+
+void TSSWindow::Suspend() {
+  Suspended = true;
+  timer_->SetEnabled(false);
+}
+
+void TSSWindow::Resume() {
+  timer_->SetEnabled(true);
+  Suspended = false;
+}
+
+void TSSWindow::FormShow() { MouseOrigin = WindowSystem().CursorPos(); }
+
+void TSSWindow::FormHide() { WindowSystem().SetMessageFilter(nullptr); }
+
+void TSSWindow::FormClose() {
+  closing_ = true;
+  AbortTransition = true;
+  timer_->SetEnabled(false);
+  window_->Hide();
+  IWindowSystem& ws = WindowSystem();
+  ws.ShowCursor(true);
+  try {
+    std::remove((TempFolder() + "SSDATA.DAT").c_str());
+  } catch (...) {
+    // No temporary folder: nothing of ours is in it.
+  }
+  screenSaver_.reset();
+  if (!PreviewMode) {
+    RemoveMusicFile();
+    if (SaverMode && !Data.Text.Exitlink.empty()) Shell().Open(Cp1252ToUtf8(Data.Text.Exitlink));
+    if (!SaverMode) {
+      try {
+        WriteSettings(Data.Text.Title, Panel);
+      } catch (const std::exception& e) {
+        MessageBoxService().Show(std::string("The settings could not be saved: ") + e.what(),
+                                 ws.ApplicationTitle(), MessageIcon::Error);
+      }
+    }
+  }
+  if (SaverMode) ReleaseShow();
+}
+
+void TSSWindow::ReleaseShow() {
+  WaitForTransition();
+  try {
+    if (cache_) cache_->Clear();
+    background_.reset();
+    Data.PictureTable.clear();
+    if (MultiMonitor && secondWindow_) {
+      secondWindow_->Hide();
+      secondImage_ = nullptr;
+      secondWindow_.reset();
+    }
+  } catch (...) {
+    // Nothing more to do at close.
+  }
+}
+
+}  // namespace saver

@@ -1,0 +1,306 @@
+#include "show/saver_window.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "payload/caption.h"
+#include "payload/gradient.h"
+#include "payload/preview_image.h"
+#include "platform/clock.h"
+#include "platform/cp1252.h"
+#include "platform/message_box.h"
+#include "platform/ui_thread.h"
+#include "platform/window_system.h"
+#include "trans/trans.h"
+
+namespace saver {
+
+namespace {
+
+constexpr int32_t kFrameDelay = 9;  // ms per transition frame in the show
+
+// A display time in seconds as a timer interval. Times the panel cannot set
+// (an edited store) are kept between one second and the timer's range.
+uint32_t SecondsToInterval(int64_t seconds) {
+  return uint32_t(std::clamp<int64_t>(seconds, 1, INT32_MAX / 1000) * 1000);
+}
+
+bool IsFlashExt(const std::string& ext) {
+  std::string u = ext;
+  for (char& c : u) c = char(std::toupper(static_cast<unsigned char>(c)));
+  return u == ".SWF" || u == ".FLA";
+}
+
+// The area of a window's client or of a control, from (0, 0).
+template <class T>
+TRect ClientRect(const T& w) {
+  const TRect b = w.Bounds();
+  return TRect{0, 0, b.Width(), b.Height()};
+}
+
+}  // namespace
+
+TSSWindow::TSSWindow(std::vector<std::string> args, std::string selfPath)
+    : args_(std::move(args)), selfPath_(std::move(selfPath)) {
+  IWindowSystem& ws = WindowSystem();
+  window_ = ws.CreateWindow();
+  window_->SetTitle(kDefaultApplicationTitle);
+  window_->SetBounds(kDesignedBounds);
+  image32_ = &window_->AddPicture("Image32", ClientRect(*window_));
+  prImage_ = &window_->AddPicture("PrImage", ClientRect(*window_));
+  prImage_->SetVisible(false);
+  cfgBox_ = &window_->AddPanel("CfgBox", kCfgBoxBounds);
+  timer_ = ws.CreateTimer();
+  timer_->SetEnabled(false);
+  timer_->SetInterval(5000);
+  timer_->OnTimer = [this] { TimerTimer(); };
+  window_->OnShow = [this] { FormShow(); };
+  window_->OnHide = [this] { FormHide(); };
+  window_->OnClose = [this] { FormClose(); };
+
+  screenSaver_ = std::make_unique<TScreenSaver>(*window_, args_);
+  screenSaver_->ConfigurationBoxStyle = TConfigBoxStyle::cbsPanel;
+  screenSaver_->ConfigurationBoxPanel = cfgBox_;
+  screenSaver_->OnPreviewActive = [this] { ScreenSaverPreviewActive(); };
+  screenSaver_->OnMainSaverActive = [this] { ScreenSaverMainSaverActive(); };
+  screenSaver_->OnConfigBoxActive = [this] { ScreenSaverConfigBoxActive(); };
+  screenSaver_->Loaded();
+
+  try {
+    FormCreate();
+  } catch (const std::exception& e) {
+    // The later steps of the start do not run; the window stays as it is.
+    MessageBoxService().Show(e.what(), ws.ApplicationTitle(), MessageIcon::Error);
+  }
+}
+
+TSSWindow::~TSSWindow() {
+  closing_ = true;
+  WaitForTransition();
+  FormHide();  // the filter must not outlive the window
+}
+
+void TSSWindow::ScreenSaverMainSaverActive() { SaverMode = true; }
+
+void TSSWindow::ScreenSaverPreviewActive() {
+  PreviewMode = true;
+  ScreenSaverMainSaverActive();
+}
+
+void TSSWindow::ScreenSaverConfigBoxActive() { ReadData(Data, selfPath_, true, *this); }
+
+void TSSWindow::FormCreate() {
+  IWindowSystem& ws = WindowSystem();
+  ws.SetApplicationExStyle(kWsExToolWindow);
+  const std::vector<TRect> monitors = ws.Monitors();
+  const TRect primary = monitors.empty() ? TRect{} : monitors[0];
+  image32_->Buffer().SetSize(primary.Width(), primary.Height());
+  if (!SaverMode) {
+    // The settings panel (and the password change, which ends at once).
+    const TWindowProc previous = window_->WindowProc();
+    window_->SetWindowProc([this, previous](TMessage& m) { ConfigWindowProc(m, previous); });
+    return;
+  }
+  FirstPicture = true;
+  if (PreviewMode) {
+    window_->SetColor(Color32(0, 0, 0));
+    prImage_->SetBounds(ClientRect(*window_));
+    LoadPreviewImage();
+    return;
+  }
+
+  image32_->SetBounds(ClientRect(*window_));
+  random_.seed(uint32_t(Clock().PerformanceCounter()));
+  background_ = std::make_unique<TBackground>();
+  if (!ReadData(Data, selfPath_, false, *this)) {
+    UiThread().RequestTerminate();
+    return;
+  }
+  cacheEntries_.resize(Data.PictureTable.size());
+  cache_ = std::make_unique<TPictureCache>(cacheEntries_);
+  loader_ = std::make_unique<TPictureLoader>(Data, *background_, *cache_,
+                                             [this](int32_t range) { return Random(range); });
+
+  ws.SetMessageFilter([this](TMessage& m) { DeactivateScrSaver(m); });
+  MultiMonitor = monitors.size() > 1;
+  if (MultiMonitor) CreateSecondWindow();
+  StartMusic();
+
+  PayloadTrailer& t = Data.Trailer;
+  Order.Counter = -1;
+  if (t.StartWithFirst && t.PictureCount > 0)
+    Order.Counter = 0;
+  else
+    ChooseNextCounter();
+  LoadImage(Order.Counter, t.DesktopStart != 0);
+  if (!t.DesktopStart) ChooseNextCounter();
+  if (t.PictureCount > 0 && !VideoPlaying) {
+    timer_->SetInterval(t.DesktopStart ? 1 : ItemInterval(CurrentItem));
+    timer_->SetEnabled(true);
+  } else {
+    timer_->SetEnabled(false);
+  }
+  t.DesktopStart = 0;  // only the start of a show comes from the desktop
+}
+
+void TSSWindow::CreateSecondWindow() {
+  const TRect bounds = WindowSystem().Monitors()[1];
+  secondWindow_ = WindowSystem().CreateWindow();
+  secondWindow_->SetTitle(window_->Title());
+  secondWindow_->SetBorderStyle(TBorderStyle::None);
+  // Like the main window, it stays above the desktop's panels.
+  secondWindow_->SetStayOnTop(true);
+  secondWindow_->SetBounds(bounds);
+  secondImage_ = &secondWindow_->AddPicture("SecondImage", ClientRect(*secondWindow_));
+  secondImage_->Buffer().SetSize(bounds.Width(), bounds.Height());
+  secondImage_->SetVisible(true);
+  secondWindow_->Show();
+}
+
+uint32_t TSSWindow::ItemInterval(int32_t item) const {
+  if (item >= 0 && size_t(item) < Data.PictureTable.size() &&
+      Data.PictureTable[size_t(item)].ItemSeconds > 0)
+    return SecondsToInterval(Data.PictureTable[size_t(item)].ItemSeconds);
+  return SecondsToInterval(Data.Trailer.Seconds);
+}
+
+void TSSWindow::TimerTimer() {
+  if (AbortTransition) {  // a close waits for its transition to end
+    FinishScreenSaver(true);
+    return;
+  }
+  timer_->SetEnabled(false);
+  if (PreviewMode) {
+    LoadPreviewImage();
+  } else {
+    LoadImage(Order.Counter, false);
+  }
+  ChooseNextCounter();
+  timer_->SetInterval(ItemInterval(CurrentItem));
+  const int32_t count = Data.Trailer.PictureCount;
+  timer_->SetEnabled(count >= 2 && !PreviewMode && !VideoPlaying && !TransitionRunning);
+  if (count == 1 && !Data.PictureTable.empty() && IsFlashExt(Data.PictureTable[0].Ext))
+    timer_->SetEnabled(true);
+}
+
+void TSSWindow::ChooseNextCounter() {
+  saver::ChooseNextCounter(Order, Data.Trailer.PictureCount, Data.Trailer.DisplayOrder,
+                           Data.Trailer.StartWithFirst != 0, Data.Text.Effect,
+                           [this](int32_t range) { return Random(range); });
+}
+
+void TSSWindow::LoadImage(int32_t index, bool fromDesktop) {
+  if (!loader_) return;
+  const TRect client = ClientRect(*window_);
+  loader_->LoadImage(index, fromDesktop, client.Width(), client.Height(), *this);
+}
+
+void TSSWindow::LoadPreviewImage() {
+  std::optional<TBitmap32> picture = saver::LoadPreviewImage(selfPath_);
+  if (!picture) return;  // no preview picture: the window stays black
+  prImage_->SetVisible(true);
+  image32_->SetVisible(false);
+  const TRect area = ClientRect(*prImage_);
+  TBitmap32& buffer = prImage_->Buffer();
+  buffer.SetSize(area.Width(), area.Height());
+  picture->DrawTo(buffer, area, picture->BoundsRect());
+  prImage_->Repaint();
+}
+
+void TSSWindow::SetWindowImage(const TBitmap32& working) { image32_->Buffer() = working; }
+
+void TSSWindow::ShowStep(int32_t index, TBitmap32& working, bool fromDesktop) {
+  IPictureControl* target = image32_;
+  if (!fromDesktop) {
+    CurrentPicture = index;
+    CurrentItem = index;
+    const TRect client = ClientRect(*window_);
+    ShowPictureCaption(working, Data.PictureTable[size_t(index)], client.Width(),
+                       client.Height());
+    // With two monitors the pictures alternate between them, the main one first.
+    TargetToggle = MultiMonitor ? !TargetToggle : true;
+    if (!TargetToggle && secondImage_) target = secondImage_;
+    target->Buffer() = working;  // the screen still shows the old picture
+  }
+  if (PreviewMode || FirstPicture) {
+    CopyPictureAt(image32_->Surface(), working);
+    if (MultiMonitor && secondImage_) {
+      CopyPictureAt(secondImage_->Surface(), working);
+      secondImage_->Buffer() = working;
+    }
+  } else {
+    const int32_t effect = RandomEffect(Data.Text.Effect);
+    const int32_t steps = SlideshowStepCount(window_->Bounds().Width(), Data.Trailer.EffectSpeed);
+    StartTransition(target->Surface(), working, effect, kFrameDelay, steps, false,
+                    TTransitionHandlers{.OnTerminate = [this] { RestartTimer(); }});
+  }
+  FirstPicture = false;
+}
+
+void TSSWindow::WaitForTransition() {
+  if (!TransitionRunning) return;
+  SkipFinalFrame = true;
+  AbortTransition = true;
+  while (TransitionRunning) UiThread().ProcessMessages();
+  UiThread().ProcessMessages();  // its completion handler
+}
+
+void TSSWindow::RestartTimer() {
+  if (closing_) return;
+  timer_->SetEnabled(true);
+  if (AbortTransition) FinishScreenSaver(true);
+}
+
+// What the payload reader drives in the window.
+
+void TSSWindow::ReadSettings(PayloadData& data) { saver::ReadSettings(data); }
+
+void TSSWindow::SettingsToControls(PayloadData& data) {
+  Panel = ControlsFromSettings(data.Trailer, data.Text.Effect);
+  timer_->SetInterval(SecondsToInterval(data.Trailer.Seconds));
+  SetApplicationTitle(data.Text.Title);
+}
+
+void TSSWindow::SetApplicationTitle(const std::string& title) {
+  const std::string utf8 = Cp1252ToUtf8(title);
+  WindowSystem().SetApplicationTitle(utf8);
+  window_->SetTitle(utf8);
+}
+
+std::string TSSWindow::ApplicationTitle() const {
+  return Utf8ToCp1252(WindowSystem().ApplicationTitle());
+}
+
+void TSSWindow::SetWindowColor(int32_t color) { window_->SetColor(ColorRefToColor32(TColorRef(color))); }
+
+void TSSWindow::PaintBackground(PayloadData& data) {
+  const TRect client = ClientRect(*window_);
+  background_->Picture.reset();
+  background_->Paint(data.Trailer, client.Width(), client.Height());
+}
+
+void TSSWindow::LoadBackgroundPicture(PayloadData& data) { background_->LoadPicture(data); }
+
+void TSSWindow::ClearBackgroundPicture() { background_->Picture.reset(); }
+
+int TSSWindow::Random(int range) {
+  if (range <= 0) return 0;
+  return std::uniform_int_distribution<int>(0, range - 1)(random_);
+}
+
+void TSSWindow::ShowCursor() { WindowSystem().ShowCursor(true); }
+
+IMessageBox* TSSWindow::MessageBox() { return &MessageBoxService(); }
+
+void TSSWindow::RequestTerminate() { UiThread().RequestTerminate(); }
+
+void TSSWindow::ConfigWindowProc(TMessage& m, const TWindowProc& previous) {
+  // The settings dialog closes on Esc, as its Close button would.
+  if (m.Msg == msg::KeyDown && m.WParam == vk::Escape) {
+    window_->Close();
+    return;
+  }
+  previous(m);
+}
+
+}  // namespace saver

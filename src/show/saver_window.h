@@ -1,0 +1,138 @@
+#pragma once
+// TSSWindow: the player's main window. Made with the command line, it lets
+// its host component give it the behaviour of the run mode, then runs its
+// creation handler: in full-screen mode it reads the payload and starts the
+// show (a timer brings in one picture after another through transitions,
+// input ends it as the exit settings say), in preview mode it paints the
+// preview picture, in configuration mode it holds the settings panel.
+#include <cstdint>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "host/screen_saver.h"
+#include "payload/background.h"
+#include "payload/payload_data.h"
+#include "payload/picture_cache.h"
+#include "payload/picture_loader.h"
+#include "payload/reader.h"
+#include "platform/window.h"
+#include "settings/settings_store.h"
+#include "show/next_picture.h"
+
+namespace saver {
+
+// The window's designed size, before a mode gives it another.
+constexpr TRect kDesignedBounds{0, 0, 640, 480};
+// The settings panel's place on the designed window.
+constexpr TRect kCfgBoxBounds{8, 64, 8 + 505, 64 + 381};
+
+class TSSWindow final : private IReaderHost, private IPictureSink {
+ public:
+  // args: the command line after the program name; selfPath: the saver
+  // file whose payload is shown. Construction runs the host component's
+  // mode start and then FormCreate; an error of the host component leaves
+  // the constructor, an error of FormCreate is shown in a message box.
+  TSSWindow(std::vector<std::string> args, std::string selfPath);
+  ~TSSWindow() override;
+
+  IWindow& Window() { return *window_; }
+  TScreenSaver* ScreenSaver() { return screenSaver_.get(); }
+
+  // Mode handlers wired to the host component's events.
+  void ScreenSaverMainSaverActive();
+  void ScreenSaverPreviewActive();
+  void ScreenSaverConfigBoxActive();
+
+  void FormCreate();
+  void TimerTimer();
+  void ChooseNextCounter();
+  void LoadImage(int32_t index, bool fromDesktop);
+  void RestartTimer();
+  void LoadPreviewImage();
+  // F2: makes the picture on screen the desktop's wallpaper.
+  void SetCurrentImageAsWallpaper();
+
+  // Input and close (exit_and_close.cpp).
+  void DeactivateScrSaver(TMessage& m);
+  void FinishScreenSaver(bool exit);
+  void Suspend();
+  void Resume();
+  void FormShow();
+  void FormHide();
+  void FormClose();
+
+  // What tests and the entry look at.
+  bool SaverMode = false, PreviewMode = false;
+  bool FirstPicture = false;
+  int32_t CurrentPicture = -1;
+  int32_t CurrentItem = -1;
+  bool VideoPlaying = false;
+  bool MultiMonitor = false;
+  bool TargetToggle = false;
+  bool Suspended = false;
+  TPoint MouseOrigin;
+  TPictureOrder Order;
+  PayloadData Data;
+  SettingsControls Panel;  // the settings panel's state, written back when closing
+
+  IPictureControl& Image32() { return *image32_; }
+  IPictureControl& PrImage() { return *prImage_; }
+  IControl& CfgBox() { return *cfgBox_; }
+  ITimer& Timer() { return *timer_; }
+  IWindow* SecondWindow() { return secondWindow_.get(); }
+  IPictureControl* SecondImage() { return secondImage_; }
+
+ private:
+  // IReaderHost: what the payload reader drives in the window.
+  void ReadSettings(PayloadData& data) override;
+  void SettingsToControls(PayloadData& data) override;
+  void SetApplicationTitle(const std::string& title) override;
+  std::string ApplicationTitle() const override;
+  void SetWindowColor(int32_t color) override;
+  void PaintBackground(PayloadData& data) override;
+  void LoadBackgroundPicture(PayloadData& data) override;
+  void ClearBackgroundPicture() override;
+  int Random(int range) override;
+  void ShowCursor() override;
+  IMessageBox* MessageBox() override;
+  void RequestTerminate() override;
+
+  // IPictureSink: the show step.
+  void ShowStep(int32_t index, TBitmap32& working, bool fromDesktop) override;
+  void SetWindowImage(const TBitmap32& working) override;
+
+  void CreateSecondWindow();
+  void ArmTimerForNextItem();
+  uint32_t ItemInterval(int32_t item) const;
+  void ConfigWindowProc(TMessage& m, const TWindowProc& previous);
+  void StartMusic();
+  void StopMedia();
+  void RemoveMusicFile();
+  // Lets a running transition end before the surfaces it paints go away.
+  void WaitForTransition();
+  void ReleaseShow();
+  // Temporary files this window may have left: removed when the display goes away.
+  void RemoveTemporaryFiles();
+
+  std::vector<std::string> args_;
+  std::string selfPath_;
+  std::unique_ptr<IWindow> window_;
+  IPictureControl* image32_ = nullptr;
+  IPictureControl* prImage_ = nullptr;
+  IControl* cfgBox_ = nullptr;
+  std::unique_ptr<ITimer> timer_;
+  std::unique_ptr<TScreenSaver> screenSaver_;
+  std::unique_ptr<IWindow> secondWindow_;
+  IPictureControl* secondImage_ = nullptr;
+
+  bool closing_ = false;  // the window is closing or going away: no more show steps
+  std::mt19937 random_;
+  std::unique_ptr<TBackground> background_;
+  std::vector<TMemImage> cacheEntries_;
+  std::unique_ptr<TPictureCache> cache_;
+  std::unique_ptr<TPictureLoader> loader_;
+};
+
+}  // namespace saver

@@ -1,0 +1,71 @@
+#pragma once
+// A whole desktop of test doubles, installed as the process's services for
+// the lifetime of the object: a manual clock, the in-memory window system,
+// a pumped UI thread, a recording shell and message box, scripted password
+// libraries, a fixed desktop picture, cell-drawn text and a settings store in
+// a scratch folder (which is also the temporary folder).
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include "payload/reader_test_file.h"
+#include "platform/clock.h"
+#include "platform/fake_libraries.h"
+#include "platform/fake_window_system.h"
+#include "platform/message_box.h"
+#include "platform/registry.h"
+#include "platform/screen.h"
+#include "platform/shell.h"
+#include "platform/text.h"
+#include "platform/ui_thread.h"
+#include "trans/trans.h"
+
+namespace saver::testing {
+
+class FakeDesktop {
+ public:
+  FakeDesktop() : registry(scratch.Path("registry.json")) {
+    ::setenv("SAVER_SYSTEM_DIR", scratch.Path("system").c_str(), 1);
+    SetClock(&clock);
+    SetWindowSystem(&ws);
+    SetUiThread(&ui);
+    SetShell(&shell);
+    SetMessageBoxService(&box);
+    SetLibraries(&libs);
+    SetScreen(&screen);
+    SetTextRenderer(&text);
+    SetRegistry(&registry);
+    AbortTransition = false;
+    SkipFinalFrame = false;
+  }
+  ~FakeDesktop() {
+    SetClock(nullptr);
+    SetWindowSystem(nullptr);
+    SetUiThread(nullptr);
+    SetShell(nullptr);
+    SetMessageBoxService(nullptr);
+    SetLibraries(nullptr);
+    SetScreen(nullptr);
+    SetTextRenderer(nullptr);
+    SetRegistry(nullptr);
+    ::unsetenv("SAVER_SYSTEM_DIR");
+    AbortTransition = false;
+    SkipFinalFrame = false;
+  }
+
+  // The full path a password library is looked for at.
+  std::string SystemFile(const std::string& name) const { return scratch.Path("system/" + name); }
+
+  ScratchDir scratch;
+  ManualClock clock{100000};
+  FakeWindowSystem ws{clock};
+  PumpedUiThread ui;
+  RecordingShell shell;
+  RecordingMessageBox box;
+  FakeLibraries libs;
+  BitmapScreen screen;
+  CellTextRenderer text;
+  FileRegistry registry;
+};
+
+}  // namespace saver::testing
