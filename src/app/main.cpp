@@ -1,19 +1,19 @@
-// The player: reads its run mode from the command line and its payload from
-// its own file, then acts in that mode.
+// The player: a saver file is this program with a payload appended. It
+// reads its run mode from the command line, makes its main window (which
+// takes the behaviour of that mode) and runs the message loop until the
+// window closes.
 #include <unistd.h>
 
-#include <QApplication>
-#include <clocale>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "app/app_reader_host.h"
 #include "payload/reader.h"
 #include "platform/desktop.h"
-#include "platform/run_mode.h"
-#include "platform/screen.h"
+#include "platform/window_system.h"
+#include "show/saver_window.h"
 
 namespace {
 
@@ -22,7 +22,7 @@ constexpr char kUsage[] =
     "\n"
     "  /s          show the screen saver full screen\n"
     "  /c          show the settings (also with no switch or an unknown letter)\n"
-    "  /p HANDLE   draw into the preview window HANDLE (a decimal window id)\n"
+    "  /p HANDLE   draw into the preview window HANDLE (a decimal X11 window id)\n"
     "  /a HANDLE   change the screen-saver password, owned by window HANDLE\n"
     "  --help      print this text\n"
     "\n"
@@ -30,6 +30,8 @@ constexpr char kUsage[] =
     "/s, -S and /screen all mean full screen.\n"
     "\n"
     "The pictures, music and settings come from the payload appended to this file.\n"
+    "In full screen, F2 makes the picture on screen the desktop's wallpaper and F1\n"
+    "ends the show with a page about making savers (when the keyboard ends the show).\n"
     "SAVER_LOG=FILE appends the diagnostic lines of the payload reader to FILE\n"
     "(\"-\" writes them to standard error).\n";
 
@@ -48,32 +50,25 @@ int main(int argc, char** argv) {
       return 0;
     }
   std::vector<std::string> args(argv + 1, argv + argc);
-  saver::RunModeInfo mode = saver::DetectRunMode(args);
 
-  QApplication app(argc, argv);
-  std::setlocale(LC_NUMERIC, "C");  // the media backend needs the C numeric locale
-  QApplication::setApplicationDisplayName(saver::kDefaultApplicationTitle);
-  saver::UseDesktopTextAndScreen();  // captions and desktop capture on the real display
-
-  std::string self = OwnPath();
-  try {
-    saver::PayloadData data;
-    switch (mode.mode) {
-      case saver::RunMode::Preview:
-        saver::ReadTrailer(data, self);
-        return 0;
-      case saver::RunMode::Password:
-        return 0;  // the password service is not part of the player yet
-      case saver::RunMode::Saver:
-      case saver::RunMode::Config: {
-        saver::AppReaderHost host;
-        bool ok = saver::ReadData(data, self, mode.mode == saver::RunMode::Config, host);
-        return ok ? 0 : 1;
-      }
-    }
-  } catch (const std::exception& e) {
-    std::fprintf(stderr, "saver: %s\n", e.what());
+  std::string error;
+  if (!saver::StartDesktop(argc, argv, &error)) {
+    std::fprintf(stderr, "saver: %s\n", error.c_str());
     return 1;
   }
+  saver::IWindowSystem& ws = saver::WindowSystem();
+  ws.SetApplicationTitle(saver::kDefaultApplicationTitle);
+
+  std::unique_ptr<saver::TSSWindow> window;
+  saver::SetDisplayLostHandler([&window] {
+    if (window) window->RemoveTemporaryFiles();
+  });
+  try {
+    window = std::make_unique<saver::TSSWindow>(args, OwnPath());
+  } catch (...) {
+    // A start that failed has nothing to show; the program ends.
+  }
+  if (window) ws.Run(window->Window());
+  window.reset();
   return 0;
 }

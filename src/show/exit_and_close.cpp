@@ -69,7 +69,12 @@ void TSSWindow::DeactivateScrSaver(TMessage& m) {
   if (exit && m.Msg == msg::KeyDown && m.WParam == vk::F1) Data.Text.Exitlink = kInfoAddress;
   if (exit && m.Msg == msg::KeyDown && m.WParam == vk::F2) {
     // Its release, a key up, ends the show.
-    SetCurrentImageAsWallpaper();
+    try {
+      SetCurrentImageAsWallpaper();
+    } catch (const std::exception& e) {
+      MessageBoxService().Show(std::string("The wallpaper could not be set: ") + e.what(),
+                               WindowSystem().ApplicationTitle(), MessageIcon::Error);
+    }
     exit = false;
   }
   FinishScreenSaver(exit);

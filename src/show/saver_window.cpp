@@ -50,6 +50,11 @@ TSSWindow::TSSWindow(std::vector<std::string> args, std::string selfPath)
   prImage_ = &window_->AddPicture("PrImage", ClientRect(*window_));
   prImage_->SetVisible(false);
   cfgBox_ = &window_->AddPanel("CfgBox", kCfgBoxBounds);
+  panelDisplay_ = &window_->AddPanel("PanelDisplay", TRect{0, 0, 160, 120});
+  panelDisplay_->SetColor(Color32(0, 0, 0));
+  panelDisplay_->SetVisible(false);
+  mPlay_ = CreateMediaPlayer();
+  mPlay_->OnNotify = [this](bool success) { MPlayNotify(success); };
   timer_ = ws.CreateTimer();
   timer_->SetEnabled(false);
   timer_->SetInterval(5000);

@@ -17,6 +17,7 @@
 #include "payload/picture_cache.h"
 #include "payload/picture_loader.h"
 #include "payload/reader.h"
+#include "platform/media_player.h"
 #include "platform/window.h"
 #include "settings/settings_store.h"
 #include "show/next_picture.h"
@@ -38,6 +39,8 @@ class TSSWindow final : private IReaderHost, private IPictureSink {
   ~TSSWindow() override;
 
   IWindow& Window() { return *window_; }
+  // Removes the temporary files the show may have open (the display went away).
+  void RemoveTemporaryFiles();
   TScreenSaver* ScreenSaver() { return screenSaver_.get(); }
 
   // Mode handlers wired to the host component's events.
@@ -53,6 +56,14 @@ class TSSWindow final : private IReaderHost, private IPictureSink {
   void LoadPreviewImage();
   // F2: makes the picture on screen the desktop's wallpaper.
   void SetCurrentImageAsWallpaper();
+  // Points the desktop at the wallpaper file: the stored values, then the
+  // running desktop's own setting.
+  static void ApplyWallpaper(const std::string& file, bool stretched);
+
+  // Music and video items (media.cpp).
+  void LoadMelody(int32_t index);
+  void MPlayNotify(bool success);
+  void PlaceVideoPanel(int32_t mode, const TRect& natural);
 
   // Input and close (exit_and_close.cpp).
   void DeactivateScrSaver(TMessage& m);
@@ -74,6 +85,9 @@ class TSSWindow final : private IReaderHost, private IPictureSink {
   bool Suspended = false;
   TPoint MouseOrigin;
   TPictureOrder Order;
+  int32_t MelodyIndex = 0;           // the current track; -1 once a shuffled playlist is spent
+  std::vector<int32_t> MelodyDeck;  // tracks left of the shuffled playlist
+  bool MelodyDeckSpent = false;
   PayloadData Data;
   SettingsControls Panel;  // the settings panel's state, written back when closing
 
@@ -81,6 +95,8 @@ class TSSWindow final : private IReaderHost, private IPictureSink {
   IPictureControl& PrImage() { return *prImage_; }
   IControl& CfgBox() { return *cfgBox_; }
   ITimer& Timer() { return *timer_; }
+  IMediaPlayer& MPlay() { return *mPlay_; }
+  IControl& PanelDisplay() { return *panelDisplay_; }
   IWindow* SecondWindow() { return secondWindow_.get(); }
   IPictureControl* SecondImage() { return secondImage_; }
 
@@ -102,6 +118,7 @@ class TSSWindow final : private IReaderHost, private IPictureSink {
   // IPictureSink: the show step.
   void ShowStep(int32_t index, TBitmap32& working, bool fromDesktop) override;
   void SetWindowImage(const TBitmap32& working) override;
+  void PlayVideo(int32_t index, const std::string& path, TBitmap32& working) override;
 
   void CreateSecondWindow();
   void ArmTimerForNextItem();
@@ -113,8 +130,6 @@ class TSSWindow final : private IReaderHost, private IPictureSink {
   // Lets a running transition end before the surfaces it paints go away.
   void WaitForTransition();
   void ReleaseShow();
-  // Temporary files this window may have left: removed when the display goes away.
-  void RemoveTemporaryFiles();
 
   std::vector<std::string> args_;
   std::string selfPath_;
@@ -122,6 +137,8 @@ class TSSWindow final : private IReaderHost, private IPictureSink {
   IPictureControl* image32_ = nullptr;
   IPictureControl* prImage_ = nullptr;
   IControl* cfgBox_ = nullptr;
+  IControl* panelDisplay_ = nullptr;
+  std::unique_ptr<IMediaPlayer> mPlay_;
   std::unique_ptr<ITimer> timer_;
   std::unique_ptr<TScreenSaver> screenSaver_;
   std::unique_ptr<IWindow> secondWindow_;

@@ -62,6 +62,7 @@ struct SaverBuilder {
   ExtraData text;
   std::vector<Item> pictures;
   std::vector<Mask> masks;
+  std::vector<Item> music;          // entry.Ext and data; positions are filled in
   std::vector<uint8_t> preview;     // a BMP file, or nothing
   std::vector<uint8_t> background;  // a picture file, stored compressed, or nothing
 
@@ -79,6 +80,13 @@ struct SaverBuilder {
   }
   PictureEntry& AddPng(const TBitmap32& b, bool compressed = false) {
     return AddPicture(EncodePng(b), ".png", compressed);
+  }
+  void AddMusic(std::vector<uint8_t> data, const std::string& ext, bool compressed = false) {
+    Item item;
+    item.entry.Ext = ext;
+    item.data = std::move(data);
+    item.compressed = compressed;
+    music.push_back(std::move(item));
   }
   int32_t AddMask(std::vector<uint8_t> data, uint8_t format) {
     Mask m;
@@ -131,8 +139,25 @@ struct SaverBuilder {
     trailer.BackgroundSize = int32_t(packedBackground.size());
     trailer.BackgroundUnpackedSize = int32_t(background.size());
     append(packedBackground);
-    trailer.MusicCount = 0;
-    trailer.MusicSectionSize = 0;
+    // Music: the table, then the tracks; positions count from the table.
+    const size_t musicTable = payload.size();
+    trailer.MusicCount = int32_t(music.size());
+    at = music.size() * kMusicEntrySize;
+    std::vector<std::vector<uint8_t>> storedMusic;
+    std::vector<MusicEntry> musicEntries;
+    for (const Item& track : music) {
+      storedMusic.push_back(track.compressed ? Deflate(track.data) : track.data);
+      MusicEntry e;
+      e.Ext = track.entry.Ext;
+      e.Start = int32_t(at);
+      e.Size = int32_t(track.data.size());
+      e.PackedSize = track.compressed ? int32_t(storedMusic.back().size()) : 0;
+      at += storedMusic.back().size();
+      musicEntries.push_back(e);
+    }
+    for (const MusicEntry& e : musicEntries) append(SerializeMusicEntry(e));
+    for (const auto& stored : storedMusic) append(stored);
+    trailer.MusicSectionSize = int32_t(payload.size() - musicTable);
     const std::vector<uint8_t> extra = SerializeExtraData(text);
     trailer.ExtraDataSize = int32_t(extra.size());
     append(extra);

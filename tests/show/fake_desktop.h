@@ -2,16 +2,20 @@
 // A whole desktop of test doubles, installed as the process's services for
 // the lifetime of the object: a manual clock, the in-memory window system,
 // a pumped UI thread, a recording shell and message box, scripted password
-// libraries, a fixed desktop picture, cell-drawn text and a settings store in
-// a scratch folder (which is also the temporary folder).
+// libraries and media player, a recording wallpaper reload, a fixed desktop
+// picture, cell-drawn text and a settings store in a scratch folder (which
+// is also the temporary and the data folder).
 #include <cstdlib>
 #include <memory>
+#include <set>
 #include <string>
 
 #include "payload/reader_test_file.h"
 #include "platform/clock.h"
 #include "platform/fake_libraries.h"
+#include "platform/desktop_wallpaper.h"
 #include "platform/fake_window_system.h"
+#include "platform/scripted_media_player.h"
 #include "platform/message_box.h"
 #include "platform/registry.h"
 #include "platform/screen.h"
@@ -21,6 +25,22 @@
 #include "trans/trans.h"
 
 namespace saver::testing {
+
+// Remembers every wallpaper the desktop was asked to show.
+class RecordingWallpaperReload final : public IWallpaperReload {
+ public:
+  bool Reload(const std::string& path, bool stretched) override {
+    calls.push_back({path, stretched});
+    return known;
+  }
+  struct Call {
+    std::string path;
+    bool stretched;
+    bool operator==(const Call&) const = default;
+  };
+  std::vector<Call> calls;
+  bool known = true;  // whether this desktop has a wallpaper setting
+};
 
 class FakeDesktop {
  public:
@@ -35,6 +55,14 @@ class FakeDesktop {
     SetScreen(&screen);
     SetTextRenderer(&text);
     SetRegistry(&registry);
+    SetWallpaperReload(&wallpaper);
+    ::setenv("XDG_DATA_HOME", scratch.Path("data").c_str(), 1);
+    SetMediaPlayerFactory([this] {
+      auto p = std::make_unique<ScriptedMediaPlayer>();
+      p->unplayable = unplayable;
+      player = p.get();
+      return p;
+    });
     AbortTransition = false;
     SkipFinalFrame = false;
   }
@@ -48,6 +76,9 @@ class FakeDesktop {
     SetScreen(nullptr);
     SetTextRenderer(nullptr);
     SetRegistry(nullptr);
+    SetWallpaperReload(nullptr);
+    SetMediaPlayerFactory(nullptr);
+    ::unsetenv("XDG_DATA_HOME");
     ::unsetenv("SAVER_SYSTEM_DIR");
     AbortTransition = false;
     SkipFinalFrame = false;
@@ -66,6 +97,9 @@ class FakeDesktop {
   BitmapScreen screen;
   CellTextRenderer text;
   FileRegistry registry;
+  RecordingWallpaperReload wallpaper;
+  ScriptedMediaPlayer* player = nullptr;  // the last one made
+  std::set<std::string> unplayable;       // files the players made from now on cannot open
 };
 
 }  // namespace saver::testing

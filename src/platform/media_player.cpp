@@ -1,0 +1,48 @@
+#include "platform/media_player.h"
+
+#include <mutex>
+
+namespace saver {
+
+namespace {
+
+// Without a media backend nothing can be opened: the show goes on silent.
+class NoMediaPlayer final : public IMediaPlayer {
+ public:
+  void SetFileName(const std::string& path) override { file_ = path; }
+  std::string FileName() const override { return file_; }
+  void Open() override { throw MediaError("no media player"); }
+  void Close() override {}
+  void Play() override { throw MediaError("no media player"); }
+  void SetNotify(bool notify) override { notify_ = notify; }
+  bool Notify() const override { return notify_; }
+  void SetDisplay(TWindowHandle) override {}
+  void SetDisplayRect(const TRect&) override {}
+  TRect NaturalRect() const override { return {}; }
+
+ private:
+  std::string file_;
+  bool notify_ = false;
+};
+
+std::mutex g_mutex;
+TMediaPlayerFactory g_factory;
+
+}  // namespace
+
+std::unique_ptr<IMediaPlayer> CreateMediaPlayer() {
+  TMediaPlayerFactory factory;
+  {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    factory = g_factory;
+  }
+  if (factory) return factory();
+  return std::make_unique<NoMediaPlayer>();
+}
+
+void SetMediaPlayerFactory(TMediaPlayerFactory factory) {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  g_factory = std::move(factory);
+}
+
+}  // namespace saver

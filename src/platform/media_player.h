@@ -1,0 +1,60 @@
+#pragma once
+// The media player: plays one music track or video file at a time. Video
+// is drawn into a native window (a panel of the show). The end of playback
+// is reported on the UI thread when the end notification is on.
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+#include "graphics/rect.h"
+#include "platform/message.h"
+
+namespace saver {
+
+class MediaError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+class IMediaPlayer {
+ public:
+  virtual ~IMediaPlayer() = default;
+
+  virtual void SetFileName(const std::string& path) = 0;
+  virtual std::string FileName() const = 0;
+  // Opens FileName, ready to play from its start. Raises MediaError when
+  // the file cannot be played (missing, unreadable, not a media file).
+  virtual void Open() = 0;
+  // Stops and forgets the open file; never reports an end.
+  virtual void Close() = 0;
+  // Plays the open file. Raises MediaError when nothing is open.
+  virtual void Play() = 0;
+  // While on, the end of playback calls OnNotify(true) when the file played
+  // to its end and OnNotify(false) when playback failed; off, it is silent.
+  virtual void SetNotify(bool notify) = 0;
+  virtual bool Notify() const = 0;
+
+  // Video output: the native window to draw into (0: none) and where in it.
+  virtual void SetDisplay(TWindowHandle window) = 0;
+  virtual void SetDisplayRect(const TRect& rect) = 0;
+  // After Open: the video's natural size as (0, 0, width, height); empty
+  // for a file without video.
+  virtual TRect NaturalRect() const = 0;
+
+  // Runs on the UI thread.
+  std::function<void(bool success)> OnNotify;
+};
+
+// Makes the process's media players: the desktop's once UseMpvMediaPlayer
+// ran, else whatever a test set.
+std::unique_ptr<IMediaPlayer> CreateMediaPlayer();
+using TMediaPlayerFactory = std::function<std::unique_ptr<IMediaPlayer>()>;
+void SetMediaPlayerFactory(TMediaPlayerFactory factory);
+
+// Makes CreateMediaPlayer give players on the desktop's media library
+// (implemented by the media backend). Needs the UI thread service and the C
+// numeric locale; call it after the desktop has started.
+void UseMpvMediaPlayer();
+
+}  // namespace saver

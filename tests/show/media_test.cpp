@@ -1,0 +1,284 @@
+// Music, video items and the wallpaper key, with the scripted media player.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <set>
+
+#include "payload/log_line.h"
+#include "payload/picture_decoder.h"
+#include "show/show_harness.h"
+
+namespace saver {
+namespace {
+
+using namespace saver::testing;
+
+std::vector<uint8_t> Bytes(const std::string& s) { return std::vector<uint8_t>(s.begin(), s.end()); }
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// The content of the track playing now ("" when nothing plays).
+std::string Playing(ShowHarness& show) {
+  ScriptedMediaPlayer* p = show.desk.player;
+  return p && p->Playing() ? ReadFile(p->FileName()) : "";
+}
+
+// Lets the playing track end n times and returns what played, the first included.
+std::vector<std::string> PlayThrough(ShowHarness& show, int ends) {
+  std::vector<std::string> played;
+  for (int i = 0; i <= ends; ++i) {
+    const std::string now = Playing(show);
+    played.push_back(now);
+    if (now.empty()) break;
+    show.desk.player->Finish(true);
+  }
+  return played;
+}
+
+struct Playlist {
+  int32_t tracks;
+  bool loop, shuffle, oneRandom;
+};
+
+ShowHarness& WithMusic(ShowHarness& show, const Playlist& p, const std::string& ext = ".wav") {
+  for (int32_t i = 0; i < p.tracks; ++i) show.b.AddMusic(Bytes("track" + std::to_string(i)), ext);
+  show.b.trailer.Loop = p.loop;
+  show.b.trailer.ShuffleMelody = p.shuffle;
+  show.b.trailer.PlayOneRandom = p.oneRandom;
+  return show;
+}
+
+TEST(ShowMusic, OrderedPlaylistsPlayOnceOrRepeat) {
+  struct Case {
+    const char* name;
+    Playlist list;
+    int ends;
+    std::vector<std::string> played;
+  };
+  const Case cases[] = {
+      {"no tracks", {0, true, false, false}, 1, {""}},
+      {"one track", {1, false, false, false}, 2, {"track0", ""}},
+      {"one track, repeated", {1, true, false, false}, 3, {"track0", "track0", "track0", "track0"}},
+      {"three tracks", {3, false, false, false}, 4, {"track0", "track1", "track2", ""}},
+      {"three tracks, repeated", {3, true, false, false}, 4,
+       {"track0", "track1", "track2", "track0", "track1"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ShowHarness show(2);
+    WithMusic(show, c.list).Start();
+    EXPECT_EQ(PlayThrough(show, c.ends), c.played);
+  }
+}
+
+TEST(ShowMusic, ShuffledPlaylistsPlayEachTrackOncePerRound) {
+  for (bool loop : {false, true}) {
+    SCOPED_TRACE(loop ? "repeated" : "once");
+    ShowHarness show(2);
+    WithMusic(show, {3, loop, true, false}).Start();
+    const std::vector<std::string> played = PlayThrough(show, 6);
+    const std::set<std::string> first(played.begin(), played.begin() + 3);
+    EXPECT_EQ(first.size(), 3u);
+    if (!loop) {
+      EXPECT_EQ(played.size(), 4u);
+      EXPECT_EQ(played.back(), "");
+      EXPECT_EQ(show.w->MelodyIndex, -1);
+    } else {
+      ASSERT_EQ(played.size(), 7u);
+      EXPECT_EQ(std::set<std::string>(played.begin() + 3, played.begin() + 6).size(), 3u);
+    }
+  }
+  // Without tracks the shuffle finds nothing to draw.
+  ShowHarness none(2);
+  WithMusic(none, {0, false, true, false}).Start();
+  EXPECT_EQ(none.w->MelodyIndex, -1);
+}
+
+TEST(ShowMusic, OneRandomTrackIsTheWholePlaylist) {
+  ShowHarness show(2);
+  WithMusic(show, {5, true, false, true}).Start();
+  EXPECT_EQ(show.w->Data.MusicTable.size(), 1u);
+  const std::vector<std::string> played = PlayThrough(show, 3);
+  EXPECT_EQ(std::set<std::string>(played.begin(), played.end()).size(), 1u);
+  EXPECT_FALSE(played[0].empty());
+}
+
+TEST(ShowMusic, TracksOfOneExtensionReuseTheFileAndAFailingTrackEndsThePlaylist) {
+  {
+    ShowHarness show(2);
+    WithMusic(show, {3, true, false, false}, ".mp3").Start();
+    const std::string file = show.desk.player->FileName();
+    EXPECT_EQ(std::filesystem::path(file).filename(), "SSSND.mp3");
+    show.desk.player->Finish(true);
+    EXPECT_EQ(show.desk.player->FileName(), file);
+    EXPECT_EQ(ReadFile(file), "track1");
+    const size_t calls = show.desk.player->log.size();
+    show.desk.player->Finish(false);  // a failed end starts no next track
+    EXPECT_EQ(show.desk.player->log.size(), calls);
+  }
+  ShowHarness failing(2);
+  WithMusic(failing, {2, true, false, false}, ".mp3");
+  failing.desk.unplayable.insert(
+      failing.desk.scratch.Path("saver-" + std::to_string(geteuid()) + "/SSSND.mp3"));
+  failing.Start();
+  EXPECT_EQ(Playing(failing), "");
+  EXPECT_FALSE(failing.desk.player->Notify());
+  ASSERT_TRUE(failing.Tick());  // the show goes on without music
+  EXPECT_EQ(failing.OnScreen(), 1);
+}
+
+TEST(ShowMusic, MutedShowsPlayNothingAndCloseStopsThePlayerAndRemovesItsFile) {
+  {
+    ShowHarness muted(2);
+    WithMusic(muted, {2, true, false, false});
+    muted.b.trailer.Mute = 1;
+    muted.Start();
+    EXPECT_EQ(Playing(muted), "");
+  }
+  ShowHarness show(2);
+  WithMusic(show, {2, true, false, false}).Start();
+  const std::string file = show.desk.player->FileName();
+  ASSERT_TRUE(std::filesystem::exists(file));
+  show.Send(msg::KeyDown, 'A');
+  EXPECT_TRUE(show.Fake().closed);
+  EXPECT_FALSE(show.desk.player->Playing());
+  EXPECT_FALSE(std::filesystem::exists(file));
+}
+
+TEST(ShowVideo, AVideoItemReplacesTheMusicAndTheShowGoesOnAfterIt) {
+  ShowHarness show(2);
+  WithMusic(show, {1, true, false, false});
+  show.b.trailer.Mute = 1;
+  show.b.AddPicture(Bytes("a video"), ".MPG").ItemStretch = 1;
+  show.b.trailer.StartWithFirst = 0;
+  show.Start();
+  EXPECT_EQ(Playing(show), "");
+  ASSERT_TRUE(show.Tick());  // picture 1
+  ASSERT_TRUE(show.Tick());  // the video
+  EXPECT_TRUE(show.w->VideoPlaying);
+  EXPECT_EQ(show.w->CurrentPicture, -1);
+  EXPECT_EQ(Playing(show), "a video");
+  EXPECT_TRUE(show.w->PanelDisplay().Visible());
+  EXPECT_EQ(show.w->PanelDisplay().Bounds(), (TRect{0, 0, 64, 48}));
+  EXPECT_EQ(show.desk.player->display, show.w->PanelDisplay().Handle());
+  EXPECT_EQ(show.OnScreen(), 1);  // the picture before stays around the panel
+  EXPECT_FALSE(show.ShowTimer().Enabled());
+  const std::string video = show.desk.player->FileName();
+
+  show.desk.player->Finish(true);
+  EXPECT_FALSE(show.w->VideoPlaying);
+  EXPECT_FALSE(show.w->PanelDisplay().Visible());
+  EXPECT_FALSE(std::filesystem::exists(video));
+  EXPECT_EQ(Playing(show), "track0");  // muted, yet the playlist goes on after a video
+  EXPECT_EQ(show.ShowTimer().Interval(), 1u);
+  ASSERT_TRUE(show.Tick());
+  EXPECT_EQ(show.OnScreen(), 0);
+}
+
+TEST(ShowVideo, ThePanelIsPlacedByTheItemsSizeMode) {
+  struct Case {
+    int32_t mode;
+    TRect natural, panel;
+  };
+  // The screen is 64 x 48; the random placement of mode 3 draws 0 here.
+  const Case cases[] = {
+      {1, {0, 0, 20, 10}, {0, 0, 64, 48}},
+      {0, {0, 0, 20, 10}, {0, 7, 65, 42}},
+      {2, {0, 0, 20, 10}, {22, 19, 43, 30}},
+      {2, {0, 0, 100, 10}, {0, 20, 65, 28}},  // larger than the screen: as mode 0
+      {3, {0, 0, 63, 47}, {0, 0, 64, 48}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.mode);
+    ShowHarness show(2);
+    show.Start();
+    show.w->PlaceVideoPanel(c.mode, c.natural);
+    EXPECT_EQ(show.w->PanelDisplay().Bounds(), c.panel);
+  }
+}
+
+TEST(ShowWallpaper, F2WritesThePictureAsABitmapAndPointsTheDesktopAtIt) {
+  ShowHarness show(2);
+  show.b.trailer.Stretch = 1;
+  show.b.pictures[1].entry.ItemStretch = 0;  // not consulted
+  show.Start();
+  ASSERT_TRUE(show.Tick());
+  show.Send(msg::KeyDown, vk::F2);
+  EXPECT_FALSE(show.Fake().closed);
+  const std::string file = show.desk.scratch.Path("data/saver/Screen Saver Wallpaper.bmp");
+  const TBitmap32 written = DecodePictureFile(file, ".bmp");
+  ASSERT_EQ(written.Width(), 8);  // the picture's own size, not the screen's
+  ASSERT_EQ(written.Height(), 6);
+  EXPECT_EQ(written.Pixel(3, 3) | 0xFF000000u, PictureColor(1));
+  const auto values = show.desk.registry.ReadKey("Control Panel\\Desktop");
+  ASSERT_TRUE(values);
+  const std::pair<const char*, const char*> expected[] = {
+      {"Wallpaper", nullptr}, {"TileWallpaper", "0"}, {"WallpaperStyle", "2"},
+      {"WallpaperOriginX", "0"}, {"WallpaperOriginY", "0"}};
+  for (const auto& [name, text] : expected) {
+    const RegValue* v = FindValue(*values, name);
+    ASSERT_NE(v, nullptr) << name;
+    EXPECT_EQ(v->type, RegType::Sz);
+    EXPECT_EQ(v->text, text ? text : file);
+  }
+  ASSERT_EQ(show.desk.wallpaper.calls.size(), 1u);
+  EXPECT_EQ(show.desk.wallpaper.calls[0].path, file);
+  EXPECT_TRUE(show.desk.wallpaper.calls[0].stretched);
+  EXPECT_EQ(show.desk.text.calls.back().Text, "Setting this picture as wallpaper");
+  EXPECT_EQ(show.desk.text.calls.back().X, 100);
+  EXPECT_EQ(show.desk.text.calls.back().Y, 200);
+
+  show.Send(msg::KeyDown, vk::F2);  // again: the same file and values
+  EXPECT_EQ(show.desk.wallpaper.calls.size(), 2u);
+  EXPECT_EQ(DecodePictureFile(file, ".bmp").Pixel(3, 3) | 0xFF000000u, PictureColor(1));
+  const std::string temp = show.desk.scratch.Path("saver-" + std::to_string(geteuid()));
+  for (const auto& f : std::filesystem::directory_iterator(temp))
+    EXPECT_EQ(f.path().filename().string().rfind("SSWIMG", 0), std::string::npos);
+}
+
+TEST(ShowWallpaper, ABitmapItemIsCopiedAsItIsAndAStyleOtherThanStretchCentres) {
+  ShowHarness show(0);
+  TBitmap32 p(5, 3);
+  p.Clear(PictureColor(2));
+  show.b.AddPicture(EncodeBmp(p), ".BMP");
+  show.b.trailer.Stretch = 2;
+  show.desk.wallpaper.known = false;
+  std::vector<std::string> log;
+  SetLogSink([&](const std::string& line) { log.push_back(line); });
+  show.Start();
+  show.Send(msg::KeyDown, vk::F2);
+  SetLogSink(nullptr);
+  const std::string file = show.desk.scratch.Path("data/saver/Screen Saver Wallpaper.bmp");
+  EXPECT_EQ(ReadFile(file), std::string(show.b.pictures[0].data.begin(), show.b.pictures[0].data.end()));
+  EXPECT_EQ(show.desk.wallpaper.calls.back().stretched, false);
+  const auto values = show.desk.registry.ReadKey("Control Panel\\Desktop");
+  EXPECT_EQ(FindValue(*values, "WallpaperStyle")->text, "0");
+  ASSERT_FALSE(log.empty());
+  EXPECT_NE(log.back().find("only the stored values were written"), std::string::npos);
+}
+
+TEST(ShowWallpaper, F2DuringAVideoOrWithoutTheKeyboardSettingWritesNothing) {
+  for (bool duringVideo : {true, false}) {
+    SCOPED_TRACE(duringVideo ? "during a video" : "Esc alone ends the show");
+    ShowHarness show(duringVideo ? 0 : 2);
+    if (duringVideo) {
+      show.b.AddPicture(Bytes("a video"), ".avi");
+    } else {
+      show.b.trailer.ExitKeyboard = 0;
+      show.b.trailer.ExitESC = 1;
+    }
+    show.Start();
+    EXPECT_EQ(show.w->VideoPlaying, duringVideo);
+    show.Send(msg::KeyDown, vk::F2);
+    EXPECT_TRUE(show.desk.wallpaper.calls.empty());
+    EXPECT_FALSE(std::filesystem::exists(show.desk.scratch.Path("data/saver/Screen Saver Wallpaper.bmp")));
+    EXPECT_FALSE(show.Fake().closed);
+  }
+}
+
+}  // namespace
+}  // namespace saver
