@@ -26,22 +26,6 @@
 
 namespace saver::testing {
 
-// Remembers every wallpaper the desktop was asked to show.
-class RecordingWallpaperReload final : public IWallpaperReload {
- public:
-  bool Reload(const std::string& path, bool stretched) override {
-    calls.push_back({path, stretched});
-    return known;
-  }
-  struct Call {
-    std::string path;
-    bool stretched;
-    bool operator==(const Call&) const = default;
-  };
-  std::vector<Call> calls;
-  bool known = true;  // whether this desktop has a wallpaper setting
-};
-
 class FakeDesktop {
  public:
   FakeDesktop() : registry(scratch.Path("registry.json")) {

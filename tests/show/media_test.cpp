@@ -226,8 +226,7 @@ TEST(ShowWallpaper, F2WritesThePictureAsABitmapAndPointsTheDesktopAtIt) {
     EXPECT_EQ(v->text, text ? text : file);
   }
   ASSERT_EQ(show.desk.wallpaper.calls.size(), 1u);
-  EXPECT_EQ(show.desk.wallpaper.calls[0].path, file);
-  EXPECT_TRUE(show.desk.wallpaper.calls[0].stretched);
+  EXPECT_EQ(show.desk.wallpaper.calls[0], std::make_pair(file, true));
   EXPECT_EQ(show.desk.text.calls.back().Text, "Setting this picture as wallpaper");
   EXPECT_EQ(show.desk.text.calls.back().X, 100);
   EXPECT_EQ(show.desk.text.calls.back().Y, 200);
@@ -246,7 +245,7 @@ TEST(ShowWallpaper, ABitmapItemIsCopiedAsItIsAndAStyleOtherThanStretchCentres) {
   p.Clear(PictureColor(2));
   show.b.AddPicture(EncodeBmp(p), ".BMP");
   show.b.trailer.Stretch = 2;
-  show.desk.wallpaper.known = false;
+  show.desk.wallpaper.result = false;
   std::vector<std::string> log;
   SetLogSink([&](const std::string& line) { log.push_back(line); });
   show.Start();
@@ -254,7 +253,7 @@ TEST(ShowWallpaper, ABitmapItemIsCopiedAsItIsAndAStyleOtherThanStretchCentres) {
   SetLogSink(nullptr);
   const std::string file = show.desk.scratch.Path("data/saver/Screen Saver Wallpaper.bmp");
   EXPECT_EQ(ReadFile(file), std::string(show.b.pictures[0].data.begin(), show.b.pictures[0].data.end()));
-  EXPECT_EQ(show.desk.wallpaper.calls.back().stretched, false);
+  EXPECT_EQ(show.desk.wallpaper.calls.back().second, false);
   const auto values = show.desk.registry.ReadKey("Control Panel\\Desktop");
   EXPECT_EQ(FindValue(*values, "WallpaperStyle")->text, "0");
   ASSERT_FALSE(log.empty());

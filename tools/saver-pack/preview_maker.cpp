@@ -1,9 +1,9 @@
 #include "preview_maker.h"
 
-#include "bmp_writer.h"
 #include "input_file.h"
 #include "pack_error.h"
 #include "pack_job.h"
+#include "payload/bmp_writer.h"
 #include "payload/fit_rect.h"
 #include "payload/picture_decoder.h"
 
