@@ -12,6 +12,7 @@
 
 #include "payload/reader.h"
 #include "platform/desktop.h"
+#include "platform/media_player.h"
 #include "platform/window_system.h"
 #include "show/saver_window.h"
 
@@ -56,6 +57,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "saver: %s\n", error.c_str());
     return 1;
   }
+  saver::UseMpvMediaPlayer();
   saver::IWindowSystem& ws = saver::WindowSystem();
   ws.SetApplicationTitle(saver::kDefaultApplicationTitle);
 
