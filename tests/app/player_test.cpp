@@ -1,115 +1,410 @@
-// Runs the real player binary with a payload appended to a copy of it.
+// The real player binary on a private X server: what a user sees and does.
 #include <gtest/gtest.h>
+#include <X11/extensions/XTest.h>
 #include <sys/wait.h>
-#include <zlib.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
+#include "desktop/xvfb_display.h"
+#include "media/media_files.h"
+#include "payload/picture_decoder.h"
+#include "pictures/saver_builder.h"
 #include "payload/reader_test_file.h"
+#include "platform/registry.h"
 
 namespace saver {
 namespace {
 
 using namespace saver::testing;
+using Clock = std::chrono::steady_clock;
 
 const std::string kPlayer = std::string(SAVER_BINARY_DIR) + "/src/app/saver";
+const std::string kInspect = std::string(SAVER_BINARY_DIR) + "/tools/saver-inspect";
 
-class PlayerTest : public ::testing::Test {
- protected:
-  // Runs the saver at path with args; returns the exit code, fills out.
-  int Run(const std::string& path, const std::string& args) {
-    std::string log = scratch.Path("log.txt");
-    std::filesystem::remove(log);
-    // A failure box would wait for a click forever: the guard turns that into exit code 124.
-    std::string cmd = "timeout 60 env QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME='" + scratch.Path("cfg") +
-                      "' SAVER_LOG='" + log + "' '" + path + "' " + args + " > '" +
-                      scratch.Path("out.txt") + "' 2>&1";
-    int status = std::system(cmd.c_str());
-    out = ReadText(scratch.Path("out.txt"));
-    logText = ReadText(log);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+std::string ReadText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+bool WaitUntil(const std::function<bool()>& pred, double seconds = 15) {
+  const auto deadline = Clock::now() + std::chrono::milliseconds(int(seconds * 1000));
+  while (Clock::now() < deadline) {
+    if (pred()) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
-  static std::string ReadText(const std::string& path) {
-    std::ifstream in(path);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  }
-  std::string MakeSaver(const std::vector<uint8_t>& background = {}) {
-    SaverFile file;
-    std::ifstream in(kPlayer, std::ios::binary);
-    file.exe.assign(std::istreambuf_iterator<char>(in), {});
-    file.extra[0] = "Ocean Views";
-    file.extra[15] = "\x01\x02";
-    file.pictures = ItemEntry(572, 3, 0, ".jpg");
-    AppendText(file.pictures, "abc");
-    PutI32At(file.trailer, kOffPictureCount, 1);
-    if (!background.empty()) {
-      uLongf packed = compressBound(uLong(background.size()));
-      file.background.resize(packed);
-      compress(file.background.data(), &packed, background.data(), uLong(background.size()));
-      file.background.resize(packed);
-      PutI32At(file.trailer, kOffBackgroundUnpacked, int32_t(background.size()));
-      PutTextAt(file.trailer, kOffBackPictureExt, ".bmp");
+  return pred();
+}
+
+// How much of b differs from a: the share of pixels with a channel off by
+// more than 24 levels.
+double Mismatch(const TBitmap32& a, const TBitmap32& b) {
+  if (a.Width() != b.Width() || a.Height() != b.Height()) return 1;
+  size_t off = 0;
+  for (int32_t y = 0; y < a.Height(); ++y)
+    for (int32_t x = 0; x < a.Width(); ++x) {
+      const TColor32 p = a.Pixel(x, y), q = b.Pixel(x, y);
+      if (std::abs(RedOf(p) - RedOf(q)) > 24 || std::abs(GreenOf(p) - GreenOf(q)) > 24 ||
+          std::abs(BlueOf(p) - BlueOf(q)) > 24)
+        ++off;
     }
-    std::string path = scratch.Write("ocean.scr", file.Bytes());
-    std::filesystem::permissions(path, std::filesystem::perms::owner_all);
-    return path;
-  }
-  ScratchDir scratch;
-  std::string out, logText;
-};
-
-TEST_F(PlayerTest, HelpPrintsUsage) {
-  EXPECT_EQ(Run(kPlayer, "--help"), 0);
-  EXPECT_NE(out.find("Usage: saver"), std::string::npos);
-  EXPECT_NE(out.find("/p HANDLE"), std::string::npos);
+  return double(off) / double(size_t(a.Width()) * size_t(a.Height()));
 }
 
-TEST_F(PlayerTest, ReadsItsOwnPayloadInTheDepthOfTheMode) {
-  std::string saver = MakeSaver();
-  ASSERT_EQ(Run(saver, "/c"), 0) << out;
-  EXPECT_NE(logText.find("ExtraData.Title=Ocean Views\n"), std::string::npos);
-  EXPECT_NE(logText.find("Changing controls to defualt values\nSuccess\n"), std::string::npos);
-  EXPECT_EQ(logText.find("Reading images"), std::string::npos);
-
-  ASSERT_EQ(Run(saver, "-S"), 0) << out;
-  EXPECT_NE(logText.find("Reading images\n"), std::string::npos);
-  EXPECT_NE(logText.find("Ext = .jpg\n"), std::string::npos);
-  EXPECT_NE(logText.find("Reading music\nSuccess\n"), std::string::npos);
-
-  // The preview reads the trailer only: no reader lines.
-  ASSERT_EQ(Run(saver, "/p 1234"), 0) << out;
-  EXPECT_EQ(logText, "");
-}
-
-// A 2 x 2 bitmap of 24 bits per pixel, rows padded to four bytes.
-std::vector<uint8_t> TinyBitmap() {
-  std::vector<uint8_t> b(54 + 16, 0);
-  PutTextAt(b, 0, "BM");
-  PutI32At(b, 2, int32_t(b.size()));
-  PutI32At(b, 10, 54);
-  PutI32At(b, 14, 40);
-  PutI32At(b, 18, 2);
-  PutI32At(b, 22, 2);
-  b[26] = 1;
-  b[28] = 24;
-  for (size_t i = 54; i < b.size(); ++i) b[i] = 0x80;
+TBitmap32 Gradient(int32_t w, int32_t h, int variant) {
+  TBitmap32 b(w, h);
+  for (int32_t y = 0; y < h; ++y)
+    for (int32_t x = 0; x < w; ++x)
+      b.SetPixel(x, y, variant == 0   ? Color32(uint8_t(x * 255 / w), 40, uint8_t(y * 255 / h))
+                       : variant == 1 ? Color32(30, uint8_t(y * 255 / h), uint8_t(255 - x * 255 / w))
+                                      : Color32(uint8_t(255 - y * 255 / h), uint8_t(x * 255 / w), 90));
   return b;
 }
 
-TEST_F(PlayerTest, FullScreenDepthDecodesTheBackgroundPictureAndRemovesItsFile) {
-  std::string saver = MakeSaver(TinyBitmap());
-  ASSERT_EQ(Run(saver, "/s"), 0) << out << logText;
-  EXPECT_NE(logText.find("Reading background\nLoading from compressed stream"), std::string::npos);
-  EXPECT_NE(logText.find("Baga :(\n"), std::string::npos);
-  EXPECT_NE(logText.find("Reading music\nSuccess\n"), std::string::npos);
-  std::string temp = scratch.Path("saver-" + std::to_string(geteuid()));
-  EXPECT_FALSE(std::filesystem::exists(temp + "/SSBG.bmp"));
+class Player : public ::testing::Test {
+ protected:
+  void SetUp() override { StartServer(320, 240); }
+  void TearDown() override {
+    if (pid_ > 0) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, nullptr, 0);
+    }
+  }
+
+  void StartServer(int w, int h) {
+    std::string error;
+    x = test::XvfbDisplay::Start(w, h, &error);
+    ASSERT_TRUE(x) << error;
+    setenv("XDG_CONFIG_HOME", scratch.Path("config").c_str(), 1);
+    setenv("XDG_DATA_HOME", scratch.Path("data").c_str(), 1);
+    setenv("SAVER_MPV_OPTIONS", "ao=null", 1);
+    setenv("SAVER_SYSTEM_DIR", SAVER_TEST_SYSTEM_DIR, 1);
+    setenv("SAVER_TEST_LIBRARY_LOG", scratch.Path("libraries.log").c_str(), 1);
+    unsetenv("QT_QPA_PLATFORM");
+    // A recording xdg-open comes first on PATH.
+    const std::string bin = scratch.Path("bin");
+    std::filesystem::create_directories(bin);
+    std::ofstream(bin + "/xdg-open") << "#!/bin/sh\nprintf '%s\\n' \"$1\" >> '" << scratch.Path("opened.txt")
+                                     << "'\n";
+    std::filesystem::permissions(bin + "/xdg-open", std::filesystem::perms::owner_all);
+    static const std::string path = std::getenv("PATH") ? std::getenv("PATH") : "/usr/bin:/bin";
+    setenv("PATH", (bin + ":" + path).c_str(), 1);
+  }
+
+  // A saver of three gradient pictures (the first with a caption) that
+  // change every second, with the given exits.
+  SaverBuilder Saver(bool move, bool button, bool keyboard, bool esc) {
+    SaverBuilder b;
+    b.player.assign(std::istreambuf_iterator<char>(std::ifstream(kPlayer, std::ios::binary).rdbuf()), {});
+    b.text.Title = "Player Test";
+    b.text.Exitlink = "https://example.com/goodbye";
+    b.text.Effect = "\x73";  // crossfade
+    b.trailer.Seconds = 1;
+    b.trailer.EffectSpeed = 8;
+    b.trailer.Stretch = 1;
+    b.trailer.BackColor = 0x00402010;
+    b.trailer.BackColor2 = 0x00402010;
+    b.trailer.ExitMouseMove = move;
+    b.trailer.ExitMouseButton = button;
+    b.trailer.ExitKeyboard = keyboard;
+    b.trailer.ExitESC = esc;
+    for (int i = 0; i < 3; ++i) b.AddPng(Gradient(160, 120, i));
+    b.pictures[0].entry.Caption = "Gradient";
+    b.pictures[0].entry.CaptionPos = 5;
+    b.pictures[0].entry.CaptionFontSize = 14;
+    b.pictures[0].entry.CaptionColor = 0x00FFFFFF;
+    b.pictures[0].entry.CaptionTransparent = 1;
+    return b;
+  }
+  std::string Write(SaverBuilder& b, const std::string& name = "test.scr") {
+    const std::string path = scratch.Write(name, b.Build());
+    std::filesystem::permissions(path, std::filesystem::perms::owner_all);
+    return path;
+  }
+
+  void Launch(const std::string& saver, std::vector<std::string> args) {
+    const std::string out = scratch.Path("out.txt");
+    pid_ = fork();
+    if (pid_ == 0) {
+      freopen(out.c_str(), "w", stdout);
+      dup2(fileno(stdout), STDERR_FILENO);
+      std::vector<char*> argv{const_cast<char*>(saver.c_str())};
+      for (auto& a : args) argv.push_back(a.data());
+      argv.push_back(nullptr);
+      execv(saver.c_str(), argv.data());
+      _exit(127);
+    }
+  }
+  // The player's exit status, or -1 when it did not end in time (it is then
+  // killed) or ended by a signal.
+  int WaitExit(double seconds = 15) {
+    int status = 0;
+    const bool ended = WaitUntil([&] { return waitpid(pid_, &status, WNOHANG) == pid_; }, seconds);
+    if (!ended) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, &status, 0);
+    }
+    pid_ = -1;
+    output = ReadText(scratch.Path("out.txt"));
+    return ended && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+  bool Running() { return pid_ > 0 && waitpid(pid_, nullptr, WNOHANG) == 0; }
+
+  void Xdo(const std::string& args) {
+    ASSERT_EQ(std::system(("xdotool " + args + " >/dev/null 2>&1").c_str()), 0) << args;
+  }
+  TBitmap32 Composed(const std::string& saver, int index) {
+    const std::string out = scratch.Path("composed-" + std::to_string(index) + ".png");
+    const std::string cmd = "QT_QPA_PLATFORM=offscreen '" + kInspect + "' --compose " + std::to_string(index) +
+                            " --size " + std::to_string(x->Width()) + "x" + std::to_string(x->Height()) +
+                            " --out '" + out + "' '" + saver + "' >/dev/null 2>&1";
+    EXPECT_EQ(std::system(cmd.c_str()), 0);
+    return DecodePictureFile(out, ".png");
+  }
+  bool ScreenShows(const TBitmap32& picture, double seconds = 15) {
+    return WaitUntil([&] { return Mismatch(x->Screenshot(), picture) < 0.01; }, seconds);
+  }
+  std::string TempFolder() const { return scratch.Path("saver-" + std::to_string(geteuid())); }
+
+  ScratchDir scratch;  // also the temporary folder
+  std::unique_ptr<test::XvfbDisplay> x;
+  std::string output;
+  pid_t pid_ = -1;
+};
+
+TEST_F(Player, ShowsThePicturesFullScreenAndEndsOnAKeyOpeningTheExitLink) {
+  SaverBuilder b = Saver(false, false, true, false);
+  const std::string saver = Write(b);
+  const TBitmap32 first = Composed(saver, 0), second = Composed(saver, 1);
+  Launch(saver, {"/s"});
+  EXPECT_TRUE(ScreenShows(first)) << "the first picture";
+  EXPECT_TRUE(ScreenShows(second)) << "a later picture";
+  Xdo("key x");
+  EXPECT_EQ(WaitExit(), 0) << output;
+  EXPECT_TRUE(WaitUntil([&] { return ReadText(scratch.Path("opened.txt")) == "https://example.com/goodbye\n"; }));
+  EXPECT_TRUE(std::filesystem::is_empty(TempFolder()));
 }
 
-TEST_F(PlayerTest, PreviewOfABarePlayerFails) {
-  EXPECT_EQ(Run(kPlayer, "/p"), 1);
-  EXPECT_NE(out.find("saver:"), std::string::npos);
+TEST_F(Player, InputEndsTheShowAsTheExitSettingsSay) {
+  struct Case {
+    const char* name;
+    bool move, button, keyboard, esc;
+    const char* input;
+  };
+  const Case cases[] = {
+      {"mouse move", true, false, false, false, "mousemove_relative 40 40"},
+      {"button", false, true, false, false, "click 1"},
+      {"any key", false, false, true, false, "key a"},
+      {"Esc alone", false, false, false, true, "key Escape"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    SaverBuilder b = Saver(c.move, c.button, c.keyboard, c.esc);
+    const std::string saver = Write(b);
+    const TBitmap32 first = Composed(saver, 0);
+    Launch(saver, {"/s"});
+    ASSERT_TRUE(ScreenShows(first));
+    Xdo(c.input);
+    EXPECT_EQ(WaitExit(), 0) << output;
+  }
+}
+
+TEST_F(Player, F2SetsThePictureOnScreenAsTheWallpaperAndItsReleaseEndsTheShow) {
+  SaverBuilder b = Saver(false, false, true, false);
+  b.trailer.Seconds = 30;
+  const std::string saver = Write(b);
+  Launch(saver, {"/s"});
+  ASSERT_TRUE(ScreenShows(Composed(saver, 0)));
+  Xdo("keydown F2");
+  const std::string wallpaper = scratch.Path("data/saver/Screen Saver Wallpaper.bmp");
+  ASSERT_TRUE(WaitUntil([&] { return std::filesystem::exists(wallpaper); }));
+  EXPECT_TRUE(Running());
+  Xdo("keyup F2");
+  EXPECT_EQ(WaitExit(), 0) << output;
+  const TBitmap32 written = DecodePictureFile(wallpaper, ".bmp");
+  const TBitmap32 item = Gradient(160, 120, 0);
+  EXPECT_EQ(Mismatch(written, item), 0);
+  FileRegistry registry(scratch.Path("config/saver/registry.json"));
+  const auto values = registry.ReadKey("Control Panel\\Desktop");
+  ASSERT_TRUE(values);
+  EXPECT_EQ(FindValue(*values, "Wallpaper")->text, wallpaper);
+  EXPECT_EQ(FindValue(*values, "WallpaperStyle")->text, "2");
+}
+
+TEST_F(Player, AVideoItemPlaysInItsPanelAndTheShowGoesOnAfterIt) {
+  SaverBuilder b = Saver(false, false, true, false);
+  const std::string video = scratch.Path("clip.avi");
+  WriteVideo(video, 64, 48, 12, 10);
+  std::ifstream in(video, std::ios::binary);
+  b.pictures[1].data.assign(std::istreambuf_iterator<char>(in), {});
+  b.pictures[1].entry.Ext = ".avi";
+  const std::string saver = Write(b);
+  const TBitmap32 first = Composed(saver, 0), third = Composed(saver, 2);
+  Launch(saver, {"/s"});
+  ASSERT_TRUE(ScreenShows(first));
+  // The video fills the screen (stretch mode): neither picture nor black.
+  EXPECT_TRUE(WaitUntil([&] {
+    const TBitmap32 s = x->Screenshot();
+    return Mismatch(s, first) > 0.5 && Mismatch(s, third) > 0.5 && s.Pixel(10, 10) != s.Pixel(310, 230);
+  })) << "the video";
+  EXPECT_TRUE(ScreenShows(third)) << "the picture after the video";
+  Xdo("key x");
+  EXPECT_EQ(WaitExit(), 0) << output;
+  EXPECT_TRUE(std::filesystem::is_empty(TempFolder()));
+}
+
+TEST_F(Player, PreviewDrawsIntoTheGivenWindowAndEndsWithIt) {
+  SaverBuilder b = Saver(false, false, true, false);
+  TBitmap32 preview(152, 112);
+  preview.Clear(Color32(200, 120, 40));
+  b.preview = EncodeBmp(preview);
+  const std::string saver = Write(b);
+  for (bool bare : {false, true}) {
+    SCOPED_TRACE(bare ? "a bare player" : "a saver");
+    Display* d = XOpenDisplay(x->Name().c_str());
+    const Window parent = XCreateSimpleWindow(d, DefaultRootWindow(d), 20, 30, 152, 112, 0, 0, 0x00FF00);
+    XMapWindow(d, parent);
+    XSync(d, 0);
+    Launch(bare ? kPlayer : saver, {"/p", std::to_string(parent)});
+    const TColor32 expected = bare ? Color32(0, 0, 0) : Color32(200, 120, 40);
+    EXPECT_TRUE(WaitUntil([&] {
+      const TBitmap32 s = x->Screenshot();
+      return s.Pixel(20, 30) == expected && s.Pixel(171, 141) == expected && s.Pixel(96, 86) == expected;
+    }));
+    EXPECT_TRUE(Running());
+    XDestroyWindow(d, parent);
+    XCloseDisplay(d);
+    EXPECT_EQ(WaitExit(), 0) << output;
+    EXPECT_EQ(output.find("saver:"), std::string::npos) << output;
+  }
+}
+
+TEST_F(Player, SettingsOpenCentredCloseOnEscAndKeepTheSettings) {
+  x.reset();
+  StartServer(1024, 768);
+  SaverBuilder b = Saver(false, false, true, false);
+  b.trailer.Seconds = 7;
+  const std::string saver = Write(b);
+  Launch(saver, {"/c"});
+  Display* d = XOpenDisplay(x->Name().c_str());
+  Window found = 0;
+  ASSERT_TRUE(WaitUntil([&] {
+    Window root, parent, *children = nullptr;
+    unsigned n = 0;
+    XQueryTree(d, DefaultRootWindow(d), &root, &parent, &children, &n);
+    for (unsigned i = 0; i < n && !found; ++i) {
+      char* name = nullptr;
+      XWindowAttributes a;
+      XGetWindowAttributes(d, children[i], &a);
+      if (a.map_state == IsViewable && XFetchName(d, children[i], &name) && name &&
+          std::string(name) == "Player Test")
+        found = children[i];
+      if (name) XFree(name);
+    }
+    if (children) XFree(children);
+    return found != 0;
+  }));
+  XWindowAttributes a;
+  XGetWindowAttributes(d, found, &a);
+  Window child;
+  int left = 0, top = 0;
+  XTranslateCoordinates(d, found, DefaultRootWindow(d), 0, 0, &left, &top, &child);
+  XCloseDisplay(d);
+  EXPECT_EQ(a.width, 505);
+  EXPECT_EQ(a.height, 381);
+  EXPECT_EQ(left, (1024 - 505) / 2);
+  EXPECT_EQ(top, (768 - 381) / 2);
+  Xdo("mousemove 500 400 key Escape");
+  EXPECT_EQ(WaitExit(), 0) << output;
+  FileRegistry registry(scratch.Path("config/saver/registry.json"));
+  const auto values = registry.ReadKey("Software\\Kelvastrom\\Player Test");
+  ASSERT_TRUE(values);
+  EXPECT_EQ(FindValue(*values, "Seconds")->dword, 7);
+  EXPECT_EQ(ReadText(scratch.Path("opened.txt")), "");
+}
+
+TEST_F(Player, PasswordChangeCallsTheProviderWithTheOwnerWindow) {
+  SaverBuilder b = Saver(false, false, true, false);
+  Launch(Write(b), {"/a", "1234"});
+  EXPECT_EQ(WaitExit(), 0) << output;
+  EXPECT_EQ(ReadText(scratch.Path("libraries.log")), "PwdChangePasswordA SCRSAVE 1234 0 0\n");
+}
+
+TEST_F(Player, ALostDisplayEndsThePlayerWithOneLineAndNoCrash) {
+  SaverBuilder b = Saver(false, false, true, false);
+  const std::string saver = Write(b);
+  const TBitmap32 first = Composed(saver, 0);
+  Launch(saver, {"/s"});
+  ASSERT_TRUE(ScreenShows(first));
+  x->Stop();
+  EXPECT_EQ(WaitExit(), 1) << output;
+  EXPECT_NE(output.find("saver: the display connection was lost"), std::string::npos) << output;
+}
+
+TEST_F(Player, WithoutADisplayThePlayerSaysSoAndEnds) {
+  SaverBuilder b = Saver(false, false, true, false);
+  const std::string saver = Write(b);
+  unsetenv("DISPLAY");
+  Launch(saver, {"/s"});
+  EXPECT_EQ(WaitExit(), 1);
+  EXPECT_EQ(std::count(output.begin(), output.end(), '\n'), 1) << output;
+  EXPECT_EQ(output.rfind("saver: ", 0), 0u) << output;
+  setenv("DISPLAY", x->Name().c_str(), 1);
+}
+
+TEST_F(Player, AnInputStormLeavesTheShowGoingAndEscStillEndsIt) {
+  SaverBuilder b = Saver(false, false, false, true);
+  const std::string saver = Write(b);
+  const TBitmap32 first = Composed(saver, 0), second = Composed(saver, 1);
+  Launch(saver, {"/s"});
+  ASSERT_TRUE(ScreenShows(first));
+  Display* d = XOpenDisplay(x->Name().c_str());
+  const auto start = Clock::now();
+  for (int i = 0; i < 10000; ++i) {
+    XTestFakeMotionEvent(d, 0, 50 + i % 200, 50 + (i / 200) % 100, 0);
+    if (i % 2000 == 1999) {
+      XTestFakeKeyEvent(d, XKeysymToKeycode(d, 'a'), 1, 0);
+      XTestFakeKeyEvent(d, XKeysymToKeycode(d, 'a'), 0, 0);
+    }
+    if (i % 100 == 99) {
+      XFlush(d);
+      std::this_thread::sleep_until(start + std::chrono::microseconds(100 * (i + 1)));
+    }
+  }
+  XSync(d, 0);
+  XCloseDisplay(d);
+  EXPECT_TRUE(Running());
+  EXPECT_TRUE(ScreenShows(second)) << "the show goes on";
+  Xdo("key Escape");
+  EXPECT_EQ(WaitExit(), 0) << output;
+}
+
+TEST_F(Player, ReadsItsOwnPayloadAtTheDepthOfTheMode) {
+  SaverBuilder b = Saver(false, false, true, false);
+  const std::string saver = Write(b);
+  const std::string log = scratch.Path("reader.log");
+  setenv("SAVER_LOG", log.c_str(), 1);
+  Launch(saver, {"-S"});
+  ASSERT_TRUE(ScreenShows(Composed(saver, 0)));
+  Xdo("key x");
+  EXPECT_EQ(WaitExit(), 0) << output;
+  EXPECT_NE(ReadText(log).find("ExtraData.Title=Player Test\n"), std::string::npos);
+  EXPECT_NE(ReadText(log).find("Reading images\n"), std::string::npos);
+  EXPECT_NE(ReadText(log).find("Reading music\nSuccess\n"), std::string::npos);
+  unsetenv("SAVER_LOG");
+}
+
+TEST(PlayerHelp, PrintsItsUsageWithoutADisplay) {
+  const std::string cmd = "env -u DISPLAY '" + kPlayer + "' --help";
+  FILE* p = popen(cmd.c_str(), "r");
+  std::string out;
+  char buf[256];
+  while (size_t n = fread(buf, 1, sizeof buf, p)) out.append(buf, n);
+  EXPECT_EQ(pclose(p), 0);
+  EXPECT_NE(out.find("Usage: saver"), std::string::npos);
+  EXPECT_NE(out.find("/p HANDLE"), std::string::npos);
 }
 
 }  // namespace

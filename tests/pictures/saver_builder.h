@@ -65,6 +65,7 @@ struct SaverBuilder {
   std::vector<Item> music;          // entry.Ext and data; positions are filled in
   std::vector<uint8_t> preview;     // a BMP file, or nothing
   std::vector<uint8_t> background;  // a picture file, stored compressed, or nothing
+  std::vector<uint8_t> player;      // the program the payload follows; a stand-in when empty
 
   SaverBuilder() { trailer.Stretch = 0; }
 
@@ -166,7 +167,7 @@ struct SaverBuilder {
     append(SerializeTrailer(trailer));
     append(MagicBytes());
 
-    std::vector<uint8_t> file(100, 0x90);  // the player's own bytes
+    std::vector<uint8_t> file = player.empty() ? std::vector<uint8_t>(100, 0x90) : player;
     file.insert(file.end(), payload.begin(), payload.end());
     return file;
   }
