@@ -22,8 +22,12 @@ std::string Upper(std::string s) {
 }  // namespace
 
 bool IsVideoExtension(const std::string& ext) {
+  static constexpr const char* kVideo[] = {".AVI", ".MPEG", ".MPG", ".MP4", ".MKV",
+                                           ".WEBM", ".MOV", ".M4V", ".OGV"};
   const std::string u = Upper(ext);
-  return u == ".AVI" || u == ".MPEG" || u == ".MPG";
+  for (const char* v : kVideo)
+    if (u == v) return true;
+  return false;
 }
 
 int32_t PictureStretchMode(const PictureEntry& entry, const PayloadTrailer& trailer) {

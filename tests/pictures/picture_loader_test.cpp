@@ -183,8 +183,10 @@ TEST_F(PictureLoaderTest, VideoItemsTakeTheVideoRoadWhateverTheirCase) {
   EXPECT_TRUE(sink.shown.empty());
   EXPECT_TRUE(std::filesystem::exists(sink.videoPath));  // removed when playback ends
   EXPECT_FALSE(entries[0].Loaded);
-  EXPECT_TRUE(IsVideoExtension(".mpeg"));
-  EXPECT_FALSE(IsVideoExtension(".mp4"));
+  for (const char* ext : {".mpeg", ".mp4", ".MKV", ".WebM", ".mov", ".m4v", ".Ogv"})
+    EXPECT_TRUE(IsVideoExtension(ext)) << ext;
+  for (const char* ext : {".png", ".ogg", ".mp3", ".avif", "avi", ""})
+    EXPECT_FALSE(IsVideoExtension(ext)) << ext;
 }
 
 TEST_F(PictureLoaderTest, DesktopStartShowsTheCaptureWithoutDecoding) {

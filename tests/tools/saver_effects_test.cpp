@@ -2,8 +2,12 @@
 // sheet and what it says about mistakes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <sstream>
 
+#include "media/avi_layout.h"
 #include "payload/picture_decoder.h"
 #include "payload/png_writer.h"
 #include "tools/tool_runner.h"
@@ -85,6 +89,101 @@ TEST(SaverEffectsTool, EffectZeroReplacesThePictureAtOnceAndSizeScales) {
             "{\"effect\": 0, \"steps\": 32, \"frames\": 0}\n");
 }
 
+// The number a summary.json reports as "frames".
+int SummaryFrames(const fs::path& summary) {
+  const auto bytes = ReadFileBytes(summary);
+  const std::string text(bytes.begin(), bytes.end());
+  const size_t at = text.find("\"frames\": ");
+  return at == std::string::npos ? -1 : std::atoi(text.c_str() + at + 10);
+}
+
+TEST(SaverEffectsTool, VideoHoldsEveryFrameThenTheEndForHalfASecond) {
+  Pictures p;
+  const fs::path out = p.dir / "frames", video = p.dir / "wipe.avi";
+  const TRunResult r = RunTool(EffectsTool(), {"render", "--effect", "23", "--steps", "8", "--old",
+                                               p.oldPath, "--new", p.newPath, "--out",
+                                               out.string(), "--video", video.string(), "--fps",
+                                               "10"});
+  ASSERT_EQ(r.ExitCode, 0) << r.Err;
+  const int frames = SummaryFrames(out / "summary.json");
+  ASSERT_EQ(frames, 8);
+  const std::vector<uint8_t> bytes = ReadAviBytes(video);
+  const TAviLayout a = ReadAviLayout(bytes);
+  EXPECT_EQ(a.Frames.size(), size_t(frames + 5));  // 10 fps: 5 frames held
+  EXPECT_EQ(a.TotalFrames, uint32_t(frames + 5));
+  EXPECT_EQ(a.Index.size(), size_t(frames + 5));
+  EXPECT_EQ(a.Rate / a.Scale, 10u);
+  EXPECT_EQ(a.BitmapWidth, 40);
+  EXPECT_EQ(a.BitmapHeight, 30);
+  // Each video frame is the PNG of the same frame; the held ones are the end.
+  for (size_t f = 0; f < a.Frames.size(); ++f) {
+    char name[32];
+    std::snprintf(name, sizeof name, "frame-%04zu.png", f + 1);
+    const TBitmap32 png = ReadPng(f < size_t(frames) ? out / name : out / "final.png");
+    for (int32_t y = 0; y < 30; y += 7)
+      for (int32_t x = 0; x < 40; x += 3)
+        ASSERT_EQ(AviPixel(bytes, a, f, x, y), png.Pixel(x, y) & 0xFFFFFFu)
+            << "frame " << f << " at " << x << "," << y;
+  }
+  EXPECT_NE(r.Out.find("8 frames and 5 held in " + video.string()), std::string::npos) << r.Out;
+}
+
+TEST(SaverEffectsTool, VideoAloneNeedsNoFolderAndRunsAt25FramesASecond) {
+  Pictures p;
+  const fs::path video = p.dir / "alone.avi";
+  const TRunResult r =
+      RunTool(EffectsTool(), {"render", "--effect", "0", "--old", p.oldPath, "--new", p.newPath,
+                              "--video", video.string(), "--size", "21x9"});
+  ASSERT_EQ(r.ExitCode, 0) << r.Err;
+  const std::vector<uint8_t> bytes = ReadAviBytes(video);
+  const TAviLayout a = ReadAviLayout(bytes);
+  // Effect 0 has no frames: the video is the new picture for half a second.
+  EXPECT_EQ(a.Frames.size(), 13u);
+  EXPECT_EQ(a.Rate / a.Scale, 25u);
+  EXPECT_EQ(a.BitmapWidth, 21);
+  EXPECT_EQ(AviPixel(bytes, a, 12, 20, 8), p.newColor & 0xFFFFFFu);
+  std::vector<fs::path> left;
+  for (const auto& e : fs::directory_iterator(p.dir.Path())) left.push_back(e.path().filename());
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(left, (std::vector<fs::path>{"alone.avi", "new.png", "old.png"}));
+}
+
+TEST(SaverEffectsTool, VideoMistakesAreReported) {
+  Pictures p;
+  const std::vector<std::string> effect = {"render", "--effect", "5", "--old", p.oldPath,
+                                           "--new", p.newPath};
+  auto with = [&](std::vector<std::string> more) {
+    std::vector<std::string> args = effect;
+    args.insert(args.end(), more.begin(), more.end());
+    return args;
+  };
+  struct Case {
+    std::vector<std::string> args;
+    std::string message;
+  } cases[] = {
+      {with({"--video", "v.avi", "--fps", "0"}), "--fps wants a whole number from 1 to 240, not '0'"},
+      {with({"--video", "v.avi", "--fps", "25x"}), "--fps wants a whole number from 1 to 240, not '25x'"},
+      {with({"--video", "v.avi", "--fps"}), "--fps wants a value"},
+      {with({"--out", (p.dir / "o").string(), "--fps", "25"}), "--fps goes with --video FILE"},
+      {{"--sheet", "s.png", "--video", "v.avi"}, "--video renders one effect, not the --sheet"},
+  };
+  for (const Case& c : cases) {
+    const TRunResult r = RunTool(EffectsTool(), c.args);
+    EXPECT_EQ(r.ExitCode, 2) << c.message;
+    EXPECT_EQ(r.Err.substr(0, r.Err.find('\n')), "saver-effects: " + c.message);
+    EXPECT_NE(r.Err.find("usage: saver-effects"), std::string::npos) << c.message;
+  }
+
+  const fs::path unwritable = p.dir / "missing" / "v.avi";
+  const TRunResult r = RunTool(EffectsTool(), with({"--video", unwritable.string()}));
+  EXPECT_EQ(r.ExitCode, 1);
+  EXPECT_EQ(r.Err, "saver-effects: cannot write " + unwritable.string() +
+                       ": No such file or directory\n");
+
+  const TRunResult help = RunTool(EffectsTool(), {"--help"});
+  EXPECT_NE(help.Out.find("[--video FILE.avi [--fps N]]"), std::string::npos) << help.Out;
+}
+
 TEST(SaverEffectsTool, ContactSheetShowsEveryEffect) {
   TScratchDir dir;
   const fs::path sheet = dir / "sheet.png";
@@ -102,7 +201,8 @@ TEST(SaverEffectsTool, MistakesAreReported) {
   const TRunResult noOut =
       RunTool(EffectsTool(), {"render", "--effect", "5", "--old", p.oldPath, "--new", p.newPath});
   EXPECT_EQ(noOut.ExitCode, 2);
-  EXPECT_EQ(noOut.Err.substr(0, noOut.Err.find('\n')), "saver-effects: render wants --out DIR");
+  EXPECT_EQ(noOut.Err.substr(0, noOut.Err.find('\n')),
+            "saver-effects: render wants --out DIR or --video FILE");
 
   const TRunResult badSize = RunTool(EffectsTool(), {"--sheet", "x.png", "--size", "0x5"});
   EXPECT_EQ(badSize.ExitCode, 2);

@@ -1,5 +1,6 @@
-// saver-effects: lists the transition effects and renders them to PNG files,
-// frame by frame or as one contact sheet of all of them.
+// saver-effects: lists the transition effects and renders them to PNG files
+// or an uncompressed AVI video, frame by frame, or as one contact sheet of
+// all of them.
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -12,6 +13,7 @@
 
 #include "contact_sheet.h"
 #include "effect_recorder.h"
+#include "payload/avi_writer.h"
 #include "payload/picture_decoder.h"
 #include "payload/png_writer.h"
 #include "sample_pictures.h"
@@ -25,7 +27,8 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: saver-effects list\n"
-    "       saver-effects render --effect N --old A.png --new B.png --out DIR\n"
+    "       saver-effects render --effect N --old A.png --new B.png\n"
+    "                            [--out DIR] [--video FILE.avi [--fps N]]\n"
     "                            [--steps S] [--size WxH] [--delay MS] [--seed S]\n"
     "       saver-effects render --sheet FILE [--old A.png --new B.png] [--steps S]\n"
     "                            [--size WxH]\n"
@@ -38,7 +41,11 @@ constexpr const char* kUsage =
     "         outside 0-116 pick a random effect. Steps default to 32, the delay\n"
     "         to 9 ms (frames are not timed in real time); --size scales both\n"
     "         pictures (default: the new picture's size); --seed varies the\n"
-    "         random effects.\n"
+    "         random effects. At least one of --out and --video is needed.\n"
+    "--video  also (or only) writes the frames as an uncompressed AVI: one video\n"
+    "         frame per effect frame, then the final picture held for half a\n"
+    "         second (N/2 frames, rounded up) so that a player shows the end.\n"
+    "         --fps sets the rate, 1-240 frames a second (default 25).\n"
     "--sheet  writes one PNG with every effect at three moments of its run\n"
     "         (pictures scaled to --size, default 96x72; built-in pictures when\n"
     "         --old and --new are not given).\n";
@@ -52,7 +59,8 @@ struct Options {
   int32_t Steps = 32;
   int32_t Delay = 9;
   uint64_t Seed = 0;
-  std::string Old, New, Out, Sheet;
+  std::optional<int32_t> Fps;
+  std::string Old, New, Out, Sheet, Video;
   int32_t Width = 0, Height = 0;
 };
 
@@ -89,16 +97,22 @@ Options ParseRender(const std::vector<std::string>& args) {
     else if (a == "--new") o.New = value();
     else if (a == "--out") o.Out = value();
     else if (a == "--sheet") o.Sheet = value();
+    else if (a == "--video") o.Video = value();
+    else if (a == "--fps") o.Fps = ParseInt(a, value(), 1, 240);
     else if (a == "--size") ParseSize(value(), o);
     else throw UsageError("unknown option '" + a + "'");
   }
   if (o.Sheet.empty()) {
     if (!o.Effect) throw UsageError("render wants --effect N (or --sheet FILE)");
     if (o.Old.empty() || o.New.empty()) throw UsageError("render wants --old and --new");
-    if (o.Out.empty()) throw UsageError("render wants --out DIR");
+    if (o.Out.empty() && o.Video.empty())
+      throw UsageError("render wants --out DIR or --video FILE");
   } else if (o.Old.empty() != o.New.empty()) {
     throw UsageError("--old and --new go together");
+  } else if (!o.Video.empty()) {
+    throw UsageError("--video renders one effect, not the --sheet");
   }
+  if (o.Fps && o.Video.empty()) throw UsageError("--fps goes with --video FILE");
   return o;
 }
 
@@ -127,13 +141,21 @@ void WriteText(const fs::path& path, const std::string& text) {
   if (!f) throw std::runtime_error("cannot write " + path.string());
 }
 
+// Frames held at the end of a video: half a second, at least one frame.
+int32_t HeldFrames(int32_t fps) { return (fps + 1) / 2; }
+
 int RenderFrames(const Options& o) {
   const TBitmap32 newPicture = Scaled(LoadPicture(o.New), o.Width, o.Height);
   const TBitmap32 oldPicture = LoadPicture(o.Old);
   const fs::path dir = o.Out;
-  std::error_code ec;
-  fs::create_directories(dir, ec);
-  if (!fs::is_directory(dir)) throw std::runtime_error("cannot make folder " + dir.string());
+  if (!o.Out.empty()) {
+    std::error_code ec;
+    fs::create_directories(dir, ec);
+    if (!fs::is_directory(dir)) throw std::runtime_error("cannot make folder " + dir.string());
+  }
+  const int32_t fps = o.Fps.value_or(25);
+  std::optional<TAviWriter> video;
+  if (!o.Video.empty()) video.emplace(o.Video, newPicture.Width(), newPicture.Height(), fps);
 
   TRecordRequest request;
   request.Effect = *o.Effect;
@@ -143,15 +165,27 @@ int RenderFrames(const Options& o) {
   int written = 0;
   const TRecordResult result =
       RecordEffect(oldPicture, newPicture, request, [&](const TBitmap32& surface) {
+        if (video) video->AddFrame(surface);
+        if (o.Out.empty()) return;
         char name[32];
         std::snprintf(name, sizeof name, "frame-%04d.png", ++written);
         WritePng(surface, (dir / name).string(), false);
       });
-  WritePng(result.Final, (dir / "final.png").string(), false);
-  WriteText(dir / "summary.json", "{\"effect\": " + std::to_string(*o.Effect) +
-                                      ", \"steps\": " + std::to_string(o.Steps) +
-                                      ", \"frames\": " + std::to_string(result.Frames) + "}\n");
-  std::printf("effect %d: %d frames in %s\n", *o.Effect, result.Frames, dir.string().c_str());
+  if (video) {
+    for (int32_t i = HeldFrames(fps); i > 0; --i) video->AddFrame(result.Final);
+    video->Finish();
+  }
+  if (!o.Out.empty()) {
+    WritePng(result.Final, (dir / "final.png").string(), false);
+    WriteText(dir / "summary.json", "{\"effect\": " + std::to_string(*o.Effect) +
+                                        ", \"steps\": " + std::to_string(o.Steps) +
+                                        ", \"frames\": " + std::to_string(result.Frames) + "}\n");
+    std::printf("effect %d: %d frames in %s\n", *o.Effect, result.Frames, dir.string().c_str());
+  }
+  if (video)
+    std::printf("effect %d: %d frames and %d held in %s (%dx%d, %d fps)\n", *o.Effect,
+                result.Frames, HeldFrames(fps), o.Video.c_str(), newPicture.Width(),
+                newPicture.Height(), fps);
   return 0;
 }
 

@@ -38,6 +38,8 @@ settings appended.
   -q, --quiet            no progress lines
   -h, --help             show this help
 
+Pictures may also be videos (.avi, .mpeg, .mpg, .mp4, .mkv, .webm, .mov, .m4v,
+.ogv): they are stored as they are and the player plays them in turn.
 Options on the command line win over the manifest; pictures and music named
 on the command line come after the manifest's.
 Example: saver-pack -o ocean.scr --title "Ocean Views" pictures/*.jpg --music song.mp3

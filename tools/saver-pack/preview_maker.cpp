@@ -6,6 +6,7 @@
 #include "payload/bmp_writer.h"
 #include "payload/fit_rect.h"
 #include "payload/picture_decoder.h"
+#include "payload/picture_loader.h"
 
 namespace saver {
 
@@ -39,6 +40,8 @@ std::vector<uint8_t> PreviewBmpForJob(const TPackJob& job,
         throw PackError("preview " + job.Preview + ": not a BMP file");
       return bmp;
     }
+    if (IsVideoExtension(ExtensionOf(job.Preview)))
+      throw PackError("preview " + job.Preview + ": a video cannot be the preview; give a picture");
     try {
       return PreviewBmpFromFile(job.Preview, job.Trailer.BackColor);
     } catch (const DecodeError& e) {
@@ -47,7 +50,7 @@ std::vector<uint8_t> PreviewBmpForJob(const TPackJob& job,
   }
   for (auto& p : job.Pictures) {
     const std::string ext = p.Entry.Ext.empty() ? ExtensionOf(p.File) : p.Entry.Ext;
-    if (!IsDecodableExtension(ext)) continue;
+    if (IsVideoExtension(ext) || !IsDecodableExtension(ext)) continue;  // videos, sounds...
     try {
       std::vector<uint8_t> bmp = EncodeBmp32(MakePreview(DecodePictureFile(p.File, ext, {
           kPreviewWidth, kPreviewHeight, kMaxPicturePixels}), job.Trailer.BackColor));

@@ -22,8 +22,9 @@ TBitmap32 MakePreview(const TBitmap32& picture, int32_t backColor);
 std::vector<uint8_t> PreviewBmpFromFile(const std::string& path, int32_t backColor);
 
 // The preview of a job as BMP file bytes: its preview file (a .bmp as it
-// is, another picture fitted), else made from the first picture that
-// decodes, else a plain BackColor picture. Notes what it did on progress.
+// is, another picture fitted; a video is refused), else made from the first
+// picture item that decodes (video items are passed over), else a plain
+// BackColor picture. Notes what it did on progress.
 std::vector<uint8_t> PreviewBmpForJob(const TPackJob& job,
                                      const std::function<void(const std::string&)>& progress);
 

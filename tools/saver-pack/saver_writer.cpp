@@ -9,6 +9,7 @@
 #include "input_file.h"
 #include "pack_checks.h"
 #include "pack_error.h"
+#include "payload/picture_loader.h"
 #include "preview_maker.h"
 #include "saver_file.h"
 #include "zlib_codec.h"
@@ -106,6 +107,7 @@ TPackResult PackSaver(const TPackJob& job, const TPackProgress& progress) {
     const int64_t pictureTable = out.Position();
     out.Write(std::vector<uint8_t>(job.Pictures.size() * kPictureEntrySize, 0));
     std::vector<uint8_t> table;
+    size_t videos = 0;
     for (size_t i = 0; i < job.Pictures.size(); ++i) {
       const TPictureSource& source = job.Pictures[i];
       PictureEntry e = source.Entry;
@@ -118,8 +120,11 @@ TPackResult PackSaver(const TPackJob& job, const TPackProgress& progress) {
       e.PackedSize = item.PackedSize;
       const std::vector<uint8_t> record = SerializePictureEntry(e);
       table.insert(table.end(), record.begin(), record.end());
-      progress("picture " + std::to_string(i + 1) + "/" + std::to_string(job.Pictures.size()) +
-               " " + source.File + ": " + how);
+      // A video item is stored as it is, like a picture; the player plays it.
+      const bool video = IsVideoExtension(e.Ext);
+      videos += video ? 1 : 0;
+      progress(std::string(video ? "video " : "picture ") + std::to_string(i + 1) + "/" +
+               std::to_string(job.Pictures.size()) + " " + source.File + ": " + how);
     }
     out.Patch(pictureTable, table);
     t.PictureCount = int32_t(job.Pictures.size());
@@ -192,6 +197,7 @@ TPackResult PackSaver(const TPackJob& job, const TPackProgress& progress) {
     out.Write(MagicBytes());
     result.FileSize = out.Position();
     result.PayloadSize = t.PayloadSize;
+    result.Videos = videos;
     out.Close();
 
     if (::chmod(temporary.c_str(), 0755) != 0)
@@ -205,8 +211,9 @@ TPackResult PackSaver(const TPackJob& job, const TPackProgress& progress) {
     throw;
   }
   progress("wrote " + output.string() + ": " + std::to_string(result.FileSize) + " bytes, " +
-           Plural(job.Pictures.size(), "picture") + ", " + Plural(job.Masks.size(), "mask") +
-           ", " + Plural(job.Music.size(), "music track"));
+           Plural(job.Pictures.size() - result.Videos, "picture") +
+           (result.Videos ? ", " + Plural(result.Videos, "video") : std::string()) + ", " +
+           Plural(job.Masks.size(), "mask") + ", " + Plural(job.Music.size(), "music track"));
   return result;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 // Builds a saver file: a copy of the player followed by the payload.
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -15,6 +16,7 @@ using TPackProgress = std::function<void(const std::string& line)>;
 struct TPackResult {
   int64_t FileSize = 0;
   int64_t PayloadSize = 0;
+  size_t Videos = 0;  // picture items that play as video
 };
 
 // Items larger than this are never compressed in auto mode: they are
