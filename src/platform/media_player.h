@@ -23,8 +23,11 @@ class IMediaPlayer {
 
   virtual void SetFileName(const std::string& path) = 0;
   virtual std::string FileName() const = 0;
-  // Opens FileName, ready to play from its start. Raises MediaError when
-  // the file cannot be played (missing, unreadable, not a media file).
+  // Opens FileName, ready to play from its start. With a display set (a
+  // video) the file is loaded here, and Open raises MediaError when it
+  // cannot be played (missing, unreadable, not a media file). Without one
+  // (sound) it loads in the background, so the caller never waits: a file
+  // that cannot be played then ends playback as a failure (OnNotify(false)).
   virtual void Open() = 0;
   // Stops and forgets the open file; never reports an end.
   virtual void Close() = 0;

@@ -106,7 +106,7 @@ TEST_F(MpvPlayer, PlaysTracksToTheirEndAndOpensTheNextFromTheReport) {
   EXPECT_EQ(reports, expected);
 }
 
-TEST_F(MpvPlayer, UnplayableFilesFailToOpenAndLeaveThePlayerUsable) {
+TEST_F(MpvPlayer, UnplayableFilesFailAndLeaveThePlayerUsable) {
   const fs::path garbage = dir / "garbage.wav";
   {
     std::mt19937 random(7);
@@ -114,6 +114,9 @@ TEST_F(MpvPlayer, UnplayableFilesFailToOpenAndLeaveThePlayerUsable) {
     for (char& c : bytes) c = static_cast<char>(random());
     std::ofstream(garbage, std::ios::binary) << bytes;
   }
+  // A playlist must not send the player to what it names.
+  const fs::path list = dir / "list.wav";
+  std::ofstream(list) << "#EXTM3U\n" << Wav("named.wav", 0.2).string() << "\n";
   struct Case {
     const char* name;
     std::string file;
@@ -122,10 +125,14 @@ TEST_F(MpvPlayer, UnplayableFilesFailToOpenAndLeaveThePlayerUsable) {
       {"missing", (dir / "missing.wav").string()},
       {"random bytes", garbage.string()},
       {"a folder", dir.string()},
-      {"no name", ""},
+      {"a playlist", list.string()},
   };
   Watched w;
   EXPECT_THROW(w.player->Play(), MediaError) << "nothing was opened yet";
+  w.player->SetFileName("");
+  EXPECT_THROW(w.player->Open(), MediaError) << "no name";
+  // A video is loaded by Open, which says when it cannot be.
+  w.player->SetDisplay(1);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     w.player->SetFileName(c.file);
@@ -137,7 +144,17 @@ TEST_F(MpvPlayer, UnplayableFilesFailToOpenAndLeaveThePlayerUsable) {
     }
     EXPECT_THROW(w.player->Play(), MediaError) << "nothing is open after a failure";
   }
-  // A header without sound opens, and then fails to play.
+  // Sound loads without the caller waiting: a file that cannot play ends
+  // as a failure, and so does a header without sound.
+  w.player->SetDisplay(0);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    w.ends.clear();
+    w.Start(c.file);
+    ASSERT_TRUE(PumpUntil([&] { return !w.ends.empty(); }));
+    EXPECT_EQ(w.ends, std::vector<bool>{false});
+  }
+  w.ends.clear();
   w.Start(Wav("empty.wav", 0));
   ASSERT_TRUE(PumpUntil([&] { return !w.ends.empty(); }));
   w.Start(Wav("good.wav", 0.2));
@@ -202,6 +219,7 @@ TEST_F(MpvPlayer, VideoHasItsNaturalSizeAndPlaysToTheEnd) {
     const fs::path clip = dir / ("clip" + std::to_string(size.Width()) + ".avi");
     WriteVideo(clip, size.Width(), size.Height(), 3, 10);
     w.ends.clear();
+    w.player->SetDisplay(1);  // no output under vo=null: the id is not drawn into
     w.player->SetFileName(clip.string());
     w.player->Open();
     EXPECT_EQ(w.player->NaturalRect(), size);
@@ -210,6 +228,7 @@ TEST_F(MpvPlayer, VideoHasItsNaturalSizeAndPlaysToTheEnd) {
     EXPECT_EQ(w.ends, std::vector<bool>{true});
   }
   // The size belongs to the file: a track opened next has none.
+  w.player->SetDisplay(0);
   w.player->SetFileName(Wav("after.wav", 0.2).string());
   w.player->Open();
   EXPECT_TRUE(w.player->NaturalRect().IsEmpty());

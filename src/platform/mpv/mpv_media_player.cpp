@@ -1,5 +1,5 @@
-// The media player over libmpv. One mpv handle per player, made at the first
-// Open and destroyed with the player. Every call into mpv happens on the UI
+// The media player over libmpv. One mpv handle per player, started on a
+// thread of its own when the player is made and destroyed with the player. Every call into mpv happens on the UI
 // thread: the players are used there, and mpv's wakeup callback only posts
 // the reading of its events to it.
 #include <mpv/client.h>
@@ -10,10 +10,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <future>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <utility>
 
 #include "platform/media_player.h"
+#include "platform/mpv/mpv_library.h"
 #include "platform/mpv/mpv_options.h"
 #include "platform/ui_thread.h"
 
@@ -34,20 +38,95 @@ struct Link {
   std::weak_ptr<Link> self;
 };
 
+// What starting a handle gives: the handle, or why there is none.
+struct Started {
+  mpv_handle* h = nullptr;
+  std::string vo;  // the video outputs to use with a display
+  std::string error;
+};
+
+// Makes a handle with the saver's options; may run on a thread of its own.
+Started StartHandle() {
+  Started s;
+  const TMpvLibrary* api = MpvLibrary();
+  if (!api) {
+    s.error = "the media library (libmpv) is not installed";
+    return s;
+  }
+  mpv_handle* h = api->create();
+  if (!h) {
+    s.error = "the media library cannot start";
+    return s;
+  }
+  TMpvOptions options = DefaultMpvOptions();
+  if (const char* extra = std::getenv("SAVER_MPV_OPTIONS")) {
+    for (auto& option : ParseMpvOptions(extra)) options.push_back(std::move(option));
+  }
+  for (const auto& [name, value] : options) {
+    // The video outputs are chosen with the display (none without one).
+    if (name == "vo") {
+      s.vo = value;
+      continue;
+    }
+    const int error = api->set_option_string(h, name.c_str(), value.c_str());
+    if (error < 0) {
+      std::fprintf(stderr, "saver: media option %s=%s: %s\n", name.c_str(), value.c_str(),
+                   api->error_string(error));
+    }
+  }
+  const int error = api->initialize(h);
+  if (error < 0) {
+    s.error = std::string("the media library cannot start: ") + api->error_string(error);
+    api->terminate_destroy(h);
+    return s;
+  }
+  s.h = h;
+  return s;
+}
+
+// mpv refuses other numeric locales. The locale belongs to the process, so
+// it is set on the UI thread before any handle starts.
+void UseCLocale() {
+  const char* numeric = std::setlocale(LC_NUMERIC, nullptr);
+  if (!numeric || std::strcmp(numeric, "C") != 0) std::setlocale(LC_NUMERIC, "C");
+}
+
+// The first player's handle starts with the process, on a thread that also
+// loads the library, so both are ready when the first track opens. (Made in
+// a player's constructor instead, its thread could only start once the
+// library had loaded: making a thread waits for the loader's lock.)
+std::mutex g_spareMutex;
+std::future<Started> g_spare;
+std::weak_ptr<Link> g_spareTaker;  // the player waiting for it
+
+std::future<Started> TakeSpareHandle(const std::shared_ptr<Link>& taker) {
+  std::lock_guard<std::mutex> lock(g_spareMutex);
+  if (g_spare.valid()) g_spareTaker = taker;
+  return std::move(g_spare);
+}
+
+// Tells the player that took the spare handle that it is ready.
+void SpareHandleReady();
+
 class MpvMediaPlayer final : public IMediaPlayer {
  public:
   MpvMediaPlayer() : link_(std::make_shared<Link>()) {
     link_->player = this;
     link_->self = link_;
+    starting_ = TakeSpareHandle(link_);
   }
 
   ~MpvMediaPlayer() override {
     link_->player = nullptr;
+    if (starting_.valid()) {
+      const Started s = starting_.get();
+      if (s.h) MpvLibrary()->terminate_destroy(s.h);
+    }
     if (h_) {
       // Once this returns mpv calls back no more; the core's threads end in
       // mpv_terminate_destroy.
-      mpv_set_wakeup_callback(h_, nullptr, nullptr);
-      mpv_terminate_destroy(h_);
+      api_->set_wakeup_callback(h_, nullptr, nullptr);
+      api_->terminate_destroy(h_);
     }
   }
 
@@ -59,21 +138,50 @@ class MpvMediaPlayer final : public IMediaPlayer {
 
   void Open() override {
     if (file_.empty()) throw MediaError("no media file to open");
-    Handle();
+    UseCLocale();
     // Whatever was open is superseded from here on, even if this fails.
     state_ = State::Closed;
     entry_ = 0;
     natural_ = {};
+    pending_ = Pending::None;
+    if (!display_) {
+      // Sound loads in the background: the caller never waits for it.
+      if (!Ready()) {
+        pending_ = Pending::Open;
+      } else {
+        Load(true);
+      }
+      state_ = State::Paused;
+      return;
+    }
+    Handle();
     Load(true);
     WaitLoaded();
     state_ = State::Paused;
     natural_ = ReadNaturalRect();
   }
 
+  // The spare handle this player took is ready: what was asked of it meanwhile starts now.
+  void SpareReady() {
+    const Pending pending = std::exchange(pending_, Pending::None);
+    if (pending == Pending::None) return;
+    try {
+      Handle();
+      Load(pending == Pending::Open);
+    } catch (const MediaError&) {
+      state_ = State::Closed;
+      if (notify_ && OnNotify) {
+        const auto notify = OnNotify;
+        notify(false);
+      }
+    }
+  }
+
   void Close() override {
+    pending_ = Pending::None;
     if (h_ && state_ != State::Closed) {
       const char* args[] = {"stop", nullptr};
-      mpv_command(h_, args);
+      api_->command(h_, args);
     }
     state_ = State::Closed;
     entry_ = 0;
@@ -81,6 +189,11 @@ class MpvMediaPlayer final : public IMediaPlayer {
   }
 
   void Play() override {
+    if (pending_ == Pending::Open) {
+      pending_ = Pending::Play;
+      state_ = State::Playing;
+      return;
+    }
     switch (state_) {
       case State::Closed:
         throw MediaError("no media file is open");
@@ -111,6 +224,8 @@ class MpvMediaPlayer final : public IMediaPlayer {
 
  private:
   enum class State { Closed, Paused, Playing, Ended };
+  // What was asked while the spare handle was still starting.
+  enum class Pending { None, Open, Play };
 
   static void Wakeup(void* context) {
     // Runs on one of mpv's threads with mpv's locks held: only queue work.
@@ -124,38 +239,31 @@ class MpvMediaPlayer final : public IMediaPlayer {
     });
   }
 
-  // Makes the handle at first use, under the numeric locale mpv insists on.
+  // Whether the handle can be had without waiting (made now when there is no spare).
+  bool Ready() {
+    if (!h_ && starting_.valid() &&
+        starting_.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
+      return false;
+    Handle();
+    return true;
+  }
+
+  // The handle: the spare one once its thread is done, or one made now.
   void Handle() {
     if (h_) return;
-    const char* numeric = std::setlocale(LC_NUMERIC, nullptr);
-    if (!numeric || std::strcmp(numeric, "C") != 0) std::setlocale(LC_NUMERIC, "C");
-    mpv_handle* h = mpv_create();
-    if (!h) throw MediaError("the media library cannot start");
-    TMpvOptions options = DefaultMpvOptions();
-    if (const char* extra = std::getenv("SAVER_MPV_OPTIONS")) {
-      for (auto& option : ParseMpvOptions(extra)) options.push_back(std::move(option));
+    if (!startError_.empty()) throw MediaError(startError_);
+    UseCLocale();
+    Started s = starting_.valid() ? starting_.get() : StartHandle();
+    if (!s.h) {
+      startError_ = s.error;
+      throw MediaError(startError_);
     }
-    for (const auto& [name, value] : options) {
-      // The video outputs are chosen with the display (none without one).
-      if (name == "vo") {
-        vo_ = value;
-        continue;
-      }
-      const int error = mpv_set_option_string(h, name.c_str(), value.c_str());
-      if (error < 0) {
-        std::fprintf(stderr, "saver: media option %s=%s: %s\n", name.c_str(), value.c_str(),
-                     mpv_error_string(error));
-      }
-    }
-    const int error = mpv_initialize(h);
-    if (error < 0) {
-      mpv_terminate_destroy(h);
-      throw MediaError(std::string("the media library cannot start: ") + mpv_error_string(error));
-    }
-    h_ = h;
+    api_ = MpvLibrary();
+    h_ = s.h;
+    vo_ = s.vo;
     applied_ = false;
     ApplyDisplay();
-    mpv_set_wakeup_callback(h_, &MpvMediaPlayer::Wakeup, link_.get());
+    api_->set_wakeup_callback(h_, &MpvMediaPlayer::Wakeup, link_.get());
   }
 
   // Points the video at the display window, or at no output without one
@@ -168,10 +276,10 @@ class MpvMediaPlayer final : public IMediaPlayer {
     const bool voChanged = !applied_ || vo != appliedVo_;
     if (widChanged) {
       int64_t value = wid;
-      const int error = mpv_set_property(h_, "wid", MPV_FORMAT_INT64, &value);
+      const int error = api_->set_property(h_, "wid", MPV_FORMAT_INT64, &value);
       if (error < 0) {
         std::fprintf(stderr, "saver: media window %lld: %s\n", static_cast<long long>(wid),
-                     mpv_error_string(error));
+                     api_->error_string(error));
       }
     }
     if (voChanged) {
@@ -180,9 +288,9 @@ class MpvMediaPlayer final : public IMediaPlayer {
     } else if (widChanged && state_ != State::Closed) {
       // Same outputs, other window: reselecting the video track re-creates
       // the output there.
-      if (char* vid = mpv_get_property_string(h_, "vid")) {
+      if (char* vid = api_->get_property_string(h_, "vid")) {
         const std::string track = vid;
-        mpv_free(vid);
+        api_->free(vid);
         if (track != "no") {
           SetString("vid", "no");
           SetString("vid", track);
@@ -200,8 +308,8 @@ class MpvMediaPlayer final : public IMediaPlayer {
     SetString("pause", paused ? "yes" : "no");
     const char* args[] = {"loadfile", file_.c_str(), "replace", nullptr};
     mpv_node result{};
-    const int error = mpv_command_ret(h_, args, &result);
-    if (error < 0) throw MediaError(file_ + ": " + mpv_error_string(error));
+    const int error = api_->command_ret(h_, args, &result);
+    if (error < 0) throw MediaError(file_ + ": " + api_->error_string(error));
     entry_ = -1;
     if (result.format == MPV_FORMAT_NODE_MAP) {
       const mpv_node_list* map = result.u.list;
@@ -212,7 +320,7 @@ class MpvMediaPlayer final : public IMediaPlayer {
         }
       }
     }
-    mpv_free_node_contents(&result);
+    api_->free_node_contents(&result);
     started_ = 0;
   }
 
@@ -226,7 +334,7 @@ class MpvMediaPlayer final : public IMediaPlayer {
         Close();
         throw MediaError(file_ + ": the media library did not load it in time");
       }
-      const mpv_event* e = mpv_wait_event(h_, left.count());
+      const mpv_event* e = api_->wait_event(h_, left.count());
       switch (e->event_id) {
         case MPV_EVENT_START_FILE:
           started_ = static_cast<const mpv_event_start_file*>(e->data)->playlist_entry_id;
@@ -241,7 +349,7 @@ class MpvMediaPlayer final : public IMediaPlayer {
           entry_ = 0;
           throw MediaError(file_ + ": " +
                            (end->reason == MPV_END_FILE_REASON_ERROR
-                                ? mpv_error_string(end->error)
+                                ? api_->error_string(end->error)
                                 : "the media library stopped loading it"));
         }
         default:
@@ -254,7 +362,7 @@ class MpvMediaPlayer final : public IMediaPlayer {
   // may close, reopen or destroy this player.
   void Drain(const std::shared_ptr<Link>& link) {
     while (link->player) {
-      const mpv_event* e = mpv_wait_event(h_, 0);
+      const mpv_event* e = api_->wait_event(h_, 0);
       if (e->event_id == MPV_EVENT_NONE) return;
       if (e->event_id == MPV_EVENT_END_FILE) {
         Ended(*static_cast<const mpv_event_end_file*>(e->data));
@@ -264,7 +372,14 @@ class MpvMediaPlayer final : public IMediaPlayer {
 
   void Ended(const mpv_event_end_file& end) {
     if (entry_ <= 0 || end.playlist_entry_id != entry_) return;  // closed or superseded
-    if (end.reason != MPV_END_FILE_REASON_EOF && end.reason != MPV_END_FILE_REASON_ERROR) return;
+    if (end.reason == MPV_END_FILE_REASON_REDIRECT) {
+      // A playlist or a folder, not a media file: what it names is not
+      // played (an item must not send the player elsewhere).
+      const char* args[] = {"stop", nullptr};
+      api_->command(h_, args);
+    } else if (end.reason != MPV_END_FILE_REASON_EOF && end.reason != MPV_END_FILE_REASON_ERROR) {
+      return;
+    }
     state_ = State::Ended;
     if (!notify_ || !OnNotify) return;
     // A copy: the handler may replace OnNotify or destroy the player.
@@ -274,8 +389,8 @@ class MpvMediaPlayer final : public IMediaPlayer {
 
   TRect ReadNaturalRect() const {
     int64_t width = 0, height = 0;
-    if (mpv_get_property(h_, "width", MPV_FORMAT_INT64, &width) < 0 ||
-        mpv_get_property(h_, "height", MPV_FORMAT_INT64, &height) < 0 || width <= 0 ||
+    if (api_->get_property(h_, "width", MPV_FORMAT_INT64, &width) < 0 ||
+        api_->get_property(h_, "height", MPV_FORMAT_INT64, &height) < 0 || width <= 0 ||
         height <= 0) {
       return {};
     }
@@ -283,18 +398,22 @@ class MpvMediaPlayer final : public IMediaPlayer {
   }
 
   void SetString(const char* name, const std::string& value) {
-    const int error = mpv_set_property_string(h_, name, value.c_str());
+    const int error = api_->set_property_string(h_, name, value.c_str());
     if (error < 0) {
       std::fprintf(stderr, "saver: media property %s=%s: %s\n", name, value.c_str(),
-                   mpv_error_string(error));
+                   api_->error_string(error));
     }
   }
 
   std::shared_ptr<Link> link_;
+  std::future<Started> starting_;
+  std::string startError_;
+  const TMpvLibrary* api_ = nullptr;
   mpv_handle* h_ = nullptr;
   std::string file_;
   bool notify_ = false;
   State state_ = State::Closed;
+  Pending pending_ = Pending::None;
   int64_t entry_ = 0;    // playlist entry of the open file; 0: none
   int64_t started_ = 0;  // entry of the last start seen while opening
 
@@ -306,9 +425,28 @@ class MpvMediaPlayer final : public IMediaPlayer {
   std::string appliedVo_;
 };
 
+void SpareHandleReady() {
+  std::shared_ptr<Link> link;
+  {
+    std::lock_guard<std::mutex> lock(g_spareMutex);
+    link = g_spareTaker.lock();
+  }
+  if (link && link->player) link->player->SpareReady();
+}
+
 }  // namespace
 
 void UseMpvMediaPlayer() {
+  UseCLocale();
+  {
+    std::lock_guard<std::mutex> lock(g_spareMutex);
+    if (!g_spare.valid())
+      g_spare = std::async(std::launch::async, [] {
+        Started s = StartHandle();
+        UiThread().Post(SpareHandleReady);
+        return s;
+      });
+  }
   SetMediaPlayerFactory([] { return std::make_unique<MpvMediaPlayer>(); });
 }
 
