@@ -149,6 +149,22 @@ TEST(ShowMusic, MutedShowsPlayNothingAndCloseStopsThePlayerAndRemovesItsFile) {
   EXPECT_FALSE(std::filesystem::exists(file));
 }
 
+TEST(ShowMusic, AThousandTrackChangesLeaveOneTrackFileAndCloseLeavesNone) {
+  ShowHarness show(2);
+  WithMusic(show, {3, true, false, false});
+  show.b.music[1].entry.Ext = ".ogg";
+  show.Start();
+  for (int i = 0; i < 1000; ++i) show.desk.player->Finish(true);
+  const std::string temp = show.desk.scratch.Path("saver-" + std::to_string(geteuid()));
+  const auto files = [&] {
+    return std::distance(std::filesystem::directory_iterator(temp), {});
+  };
+  EXPECT_EQ(files(), 1);
+  EXPECT_EQ(Playing(show), "track1");  // 1000 ends after track0: 1000 mod 3 = 1
+  show.Send(msg::KeyDown, 'A');
+  EXPECT_EQ(files(), 0);
+}
+
 TEST(ShowVideo, AVideoItemReplacesTheMusicAndTheShowGoesOnAfterIt) {
   ShowHarness show(2);
   WithMusic(show, {1, true, false, false});
