@@ -29,7 +29,8 @@ class IPictureSink {
   virtual void PlayVideo(int32_t index, const std::string& path, TBitmap32& working) {}
 };
 
-// True for the extensions that play as video (".avi", ".mpeg", ".mpg", any case).
+// True for the extensions that play as video, in any case: ".avi", ".mpeg",
+// ".mpg", ".mp4", ".mkv", ".webm", ".mov", ".m4v" and ".ogv".
 bool IsVideoExtension(const std::string& ext);
 
 // The size and position mode of a picture: its own unless -1, else the setting.

@@ -37,13 +37,17 @@ constexpr uint64_t ScScreenSave = 0xF140;  // SysCommand: start the screen saver
 // Virtual-key codes of the keys the saver's rules and tests name. Letters
 // and digits are their upper-case ASCII codes ('A' = 0x41, '0' = 0x30).
 namespace vk {
-constexpr uint32_t Back = 0x08, Tab = 0x09, Return = 0x0D, Shift = 0x10, Control = 0x11,
-                   Menu = 0x12, Pause = 0x13, Capital = 0x14, Escape = 0x1B, Space = 0x20,
-                   Prior = 0x21, Next = 0x22, End = 0x23, Home = 0x24, Left = 0x25, Up = 0x26,
-                   Right = 0x27, Down = 0x28, Insert = 0x2D, Delete = 0x2E, LWin = 0x5B,
-                   RWin = 0x5C, Apps = 0x5D, Numpad0 = 0x60, Multiply = 0x6A, Add = 0x6B,
-                   Subtract = 0x6D, Decimal = 0x6E, Divide = 0x6F, F1 = 0x70, F2 = 0x71,
-                   F24 = 0x87, NumLock = 0x90, Scroll = 0x91;
+constexpr uint32_t Back = 0x08, Tab = 0x09, Clear = 0x0C, Return = 0x0D, Shift = 0x10,
+                   Control = 0x11, Menu = 0x12, Pause = 0x13, Capital = 0x14, Escape = 0x1B,
+                   Space = 0x20, Prior = 0x21, Next = 0x22, End = 0x23, Home = 0x24, Left = 0x25,
+                   Up = 0x26, Right = 0x27, Down = 0x28, Snapshot = 0x2C, Insert = 0x2D,
+                   Delete = 0x2E, LWin = 0x5B, RWin = 0x5C, Apps = 0x5D, Numpad0 = 0x60,
+                   Multiply = 0x6A, Add = 0x6B, Subtract = 0x6D, Decimal = 0x6E, Divide = 0x6F,
+                   F1 = 0x70, F2 = 0x71, F24 = 0x87, NumLock = 0x90, Scroll = 0x91;
+// Punctuation keys, named by their US-layout characters: ; = , - . / ` [ \ ] '
+constexpr uint32_t Oem1 = 0xBA, OemPlus = 0xBB, OemComma = 0xBC, OemMinus = 0xBD,
+                   OemPeriod = 0xBE, Oem2 = 0xBF, Oem3 = 0xC0, Oem4 = 0xDB, Oem5 = 0xDC,
+                   Oem6 = 0xDD, Oem7 = 0xDE;
 }  // namespace vk
 
 // The LParam of a mouse message: each coordinate kept to its low 16 bits.

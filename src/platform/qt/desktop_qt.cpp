@@ -1,10 +1,98 @@
+// Starting the desktop: the application object, the process's services, and
+// what happens when the display goes away.
+#include <unistd.h>
+
+#include <QAccessible>
 #include <QApplication>
 #include <QCoreApplication>
+#include <QGuiApplication>
+#include <QThread>
+#include <atomic>
+#include <clocale>
 #include <cstdlib>
+#include <cstring>
+#include <exception>
 
 #include "platform/desktop.h"
+#include "platform/qt/qt_backend.h"
 
 namespace saver {
+
+namespace {
+
+// The UI thread over the Qt event loop of the application's thread.
+class QtUiThread final : public IUiThread {
+ public:
+  void Synchronize(std::function<void()> fn) override {
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app || QThread::currentThread() == app->thread()) {
+      fn();
+      return;
+    }
+    std::exception_ptr error;
+    QMetaObject::invokeMethod(
+        app,
+        [&] {
+          try {
+            fn();
+          } catch (...) {
+            error = std::current_exception();
+          }
+        },
+        Qt::BlockingQueuedConnection);
+    if (error) std::rethrow_exception(error);
+  }
+
+  void Post(std::function<void()> fn) override {
+    QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(fn), Qt::QueuedConnection);
+  }
+
+  void ProcessMessages() override { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+
+  void RequestTerminate() override {
+    terminate_.store(true);
+    // The loop ends at its next turn, on its own thread.
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(), [] { qt::QtSystem().QuitRun(); }, Qt::QueuedConnection);
+  }
+
+  bool TerminateRequested() const override { return terminate_.load(); }
+
+ private:
+  std::atomic<bool> terminate_{false};
+};
+
+std::function<void()> g_displayLost;
+QtMessageHandler g_previousHandler = nullptr;
+
+[[noreturn]] void DisplayLost() {
+  static std::atomic_flag started = ATOMIC_FLAG_INIT;
+  // Another thread that notices too waits for the first one to end the process.
+  if (started.test_and_set())
+    for (;;) pause();
+  if (g_displayLost) g_displayLost();
+  static const char kLine[] = "saver: the display connection was lost\n";
+  [[maybe_unused]] ssize_t n = write(STDERR_FILENO, kLine, sizeof kLine - 1);
+  _exit(1);
+}
+
+// Qt's X11 plugin reports a broken connection with a message and then ends
+// the process itself (exit or abort); the message is the last point to take over.
+void MessageHandler(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+  if (message.startsWith(QLatin1String("The X11 connection broke"))) DisplayLost();
+  if (type == QtFatalMsg) {
+    x11::Connection* x = qt::QtSystem().X11();
+    if (x && x->Broken()) DisplayLost();
+  }
+  if (g_previousHandler) g_previousHandler(type, context, message);
+}
+
+bool UsesX11() {
+  const char* platform = std::getenv("QT_QPA_PLATFORM");
+  return !platform || !*platform || std::strncmp(platform, "xcb", 3) == 0;
+}
+
+}  // namespace
 
 void EnsureGuiApplication() {
   if (QCoreApplication::instance()) return;
@@ -22,6 +110,62 @@ void UseDesktopTextAndScreen() {
   EnsureGuiApplication();
   SetTextRenderer(&DesktopTextRenderer());
   SetScreen(&DesktopScreen());
+}
+
+bool StartDesktop(int& argc, char** argv, std::string* error) {
+  const bool x11 = UsesX11();
+  if (!QCoreApplication::instance()) {
+    // Qt aborts when it cannot open the display: look first.
+    if (x11 && !x11::CheckDisplay(error)) return false;
+    // An X11 session without a choice made: X11 (XWayland on Wayland).
+    if (x11) setenv("QT_QPA_PLATFORM", "xcb", 1);
+    new QApplication(argc, argv);  // lives until the process ends
+  }
+  QGuiApplication::setQuitOnLastWindowClosed(false);
+  std::setlocale(LC_NUMERIC, "C");
+  // The accessibility bridge starts a thread of its own when the first
+  // window shows; started now, it does not wait behind libraries that load
+  // in the background (making a thread waits for the loader's lock).
+  QAccessible::isActive();
+
+  qt::QtWindowSystem& system = qt::QtSystem();
+  if (QGuiApplication::platformName() == QLatin1String("xcb") && !system.X11()) {
+    std::unique_ptr<x11::Connection> connection = x11::Connection::Open(error);
+    if (!connection) return false;
+    void* display = nullptr;
+    if (auto* native = qApp->nativeInterface<QNativeInterface::QX11Application>())
+      display = native->display();
+    system.AttachX11(std::move(connection), display);
+    x11::UseDetectableAutoRepeat(display);
+    // After the application: these replace what Qt installed.
+    x11::SetConnectionLostHandler(&DisplayLost);
+    g_previousHandler = qInstallMessageHandler(MessageHandler);
+  }
+  SetWindowSystem(&system);
+  SetUiThread(&DesktopUiThread());
+  SetScreen(&DesktopScreen());
+  SetTextRenderer(&DesktopTextRenderer());
+  SetMessageBoxService(&DesktopMessageBox());
+  return true;
+}
+
+void SetDisplayLostHandler(std::function<void()> fn) { g_displayLost = std::move(fn); }
+
+IWindowSystem& DesktopWindowSystem() {
+  EnsureGuiApplication();
+  return qt::QtSystem();
+}
+
+IUiThread& DesktopUiThread() {
+  static QtUiThread ui;
+  return ui;
+}
+
+TRect NativeWindowRect(TWindowHandle window) {
+  TRect r;
+  if (QCoreApplication::instance())
+    if (x11::Connection* x = qt::QtSystem().X11(); x && x->Geometry(window, &r)) return r;
+  return TRect{};
 }
 
 }  // namespace saver

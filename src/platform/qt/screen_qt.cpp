@@ -4,25 +4,24 @@
 #include <QScreen>
 
 #include "platform/desktop.h"
+#include "platform/qt/qt_backend.h"
 #include "platform/screen.h"
 
 namespace saver {
 
 namespace {
 
+// The screen the main window is on, in device pixels.
 class QtScreen final : public IScreen {
  public:
-  int32_t Width() const override { return Geometry().width(); }
-  int32_t Height() const override { return Geometry().height(); }
+  int32_t Width() const override { return Geometry().Width(); }
+  int32_t Height() const override { return Geometry().Height(); }
 
   void CaptureDesktop(TBitmap32& canvas) override {
-    EnsureGuiApplication();
-    QScreen* screen = QGuiApplication::primaryScreen();
+    QScreen* screen = Current();
     if (!screen) return;
-    const QRect g = screen->geometry();
-    const QImage image =
-        screen->grabWindow(0, 0, 0, g.width(), g.height()).toImage().convertToFormat(
-            QImage::Format_ARGB32);
+    // The grab comes in device pixels (carrying the ratio), as the screen shows it.
+    const QImage image = screen->grabWindow(0).toImage().convertToFormat(QImage::Format_RGB32);
     if (image.isNull()) return;
     TBitmap32 shot(image.width(), image.height());
     for (int32_t y = 0; y < shot.Height(); ++y) {
@@ -34,10 +33,13 @@ class QtScreen final : public IScreen {
   }
 
  private:
-  static QRect Geometry() {
+  static QScreen* Current() {
     EnsureGuiApplication();
-    QScreen* screen = QGuiApplication::primaryScreen();
-    return screen ? screen->geometry() : QRect();
+    return qt::QtSystem().MainScreen();
+  }
+  static TRect Geometry() {
+    QScreen* screen = Current();
+    return screen ? qt::DeviceRect(screen->geometry(), screen) : TRect{};
   }
 };
 

@@ -1,0 +1,332 @@
+// The window system over Qt, with the X11 side for what Qt does not offer.
+#include <QAbstractEventDispatcher>
+#include <QApplication>
+#include <QCursor>
+#include <QEventLoop>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QScreen>
+#include <QSocketNotifier>
+#include <QWindow>
+#include <cmath>
+
+#include "platform/qt/qt_backend.h"
+#include "platform/ui_thread.h"
+
+namespace saver::qt {
+
+namespace {
+
+// How long a screen-saver grab keeps being tried while another client holds
+// the input or the window is not on screen yet.
+constexpr int kGrabRetryMs = 25;
+constexpr int kGrabTries = 120;
+
+uint32_t KeySymbolOf(void* context, uint32_t keycode) {
+  return static_cast<x11::Connection*>(context)->KeySymbol(keycode);
+}
+
+}  // namespace
+
+QtTimer::QtTimer() {
+  timer_.setTimerType(Qt::PreciseTimer);
+  timer_.setInterval(int(interval_));
+  QObject::connect(&timer_, &QTimer::timeout, [this] {
+    if (OnTimer) OnTimer();
+  });
+}
+
+void QtTimer::SetInterval(uint32_t milliseconds) {
+  interval_ = milliseconds;
+  timer_.setInterval(int(std::min<uint32_t>(milliseconds, INT32_MAX)));
+  if (enabled_) timer_.start();  // counted afresh from the change
+}
+
+void QtTimer::SetEnabled(bool enabled) {
+  if (enabled == enabled_) return;
+  enabled_ = enabled;
+  if (enabled)
+    timer_.start();
+  else
+    timer_.stop();
+}
+
+QtWindowSystem::QtWindowSystem() {
+  grabRetry_.setInterval(kGrabRetryMs);
+  connect(&grabRetry_, &QTimer::timeout, this, [this] { TryGrab(); });
+  // Input is taken where it first arrives, at the native windows.
+  qApp->installEventFilter(this);
+}
+
+QtWindowSystem::~QtWindowSystem() {
+  if (qApp) qApp->removeEventFilter(this);
+}
+
+void QtWindowSystem::AttachX11(std::unique_ptr<x11::Connection> connection,
+                               void* toolkitDisplay) {
+  x11_ = std::move(connection);
+  toolkitDisplay_ = toolkitDisplay;
+  if (!x11_) return;
+  x11Notifier_ = new QSocketNotifier(x11_->Fd(), QSocketNotifier::Read, this);
+  connect(x11Notifier_, &QSocketNotifier::activated, this, [this] { x11_->ProcessEvents(); });
+  // Xlib may have read events off the socket during a round trip: they are
+  // handled before the loop waits again.
+  connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this,
+          [this] {
+            if (x11_ && x11_->HasQueuedEvents()) x11_->ProcessEvents();
+          });
+}
+
+std::unique_ptr<IWindow> QtWindowSystem::CreateWindow() {
+  return std::make_unique<QtWindow>(*this);
+}
+
+std::unique_ptr<ITimer> QtWindowSystem::CreateTimer() { return std::make_unique<QtTimer>(); }
+
+void QtWindowSystem::WindowDestroyed(QtWindow* w) {
+  std::erase(windows_, w);
+  if (grabWindow_ == w && grabHeld_) {
+    x11::UngrabInput(toolkitDisplay_);
+    grabHeld_ = false;
+  }
+}
+
+std::vector<TRect> QtWindowSystem::Monitors() {
+  std::vector<TRect> out;
+  QScreen* primary = QGuiApplication::primaryScreen();
+  if (primary) out.push_back(DeviceRect(primary->geometry(), primary));
+  for (QScreen* s : QGuiApplication::screens())
+    if (s != primary) out.push_back(DeviceRect(s->geometry(), s));
+  return out;
+}
+
+int32_t QtWindowSystem::ShowCursor(bool show) {
+  const bool wasHidden = cursorCount_ < 0;
+  cursorCount_ += show ? 1 : -1;
+  const bool hidden = cursorCount_ < 0;
+  if (hidden && !wasHidden) QGuiApplication::setOverrideCursor(QCursor(Qt::BlankCursor));
+  if (!hidden && wasHidden) QGuiApplication::restoreOverrideCursor();
+  return cursorCount_;
+}
+
+TPoint QtWindowSystem::CursorPos() {
+  // Qt's position is in whole logical pixels: the server has the device pixel.
+  if (x11_) return x11_->PointerPosition();
+  const QPoint p = QCursor::pos();
+  QScreen* s = QGuiApplication::screenAt(p);
+  if (!s) s = QGuiApplication::primaryScreen();
+  const TRect r = DeviceRect(QRect(p, QSize(1, 1)), s);
+  return TPoint{r.Left, r.Top};
+}
+
+TWindowHandle QtWindowSystem::FindWindow(const std::string& utf8Title) {
+  return x11_ ? x11_->FindWindow(utf8Title) : 0;
+}
+
+void QtWindowSystem::ShowWindow(TWindowHandle window, bool show) {
+  if (x11_) x11_->Show(window, show);
+}
+
+void QtWindowSystem::EnableWindow(TWindowHandle, bool) {
+  // X11 has no disabled state for another client's window: input goes where
+  // the server sends it, and only the owner can ignore it.
+}
+
+void QtWindowSystem::SetForegroundWindow(TWindowHandle window) {
+  if (x11_) x11_->Activate(window);
+}
+
+TWindowHandle QtWindowSystem::ForegroundWindow() { return x11_ ? x11_->ActiveWindow() : 0; }
+
+void QtWindowSystem::SetApplicationExStyle(uint32_t exStyle) {
+  exStyle_ = exStyle;
+  if (SkipTaskbar())
+    for (QtWindow* w : windows_)
+      if (w->internalWinId() && !w->Embedded()) ApplySkipTaskbar(*w);
+}
+
+void QtWindowSystem::ApplySkipTaskbar(QtWindow& w) {
+  // X11 has no hidden application window owning the task-bar entry: each of
+  // our top-level windows keeps itself off the task bar instead.
+  if (x11_ && !w.Embedded()) x11_->SkipTaskbar(w.Handle());
+}
+
+// The full-screen window takes the keyboard and the pointer while the saver
+// runs: the desktop's shortcuts then reach it instead of switching away.
+void QtWindowSystem::SetScreenSaverRunning(bool running) {
+  grabWanted_ = running;
+  if (running) {
+    grabTries_ = 0;
+    TryGrab();
+  } else {
+    grabRetry_.stop();
+    if (grabHeld_) x11::UngrabInput(toolkitDisplay_);
+    grabHeld_ = false;
+  }
+}
+
+void QtWindowSystem::TryGrab() {
+  grabRetry_.stop();
+  if (!grabWanted_ || grabHeld_ || !toolkitDisplay_) return;
+  QtWindow* target = nullptr;
+  for (QtWindow* w : windows_)
+    if (w->FullScreen() && w->isVisible()) target = w;
+  if (!target && main_ && main_->isVisible()) target = main_;
+  // Not on screen yet: WindowShown tries again.
+  if (!target) return;
+  const x11::TGrabResult r = x11::GrabInput(toolkitDisplay_, target->Handle());
+  if (r == x11::TGrabResult::Grabbed) {
+    grabHeld_ = true;
+    grabWindow_ = target;
+    return;
+  }
+  // Another client holds the input, or the window is not mapped yet.
+  if (r != x11::TGrabResult::Failed && ++grabTries_ < kGrabTries) grabRetry_.start();
+}
+
+void QtWindowSystem::WindowShown(QtWindow& w) {
+  if (grabWanted_ && !grabHeld_) {
+    grabTries_ = 0;
+    TryGrab();
+  }
+}
+
+void QtWindowSystem::WindowClosed(QtWindow& w) {
+  if (grabHeld_ && grabWindow_ == &w) {
+    x11::UngrabInput(toolkitDisplay_);
+    grabHeld_ = false;
+  }
+  if (main_ == &w) {
+    mainClosed_ = true;
+    QuitRun();
+  }
+}
+
+void QtWindowSystem::Run(IWindow& main) {
+  main_ = dynamic_cast<QtWindow*>(&main);
+  mainClosed_ = false;
+  if (!UiThread().TerminateRequested()) main.Show();
+  if (UiThread().TerminateRequested() || mainClosed_) return;
+  QEventLoop loop;
+  runLoop_ = &loop;
+  loop.exec();
+  runLoop_ = nullptr;
+}
+
+void QtWindowSystem::QuitRun() {
+  if (runLoop_) runLoop_->quit();
+}
+
+QScreen* QtWindowSystem::MainScreen() const {
+  if (main_ && main_->screen()) return main_->screen();
+  return QGuiApplication::primaryScreen();
+}
+
+void QtWindowSystem::ActivationChanged(QtWindow& w, bool active, bool first) {
+  // A window's first activation, as it appears, is no change anyone reacts to.
+  if (first) {
+    appActive_ = true;
+    return;
+  }
+  const bool appChanges = active ? !appActive_ : QApplication::activeWindow() == nullptr;
+  TMessage m;
+  m.Window = w.Handle();
+  m.WParam = active ? 1 : 0;
+  // Another window taking the focus is input the show reacts to: the
+  // records go through the application's filter like any other.
+  m.Msg = msg::NcActivate;
+  Dispatch(w, m);
+  m.Msg = msg::Activate;
+  m.Result = 0;
+  Dispatch(w, m);
+  // The application's own state changes only when activation comes from or
+  // goes to another program.
+  if (appChanges) {
+    appActive_ = active;
+    m.Msg = msg::ActivateApp;
+    m.Result = 0;
+    Dispatch(w, m);
+  }
+}
+
+QtWindow* QtWindowSystem::WindowOf(QObject* object) const {
+  // A native window of ours: a top-level window's own or one of its
+  // controls' (a foreign parent ends the walk).
+  for (auto* win = qobject_cast<QWindow*>(object); win; win = win->parent()) {
+    for (QtWindow* w : windows_)
+      if (w->windowHandle() == win) return w;
+  }
+  return nullptr;
+}
+
+uint32_t QtWindowSystem::VirtualKeyOf(const QKeyEvent& e) {
+  return TranslateKey(e.key(), e.modifiers() & Qt::KeypadModifier, e.nativeScanCode(),
+                      x11_ ? &KeySymbolOf : nullptr, x11_.get());
+}
+
+bool QtWindowSystem::eventFilter(QObject* watched, QEvent* event) {
+  const QEvent::Type type = event->type();
+  const bool key = type == QEvent::KeyPress || type == QEvent::KeyRelease;
+  const bool mouse = type == QEvent::MouseMove || type == QEvent::MouseButtonPress ||
+                     type == QEvent::MouseButtonDblClick;
+  // Every input event passes the native window first, then the widgets:
+  // taken at the window only, each is delivered once.
+  if ((!key && !mouse) || !watched->isWindowType()) return false;
+  QtWindow* w = WindowOf(watched);
+  if (!w || !w->InputEnabled()) return false;
+
+  TMessage m;
+  m.Window = w->Handle();
+  if (key) {
+    const auto* k = static_cast<QKeyEvent*>(event);
+    // X11 repeats a held key as release-press pairs; a repeat is one more key down.
+    if (type == QEvent::KeyRelease && k->isAutoRepeat()) return false;
+    const Qt::KeyboardModifiers mods = k->modifiers();
+    const bool alt = (mods & Qt::AltModifier) || k->key() == Qt::Key_Alt;
+    const bool system = alt && !(mods & Qt::ControlModifier);
+    if (type == QEvent::KeyPress)
+      m.Msg = system ? msg::SysKeyDown : msg::KeyDown;
+    else
+      m.Msg = system ? msg::SysKeyUp : msg::KeyUp;
+    m.WParam = VirtualKeyOf(*k);
+  } else {
+    const auto* e = static_cast<QMouseEvent*>(event);
+    if (type == QEvent::MouseMove) {
+      m.Msg = msg::MouseMove;
+    } else {
+      switch (e->button()) {
+        case Qt::LeftButton:
+          m.Msg = msg::LButtonDown;
+          break;
+        case Qt::RightButton:
+          m.Msg = msg::RButtonDown;
+          break;
+        case Qt::MiddleButton:
+          m.Msg = msg::MButtonDown;
+          break;
+        default:
+          return false;
+      }
+    }
+    // A control's own native window reports in its coordinates: mapped up
+    // through the widgets, without asking the server.
+    QPointF local = e->position();
+    if (watched != w->windowHandle()) {
+      QWidget* control = QWidget::find(static_cast<QWindow*>(watched)->winId());
+      local = control && w->isAncestorOf(control) ? control->mapTo(w, local)
+                                                  : w->mapFromGlobal(e->globalPosition());
+    }
+    const qreal ratio = w->Ratio();
+    m.LParam = MouseLParam(int32_t(std::floor(local.x() * ratio)),
+                           int32_t(std::floor(local.y() * ratio)));
+  }
+  Dispatch(*w, m);
+  return false;
+}
+
+QtWindowSystem& QtSystem() {
+  static QtWindowSystem* system = new QtWindowSystem;  // lives as long as the application
+  return *system;
+}
+
+}  // namespace saver::qt

@@ -1,0 +1,142 @@
+#pragma once
+// A private X server for tests: starts Xvfb on a display number it picks
+// itself, points DISPLAY of this process at it, and stops it again.
+//
+//   std::string error;
+//   auto x = saver::test::XvfbDisplay::Start(800, 600, &error);  // DISPLAY is now x->Name()
+//   ... run something on the display ...
+//   saver::TBitmap32 shot = x->Screenshot();  // the root window, opaque
+//   x.reset();  // or x->Stop(): the server is gone
+//
+// The server dies with the process that started it, even when that process
+// is killed, so a crashed test leaves no server behind. Needs the Xvfb
+// executable (package xvfb) and Xlib.
+//
+// This header brings in Xlib with its macros None and Bool taken out (they
+// would break TBorderStyle::None and GoogleTest's Bool()): Bool is a type
+// again, and an X11 None is written 0.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#undef None
+#undef Bool
+typedef int Bool;
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "graphics/bitmap32.h"
+
+namespace saver::test {
+
+class XvfbDisplay {
+ public:
+  // Starts a server with one screen of width x height pixels at depth 24 and
+  // sets DISPLAY to it; serverArgs go to Xvfb as well (e.g. "-extension",
+  // "MIT-SHM" to leave one out). nullptr (and *error) when it does not come
+  // up within ten seconds.
+  static std::unique_ptr<XvfbDisplay> Start(int width, int height, std::string* error = nullptr,
+                                            const std::vector<std::string>& serverArgs = {}) {
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0) return Fail(error, "cannot make a pipe");
+    const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
+    const pid_t parent = getpid();
+    const pid_t pid = fork();
+    if (pid < 0) return Fail(error, "cannot fork");
+    if (pid == 0) {
+      // The server goes when its starter goes, whichever way it ends.
+      prctl(PR_SET_PDEATHSIG, SIGKILL);
+      if (getppid() != parent) _exit(127);
+      const int out = dup(fds[1]);  // without close-on-exec: Xvfb writes its number here
+      const int null = open("/dev/null", O_RDWR);
+      dup2(null, STDOUT_FILENO);
+      dup2(null, STDERR_FILENO);
+      const std::string fd = std::to_string(out);
+      std::vector<const char*> argv = {"Xvfb",      "-displayfd", fd.c_str(), "-screen", "0",
+                                       screen.c_str(), "-nolisten", "tcp",   "-noreset"};
+      for (const std::string& a : serverArgs) argv.push_back(a.c_str());
+      argv.push_back(nullptr);
+      execvp("Xvfb", const_cast<char* const*>(argv.data()));
+      _exit(127);
+    }
+    close(fds[1]);
+    std::unique_ptr<XvfbDisplay> x(new XvfbDisplay(pid, width, height));
+    // The server writes its display number once it accepts connections.
+    std::string number;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (number.empty() || number.back() != '\n') {
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+          deadline - std::chrono::steady_clock::now());
+      pollfd p{fds[0], POLLIN, 0};
+      if (left.count() <= 0 || poll(&p, 1, int(left.count())) <= 0) break;
+      char c;
+      if (read(fds[0], &c, 1) != 1) break;
+      number += c;
+    }
+    close(fds[0]);
+    if (number.empty() || number.back() != '\n') return Fail(error, "Xvfb did not start");
+    number.pop_back();
+    x->name_ = ":" + number;
+    setenv("DISPLAY", x->name_.c_str(), 1);
+    return x;
+  }
+
+  ~XvfbDisplay() { Stop(); }
+  XvfbDisplay(const XvfbDisplay&) = delete;
+  XvfbDisplay& operator=(const XvfbDisplay&) = delete;
+
+  // The display name, e.g. ":3".
+  const std::string& Name() const { return name_; }
+  pid_t Pid() const { return pid_; }
+  int Width() const { return width_; }
+  int Height() const { return height_; }
+
+  // Ends the server and waits for it. Clients still connected lose their connection.
+  void Stop() {
+    if (pid_ <= 0) return;
+    kill(pid_, SIGTERM);
+    waitpid(pid_, nullptr, 0);
+    pid_ = -1;
+  }
+
+  // The root window's pixels as the server holds them, alpha 255, read
+  // through a connection of its own.
+  TBitmap32 Screenshot() const {
+    TBitmap32 shot;
+    Display* d = XOpenDisplay(name_.c_str());
+    if (!d) return shot;
+    const Window root = DefaultRootWindow(d);
+    XImage* image =
+        XGetImage(d, root, 0, 0, unsigned(width_), unsigned(height_), AllPlanes, ZPixmap);
+    if (image) {
+      shot.SetSize(width_, height_);
+      for (int y = 0; y < height_; ++y)
+        for (int x = 0; x < width_; ++x)
+          shot.SetPixel(x, y, TColor32(XGetPixel(image, x, y)) | 0xFF000000u);
+      XDestroyImage(image);
+    }
+    XCloseDisplay(d);
+    return shot;
+  }
+
+ private:
+  XvfbDisplay(pid_t pid, int width, int height) : pid_(pid), width_(width), height_(height) {}
+  static std::unique_ptr<XvfbDisplay> Fail(std::string* error, const char* what) {
+    if (error) *error = what;
+    return nullptr;
+  }
+
+  pid_t pid_;
+  int width_, height_;
+  std::string name_;
+};
+
+}  // namespace saver::test
