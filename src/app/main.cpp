@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -13,6 +14,7 @@
 #include "payload/reader.h"
 #include "platform/desktop.h"
 #include "platform/media_player.h"
+#include "platform/run_mode.h"
 #include "platform/window_system.h"
 #include "show/saver_window.h"
 
@@ -25,6 +27,13 @@ constexpr char kUsage[] =
     "  /c          show the settings (also with no switch or an unknown letter)\n"
     "  /p HANDLE   draw into the preview window HANDLE (a decimal X11 window id)\n"
     "  /a HANDLE   change the screen-saver password, owned by window HANDLE\n"
+    "  -window-id ID, --window-id ID\n"
+    "              run the show inside the X11 window ID (decimal or 0x-hex), as\n"
+    "              screen-saver daemons ask; the daemon keeps the input\n"
+    "  -root, --root\n"
+    "              the same in the window named by $XSCREENSAVER_WINDOW, else on\n"
+    "              the root window ($XSCREENSAVER_WINDOW alone, with no argument,\n"
+    "              does the same)\n"
     "  --help      print this text\n"
     "\n"
     "The switch is any one character followed by the mode letter in either case:\n"
@@ -33,6 +42,7 @@ constexpr char kUsage[] =
     "The pictures, music and settings come from the payload appended to this file.\n"
     "In full screen, F2 makes the picture on screen the desktop's wallpaper and F1\n"
     "ends the show with a page about making savers (when the keyboard ends the show).\n"
+    "SIGTERM or SIGINT ends the show as a close would, removing its temporary files.\n"
     "SAVER_LOG=FILE appends the diagnostic lines of the payload reader to FILE\n"
     "(\"-\" writes them to standard error).\n";
 
@@ -57,6 +67,17 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "saver: %s\n", error.c_str());
     return 1;
   }
+  // A screen-saver daemon's window takes the show; the run mode is then full screen.
+  const saver::TDaemonWindow daemon =
+      saver::DaemonWindow(args, std::getenv("XSCREENSAVER_WINDOW"), saver::RootWindowHandle());
+  if (daemon.requested) {
+    if (!daemon.window) {
+      std::fputs("saver: no window to draw into (give -window-id ID or set XSCREENSAVER_WINDOW)\n",
+                 stderr);
+      return 2;
+    }
+    args = {"/s"};
+  }
   saver::UseMpvMediaPlayer();
   saver::IWindowSystem& ws = saver::WindowSystem();
   ws.SetApplicationTitle(saver::kDefaultApplicationTitle);
@@ -65,8 +86,11 @@ int main(int argc, char** argv) {
   saver::SetDisplayLostHandler([&window] {
     if (window) window->RemoveTemporaryFiles();
   });
+  saver::SetTerminationHandler([&window] {
+    if (window) window->EndOnRequest();
+  });
   try {
-    window = std::make_unique<saver::TSSWindow>(args, OwnPath());
+    window = std::make_unique<saver::TSSWindow>(args, OwnPath(), daemon.window);
   } catch (...) {
     // A start that failed has nothing to show; the program ends.
   }

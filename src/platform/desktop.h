@@ -35,6 +35,14 @@ bool StartDesktop(int& argc, char** argv, std::string* error);
 // error and ends with status 1, without a core dump.
 void SetDisplayLostHandler(std::function<void()> fn);
 
+// Runs fn on the UI thread when the process is asked to end (SIGTERM or
+// SIGINT), instead of ending at once: the player tidies up and closes.
+void SetTerminationHandler(std::function<void()> fn);
+
+// The root window of the display (0 without an X11 display): the window a
+// screen-saver daemon may hand over for drawing on the whole screen.
+TWindowHandle RootWindowHandle();
+
 // The desktop implementations of the platform services. They need the
 // application object (StartDesktop or EnsureGuiApplication).
 IWindowSystem& DesktopWindowSystem();

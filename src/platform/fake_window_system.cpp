@@ -33,6 +33,12 @@ FakeWindow::FakeWindow(FakeWindowSystem& system, TWindowHandle handle)
 
 FakeWindow::~FakeWindow() { std::erase(system_.windows_, this); }
 
+void FakeWindow::SetBounds(const TRect& bounds) {
+  const bool resized = bounds.Width() != bounds_.Width() || bounds.Height() != bounds_.Height();
+  bounds_ = bounds;
+  if (resized && OnResize) OnResize();
+}
+
 void FakeWindow::CenterOnScreen() {
   const TRect screen = system_.monitors.empty() ? TRect{} : system_.monitors[0];
   const int32_t w = bounds_.Width(), h = bounds_.Height();
@@ -44,7 +50,7 @@ void FakeWindow::CenterOnScreen() {
 void FakeWindow::SetWindowState(TWindowState state) {
   state_ = state;
   if (state == TWindowState::Maximized && !system_.monitors.empty())
-    bounds_ = system_.monitors[0];
+    SetBounds(system_.monitors[0]);
 }
 
 void FakeWindow::SetParentWindow(TWindowHandle p) { parent = p; }

@@ -87,7 +87,7 @@ class FakeWindow final : public IWindow {
   void SetTitle(const std::string& utf8) override { title_ = utf8; }
   std::string Title() const override { return title_; }
   TRect Bounds() const override { return bounds_; }
-  void SetBounds(const TRect& bounds) override { bounds_ = bounds; }
+  void SetBounds(const TRect& bounds) override;
   void CenterOnScreen() override;
   void SetBorderStyle(TBorderStyle style) override { borderStyle = style; }
   void SetWindowState(TWindowState state) override;

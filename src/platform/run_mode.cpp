@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <charconv>
+#include <string_view>
 
 namespace saver {
 namespace {
@@ -14,7 +15,45 @@ std::optional<uint64_t> ParseHandle(const std::string& text) {
   return value;
 }
 
+// A window id as daemons write it: decimal, or hexadecimal after 0x.
+uint64_t ParseWindowId(const char* text) {
+  if (!text) return 0;
+  std::string_view t(text);
+  int base = 10;
+  if (t.size() > 2 && t[0] == '0' && (t[1] == 'x' || t[1] == 'X')) {
+    t.remove_prefix(2);
+    base = 16;
+  }
+  uint64_t value = 0;
+  auto [ptr, ec] = std::from_chars(t.data(), t.data() + t.size(), value, base);
+  if (t.empty() || ec != std::errc() || ptr != t.data() + t.size()) return 0;
+  return value;
+}
+
 }  // namespace
+
+TDaemonWindow DaemonWindow(std::span<const std::string> args, const char* xscreensaverWindow,
+                           uint64_t rootWindow) {
+  TDaemonWindow d;
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "-window-id" || args[i] == "--window-id") {
+      d.requested = true;
+      d.window = i + 1 < args.size() ? ParseWindowId(args[i + 1].c_str()) : 0;
+      return d;
+    }
+  }
+  for (const std::string& a : args)
+    if (a == "-root" || a == "--root") {
+      d.requested = true;
+      d.window = xscreensaverWindow ? ParseWindowId(xscreensaverWindow) : rootWindow;
+      return d;
+    }
+  if (args.empty() && xscreensaverWindow && *xscreensaverWindow) {
+    d.requested = true;
+    d.window = ParseWindowId(xscreensaverWindow);
+  }
+  return d;
+}
 
 RunModeInfo DetectRunMode(std::span<const std::string> args) {
   RunModeInfo info;

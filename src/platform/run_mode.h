@@ -26,4 +26,16 @@ struct RunModeInfo {
 // args are the command-line arguments after the program name.
 RunModeInfo DetectRunMode(std::span<const std::string> args);
 
+// The window a screen-saver daemon hands over for the show, by the daemons'
+// conventions: `-window-id ID` or `--window-id ID`; `-root` or `--root`
+// (the window named by xscreensaverWindow when given, else rootWindow); or,
+// with no argument at all, the window named by xscreensaverWindow (the
+// environment variable XSCREENSAVER_WINDOW). Ids are decimal or 0x-hex.
+struct TDaemonWindow {
+  bool requested = false;  // one of the conventions was used
+  uint64_t window = 0;     // 0: the id given names no window
+};
+TDaemonWindow DaemonWindow(std::span<const std::string> args, const char* xscreensaverWindow,
+                           uint64_t rootWindow);
+
 }  // namespace saver

@@ -95,6 +95,9 @@ class IWindow {
   virtual std::vector<IControl*> Controls() = 0;
 
   std::function<void()> OnShow, OnHide, OnClose;
+  // Runs when the window's size has changed (a new size set, or the foreign
+  // window it lives in resized).
+  std::function<void()> OnResize;
 
   TWindowProc WindowProc() const { return proc_; }
   void SetWindowProc(TWindowProc proc) { proc_ = std::move(proc); }

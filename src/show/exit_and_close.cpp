@@ -81,7 +81,7 @@ void TSSWindow::DeactivateScrSaver(TMessage& m) {
 }
 
 void TSSWindow::FinishScreenSaver(bool exit) {
-  if (exit && !TransitionRunning) {
+  if (exit && !TransitionRunning && !skipPassword_) {
     Suspend();
     if (screenSaver_ && !screenSaver_->VerifyPassword()) exit = false;
     Resume();
@@ -100,6 +100,11 @@ void TSSWindow::FinishScreenSaver(bool exit) {
   // (RestartTimer) comes back here and closes.
   AbortTransition = true;
   SkipFinalFrame = true;
+}
+
+void TSSWindow::EndOnRequest() {
+  skipPassword_ = true;
+  FinishScreenSaver(true);
 }
 
 void TSSWindow::Suspend() {

@@ -40,8 +40,9 @@ TRect ClientRect(const T& w) {
 
 }  // namespace
 
-TSSWindow::TSSWindow(std::vector<std::string> args, std::string selfPath)
-    : args_(std::move(args)), selfPath_(std::move(selfPath)) {
+TSSWindow::TSSWindow(std::vector<std::string> args, std::string selfPath,
+                     TWindowHandle daemonWindow)
+    : args_(std::move(args)), selfPath_(std::move(selfPath)), daemonWindow_(daemonWindow) {
   IWindowSystem& ws = WindowSystem();
   window_ = ws.CreateWindow();
   window_->SetTitle(kDefaultApplicationTitle);
@@ -69,6 +70,15 @@ TSSWindow::TSSWindow(std::vector<std::string> args, std::string selfPath)
   screenSaver_->OnPreviewActive = [this] { ScreenSaverPreviewActive(); };
   screenSaver_->OnMainSaverActive = [this] { ScreenSaverMainSaverActive(); };
   screenSaver_->OnConfigBoxActive = [this] { ScreenSaverConfigBoxActive(); };
+  if (daemonWindow_) {
+    // The daemon covers the screen, holds the input and hides the cursor.
+    screenSaver_->MainScreenSaver = false;
+    screenSaver_->SystemKeysDisabled = false;
+    screenSaver_->AutoMouseHide = false;
+    window_->SetEnabled(false);
+    window_->SetParentWindow(daemonWindow_);  // at the window's size from now on
+    window_->OnResize = [this] { FollowResize(); };
+  }
   screenSaver_->Loaded();
 
   try {
@@ -126,8 +136,8 @@ void TSSWindow::FormCreate() {
   loader_ = std::make_unique<TPictureLoader>(Data, *background_, *cache_,
                                              [this](int32_t range) { return Random(range); });
 
-  ws.SetMessageFilter([this](TMessage& m) { DeactivateScrSaver(m); });
-  MultiMonitor = monitors.size() > 1;
+  if (!daemonWindow_) ws.SetMessageFilter([this](TMessage& m) { DeactivateScrSaver(m); });
+  MultiMonitor = monitors.size() > 1 && !daemonWindow_;
   if (MultiMonitor) CreateSecondWindow();
   StartMusic();
 
@@ -250,8 +260,34 @@ void TSSWindow::WaitForTransition() {
   UiThread().ProcessMessages();  // its completion handler
 }
 
+void TSSWindow::FollowResize() {
+  const TRect client = ClientRect(*window_);
+  image32_->SetBounds(client);
+  if (background_) background_->Paint(Data.Trailer, client.Width(), client.Height());
+  resized_ = true;
+  if (!TransitionRunning) RecomposeAfterResize();
+}
+
+void TSSWindow::RecomposeAfterResize() {
+  if (!resized_ || !loader_ || CurrentPicture < 0 || VideoPlaying) return;
+  resized_ = false;
+  try {
+    const TRect client = ClientRect(*window_);
+    TBitmap32 working(client.Width(), client.Height());
+    background_->Bitmap.DrawTo(working, 0, 0);
+    loader_->ComposePicture(CurrentPicture, working);
+    ShowPictureCaption(working, Data.PictureTable[size_t(CurrentPicture)], client.Width(),
+                       client.Height());
+    image32_->Buffer() = working;
+    CopyPictureAt(image32_->Surface(), working);
+  } catch (...) {
+    // The picture comes at its new size with the next one.
+  }
+}
+
 void TSSWindow::RestartTimer() {
   if (closing_) return;
+  RecomposeAfterResize();
   timer_->SetEnabled(true);
   if (AbortTransition) FinishScreenSaver(true);
 }

@@ -35,7 +35,11 @@ class TSSWindow final : private IReaderHost, private IPictureSink {
   // file whose payload is shown. Construction runs the host component's
   // mode start and then FormCreate; an error of the host component leaves
   // the constructor, an error of FormCreate is shown in a message box.
-  TSSWindow(std::vector<std::string> args, std::string selfPath);
+  // With a daemonWindow (a screen-saver daemon's window, see DaemonWindow)
+  // the show runs inside that window at its size, following its resizes,
+  // and leaves input, grabs and the cursor to the daemon.
+  TSSWindow(std::vector<std::string> args, std::string selfPath,
+            TWindowHandle daemonWindow = 0);
   ~TSSWindow() override;
 
   IWindow& Window() { return *window_; }
@@ -73,6 +77,9 @@ class TSSWindow final : private IReaderHost, private IPictureSink {
   void FormShow();
   void FormHide();
   void FormClose();
+  // The process is asked to end (a signal): the show closes without asking
+  // for a password, as soon as a running transition has stopped.
+  void EndOnRequest();
 
   // What tests and the entry look at.
   bool SaverMode = false, PreviewMode = false;
@@ -124,6 +131,8 @@ class TSSWindow final : private IReaderHost, private IPictureSink {
   void ArmTimerForNextItem();
   uint32_t ItemInterval(int32_t item) const;
   void ConfigWindowProc(TMessage& m, const TWindowProc& previous);
+  void FollowResize();
+  void RecomposeAfterResize();
   void StartMusic();
   void StopMedia();
   void RemoveMusicFile();
@@ -144,6 +153,9 @@ class TSSWindow final : private IReaderHost, private IPictureSink {
   std::unique_ptr<IWindow> secondWindow_;
   IPictureControl* secondImage_ = nullptr;
 
+  TWindowHandle daemonWindow_ = 0;
+  bool resized_ = false;  // the daemon's window changed size: recompose the picture on screen
+  bool skipPassword_ = false;
   bool closing_ = false;  // the window is closing or going away: no more show steps
   std::mt19937 random_;
   std::unique_ptr<TBackground> background_;

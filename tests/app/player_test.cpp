@@ -155,11 +155,13 @@ class Player : public ::testing::Test {
   void Xdo(const std::string& args) {
     ASSERT_EQ(std::system(("xdotool " + args + " >/dev/null 2>&1").c_str()), 0) << args;
   }
-  TBitmap32 Composed(const std::string& saver, int index) {
-    const std::string out = scratch.Path("composed-" + std::to_string(index) + ".png");
+  // Picture index as the show composes it, at the screen's size or another.
+  TBitmap32 Composed(const std::string& saver, int index, int width = 0, int height = 0) {
+    const std::string size = std::to_string(width ? width : x->Width()) + "x" +
+                             std::to_string(height ? height : x->Height());
+    const std::string out = scratch.Path("composed-" + std::to_string(index) + "-" + size + ".png");
     const std::string cmd = "QT_QPA_PLATFORM=offscreen '" + kInspect + "' --compose " + std::to_string(index) +
-                            " --size " + std::to_string(x->Width()) + "x" + std::to_string(x->Height()) +
-                            " --out '" + out + "' '" + saver + "' >/dev/null 2>&1";
+                            " --size " + size + " --out '" + out + "' '" + saver + "' >/dev/null 2>&1";
     EXPECT_EQ(std::system(cmd.c_str()), 0);
     return DecodePictureFile(out, ".png");
   }
@@ -330,6 +332,49 @@ TEST_F(Player, SettingsOpenCentredCloseOnEscAndKeepTheSettings) {
   ASSERT_TRUE(values);
   EXPECT_EQ(FindValue(*values, "Seconds")->dword, 7);
   EXPECT_EQ(ReadText(scratch.Path("opened.txt")), "");
+}
+
+TEST_F(Player, InADaemonsWindowTheShowTakesItsSizeFollowsItAndEndsOnSigterm) {
+  SaverBuilder b = Saver(false, false, true, false);
+  b.trailer.Seconds = 30;
+  const std::string saver = Write(b);
+  // Where the window sits on the screen and how large it is.
+  auto region = [&](int left, int top, int w, int h) {
+    const TBitmap32 s = x->Screenshot();
+    TBitmap32 r(w, h);
+    r.CopyRect(s, TRect{left, top, left + w, top + h}, TPoint{0, 0});
+    return r;
+  };
+  for (bool root : {false, true}) {
+    SCOPED_TRACE(root ? "XSCREENSAVER_WINDOW with -root" : "-window-id");
+    Display* d = XOpenDisplay(x->Name().c_str());
+    const Window w = XCreateSimpleWindow(d, DefaultRootWindow(d), 30, 20, 200, 150, 0, 0, 0);
+    XMapWindow(d, w);
+    XSync(d, 0);
+    const TBitmap32 small = Composed(saver, 0, 200, 150), large = Composed(saver, 0, 280, 210);
+    if (root) {
+      char hex[32];
+      std::snprintf(hex, sizeof hex, "0x%lx", w);
+      setenv("XSCREENSAVER_WINDOW", hex, 1);
+      Launch(saver, {"-root"});
+      unsetenv("XSCREENSAVER_WINDOW");
+    } else {
+      Launch(saver, {"-window-id", std::to_string(w)});
+    }
+    EXPECT_TRUE(WaitUntil([&] { return Mismatch(region(30, 20, 200, 150), small) < 0.01; }))
+        << "the first picture at the window's size";
+    XResizeWindow(d, w, 280, 210);
+    XSync(d, 0);
+    EXPECT_TRUE(WaitUntil([&] { return Mismatch(region(30, 20, 280, 210), large) < 0.01; }))
+        << "the picture at the window's new size";
+    const auto asked = Clock::now();
+    kill(pid_, SIGTERM);
+    EXPECT_EQ(WaitExit(), 0) << output;
+    EXPECT_LT(Clock::now() - asked, std::chrono::seconds(1));
+    EXPECT_TRUE(std::filesystem::is_empty(TempFolder()));
+    XDestroyWindow(d, w);
+    XCloseDisplay(d);
+  }
 }
 
 TEST_F(Player, PasswordChangeCallsTheProviderWithTheOwnerWindow) {

@@ -54,3 +54,37 @@ TEST(RunMode, ParentHandleOnlyForPreviewAndPassword) {
 
 }  // namespace
 }  // namespace saver
+
+namespace saver {
+namespace {
+
+TEST(RunMode, DaemonWindowFollowsTheDaemonsConventions) {
+  struct Case {
+    std::vector<std::string> args;
+    const char* env;  // XSCREENSAVER_WINDOW
+    bool requested;
+    uint64_t window;
+  } cases[] = {
+      {{"-window-id", "12345"}, nullptr, true, 12345},
+      {{"--window-id", "0x2a00007"}, "99", true, 0x2a00007},
+      {{"-window-id", "nonsense"}, nullptr, true, 0},
+      {{"-window-id"}, nullptr, true, 0},
+      {{"-root"}, nullptr, true, 777},        // the root window
+      {{"--root"}, "0X1C00003", true, 0x1c00003},
+      {{}, "4242", true, 4242},               // the variable alone
+      {{"/s"}, "4242", false, 0},             // a switch wins over the variable
+      {{"/c"}, nullptr, false, 0},
+      {{}, nullptr, false, 0},
+      {{}, "", false, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE((c.args.empty() ? std::string("(none)") : c.args[0]) + " env " +
+                 (c.env ? c.env : "unset"));
+    const TDaemonWindow d = DaemonWindow(c.args, c.env, 777);
+    EXPECT_EQ(d.requested, c.requested);
+    EXPECT_EQ(d.window, c.window);
+  }
+}
+
+}  // namespace
+}  // namespace saver

@@ -202,6 +202,35 @@ TEST(ShowModes, ConfigurationIsACentredDialogThatSavesItsSettingsWhenClosed) {
   EXPECT_EQ(effect, "\x01");
 }
 
+TEST(ShowModes, InADaemonsWindowTheShowLeavesInputToTheDaemonAndFollowsItsSize) {
+  ShowHarness show(2);
+  show.desk.registry.WriteValues("Control Panel\\Desktop",
+                                 {{"ScreenSaveUsePassword", RegValue::Dword(1)}});
+  show.desk.libs.Add(show.desk.SystemFile("PASSWORD.CPL"),
+                     {{"VerifyScreenSavePwd", reinterpret_cast<void*>(&Verify)}});
+  g_verifyAnswer = 0;
+  show.path = show.desk.scratch.Write("show.scr", show.b.Build());
+  show.w = std::make_unique<TSSWindow>(std::vector<std::string>{"/s"}, show.path, 0x5000);
+  show.desk.ws.Run(show.w->Window());
+  FakeWindow& w = show.Fake();
+  EXPECT_EQ(w.parent, 0x5000u);
+  EXPECT_FALSE(w.enabled);
+  EXPECT_FALSE(show.desk.ws.HasMessageFilter());
+  EXPECT_FALSE(show.desk.ws.screenSaverRunning);
+  EXPECT_EQ(show.desk.ws.cursorCount, 0);
+  EXPECT_NE(w.WindowState(), TWindowState::Maximized);
+  EXPECT_EQ(show.OnScreen(), 0);
+  // The daemon's window grows: the picture on screen is composed again at the new size.
+  w.SetBounds(TRect{0, 0, 96, 72});
+  EXPECT_EQ(show.w->Image32().Surface().Width(), 96);
+  EXPECT_EQ(ShowHarness::Showing(show.w->Image32()), 0);
+  EXPECT_EQ(static_cast<FakePictureControl&>(show.w->Image32()).Screen().Pixel(90, 70) | 0xFF000000u,
+            PictureColor(0));
+  // Asked to end, it ends without a password (the daemon has its own).
+  show.w->EndOnRequest();
+  EXPECT_TRUE(w.closed);
+}
+
 TEST(ShowModes, PasswordChangeEndsBeforeTheWindowIsShown) {
   ShowHarness show(2);
   show.Start({"/a", "99"});

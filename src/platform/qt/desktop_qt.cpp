@@ -1,11 +1,14 @@
 // Starting the desktop: the application object, the process's services, and
 // what happens when the display goes away.
+#include <fcntl.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <QAccessible>
 #include <QApplication>
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <QSocketNotifier>
 #include <QThread>
 #include <atomic>
 #include <clocale>
@@ -159,6 +162,45 @@ IWindowSystem& DesktopWindowSystem() {
 IUiThread& DesktopUiThread() {
   static QtUiThread ui;
   return ui;
+}
+
+namespace {
+
+// A signal only writes a byte into a pipe; the UI thread reads it and runs
+// the handler in peace.
+int g_signalPipe[2] = {-1, -1};
+std::function<void()> g_terminate;
+
+void OnTerminationSignal(int) {
+  const char byte = 1;
+  [[maybe_unused]] const ssize_t n = write(g_signalPipe[1], &byte, 1);
+}
+
+}  // namespace
+
+void SetTerminationHandler(std::function<void()> fn) {
+  g_terminate = std::move(fn);
+  if (g_signalPipe[0] >= 0 || !QCoreApplication::instance()) return;
+  if (pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
+  auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, qApp);
+  QObject::connect(notifier, &QSocketNotifier::activated, [] {
+    char bytes[16];
+    while (read(g_signalPipe[0], bytes, sizeof bytes) > 0) {
+    }
+    if (g_terminate) g_terminate();
+  });
+  struct sigaction action = {};
+  action.sa_handler = OnTerminationSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  sigaction(SIGTERM, &action, nullptr);
+  sigaction(SIGINT, &action, nullptr);
+}
+
+TWindowHandle RootWindowHandle() {
+  if (QCoreApplication::instance())
+    if (x11::Connection* x = qt::QtSystem().X11()) return x->Root();
+  return 0;
 }
 
 TRect NativeWindowRect(TWindowHandle window) {

@@ -86,6 +86,7 @@ TRect QtWindow::Bounds() const {
 }
 
 void QtWindow::SetBounds(const TRect& bounds) {
+  const TRect before = Bounds();
   if (Embedded()) {
     setGeometry(ScaleToLogical(bounds, devicePixelRatioF()));
   } else {
@@ -94,6 +95,9 @@ void QtWindow::SetBounds(const TRect& bounds) {
     if (border_ == TBorderStyle::Dialog) setFixedSize(logical.size());
     setGeometry(logical);
   }
+  const TRect after = Bounds();
+  if ((after.Width() != before.Width() || after.Height() != before.Height()) && OnResize)
+    OnResize();
 }
 
 void QtWindow::CenterOnScreen() {

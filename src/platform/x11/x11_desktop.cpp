@@ -282,6 +282,8 @@ void Connection::Show(TWindowId window, bool show) {
   trap.Failed();
 }
 
+TWindowId Connection::Root() { return DefaultRootWindow(static_cast<Display*>(display_)); }
+
 bool Connection::HasWindowManager() {
   Display* d = Dpy(display_);
   const auto check =

@@ -78,6 +78,8 @@ class Connection {
   // The unshifted key symbol of a key code (first group, first level).
   uint32_t KeySymbol(uint32_t keycode);
   bool HasWindowManager();
+  // The root window of the default screen.
+  TWindowId Root();
 
  private:
   friend class SharedImage;
