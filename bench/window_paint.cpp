@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <string>
@@ -25,6 +26,7 @@
 #include "platform/surface.h"
 #include "platform/ui_thread.h"
 #include "platform/window_system.h"
+#include "trans/trans.h"
 
 namespace saver::bench {
 namespace {
@@ -115,6 +117,34 @@ void PaintLoop(benchmark::State& st, ISurface& surface, TFrameSize size, bool sm
   st.SetBytesProcessed(int64_t(st.iterations()) * r.Width() * r.Height() * 4);
 }
 
+// One transition a run, from one noise picture to another, with no frame
+// delay: the time is what composing and painting the frames cost. Reports
+// the mean and the worst frame (between the worker's frame hand-overs).
+void TransitionLoop(benchmark::State& st, ISurface& surface, TFrameSize size, int32_t effect) {
+  const TBitmap32 pictures[2] = {NoisePicture(size.Width, size.Height, 4),
+                                 NoisePicture(size.Width, size.Height, 5)};
+  double worst = 0, total = 0;
+  int64_t frames = 0;
+  int i = 0;
+  for (auto _ : st) {
+    i ^= 1;
+    auto last = std::chrono::steady_clock::now();
+    TTransitionHandlers handlers;
+    handlers.OnFrame = [&] {
+      const auto now = std::chrono::steady_clock::now();
+      const double ms = std::chrono::duration<double, std::milli>(now - last).count();
+      worst = std::max(worst, ms);
+      total += ms;
+      ++frames;
+      last = now;
+    };
+    StartTransition(surface, pictures[i], effect, 0, 64, true, std::move(handlers));
+  }
+  st.counters["frame_ms"] = frames ? total / double(frames) : 0;
+  st.counters["worst_frame_ms"] = worst;
+  st.counters["fps"] = total > 0 ? 1000.0 * double(frames) / total : 0;
+}
+
 void Register(TFrameSize size) {
   const auto add = [](const std::string& name, auto fn) {
     benchmark::RegisterBenchmark(name.c_str(), fn)->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -130,6 +160,17 @@ void Register(TFrameSize size) {
         [size, small, compose](benchmark::State& st) {
           PaintLoop(st, WindowFor(size).picture->Surface(), size, small, compose);
         });
+  }
+  // A crossfade, a zoom and a slide, into memory and into the window.
+  for (const auto& [name, effect] :
+       {std::pair<const char*, int32_t>{"Crossfade", 115}, {"ZoomIn", 103}, {"Slide", 1}}) {
+    add(FrameName(std::string("Memory") + name, size), [size, effect = effect](benchmark::State& st) {
+      BitmapSurface surface(size.Width, size.Height);
+      TransitionLoop(st, surface, size, effect);
+    });
+    add(FrameName(std::string("Window") + name, size), [size, effect = effect](benchmark::State& st) {
+      TransitionLoop(st, WindowFor(size).picture->Surface(), size, effect);
+    });
   }
 }
 
