@@ -155,10 +155,11 @@ void TSSWindow::ReleaseShow() {
     if (cache_) cache_->Clear();
     background_.reset();
     Data.PictureTable.clear();
+    // The second window goes with this one: the close may come from input
+    // to it, whose delivery is not over yet.
     if (MultiMonitor && secondWindow_) {
       secondWindow_->Hide();
       secondImage_ = nullptr;
-      secondWindow_.reset();
     }
   } catch (...) {
     // Nothing more to do at close.
