@@ -3,77 +3,46 @@
 #include <algorithm>
 #include <cstring>
 
+#include "graphics/pixel_kernels.h"
+
 namespace saver {
 
-// The hot loops get a clone per vector width, picked once at load time by the CPU, and are
-// vectorised even in -O2 builds (whose cheap cost model would leave them scalar). Not under
-// the thread sanitizer: the clone resolvers run before its runtime is up and crash at load.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && \
-    !defined(__SANITIZE_THREAD__)
-#define SAVER_PIXEL_CLONES 1
-#define SAVER_PIXEL_LOOP \
-  __attribute__((target_clones("avx512f", "avx2", "default"), optimize("O3")))
-#else
-#define SAVER_PIXEL_CLONES 0
-#define SAVER_PIXEL_LOOP
-#endif
+const char* PixelLoopPath() { return PixelKernels().Name; }
 
-const char* PixelLoopPath() {
-#if SAVER_PIXEL_CLONES
-  __builtin_cpu_init();
-  if (__builtin_cpu_supports("avx512f")) return "avx512f";
-  if (__builtin_cpu_supports("avx2")) return "avx2";
-#endif
-  return "default";
-}
-
-SAVER_PIXEL_LOOP void FillPixels(TColor32* pixels, size_t n, TColor32 color) {
-  for (size_t i = 0; i < n; ++i) pixels[i] = color;
+void FillPixels(TColor32* pixels, size_t n, TColor32 color) {
+  PixelKernels().Fill(pixels, n, color);
 }
 
 namespace {
-
-// x / 255 for 0 <= x < 65535, without a division.
-constexpr uint32_t Div255(uint32_t x) { return (x + 1 + (x >> 8)) >> 8; }
-
-// Source over destination with weight a = srcAlpha x master / 255 (rounded):
-//   colour = (s·a + d·(255 − a)) / 255, alpha = a + dA·(255 − a) / 255, each rounded.
-// Two channels are worked in the 16-bit halves of one word; the alpha lane uses 255 for the
-// source value, which turns the colour formula into the alpha formula.
-SAVER_PIXEL_LOOP void BlendRow(TColor32* dst, const TColor32* src, int32_t n, uint32_t master) {
-  for (int32_t i = 0; i < n; ++i) {
-    const uint32_t s = src[i], d = dst[i];
-    const uint32_t a = Div255((s >> 24) * master + 127), ia = 255 - a;
-    uint32_t rb = (s & 0xFF00FFu) * a + (d & 0xFF00FFu) * ia + 0x7F007Fu;
-    rb = ((rb + 0x10001u + ((rb >> 8) & 0xFF00FFu)) >> 8) & 0xFF00FFu;
-    uint32_t ag = (((s >> 8) & 0xFFu) | 0xFF0000u) * a + ((d >> 8) & 0xFF00FFu) * ia + 0x7F007Fu;
-    ag = (ag + 0x10001u + ((ag >> 8) & 0xFF00FFu)) & 0xFF00FF00u;
-    dst[i] = rb | ag;
-  }
-}
-
-SAVER_PIXEL_LOOP void SetAlpha(TColor32* p, size_t n, uint8_t alpha) {
-  const TColor32 a = TColor32(alpha) << 24;
-  for (size_t i = 0; i < n; ++i) p[i] = (p[i] & 0x00FFFFFFu) | a;
-}
 
 void PutRow(TColor32* dst, const TColor32* src, int32_t n, TDrawMode mode, uint8_t master) {
   if (mode == TDrawMode::Opaque)
     std::memmove(dst, src, size_t(n) * sizeof(TColor32));
   else
-    BlendRow(dst, src, n, master);
+    PixelKernels().Blend(dst, src, size_t(n), master);
 }
 
 // Puts `rows` rows of n pixels; whole-width opaque blocks go in one move, which lets the
-// library copy large frames with streaming stores.
+// library copy large frames with streaming stores. With stream (never for overlapping
+// memory) opaque copies of parts of rows stream as well.
 void PutRows(TColor32* dst, size_t dstStride, const TColor32* src, size_t srcStride, int32_t n,
-             int32_t rows, TDrawMode mode, uint8_t master) {
+             int32_t rows, TDrawMode mode, uint8_t master, bool stream) {
   if (mode == TDrawMode::Opaque && size_t(n) == dstStride && size_t(n) == srcStride) {
     std::memmove(dst, src, size_t(n) * size_t(rows) * sizeof(TColor32));
     return;
   }
+  if (mode == TDrawMode::Opaque && stream) {
+    const TPixelKernels& k = PixelKernels();
+    for (int32_t r = 0; r < rows; ++r)
+      k.CopyStream(dst + size_t(r) * dstStride, src + size_t(r) * srcStride, size_t(n));
+    return;
+  }
   for (int32_t r = 0; r < rows; ++r)
     PutRow(dst + size_t(r) * dstStride, src + size_t(r) * srcStride, n, mode, master);
+}
+
+size_t PixelBytes(const TRect& r) {
+  return r.IsEmpty() ? 0 : size_t(r.Width()) * size_t(r.Height()) * sizeof(TColor32);
 }
 
 // a + b, kept inside the int32 range.
@@ -108,38 +77,6 @@ TSamples SampleTable(int64_t first, int64_t count, int64_t dstOrigin, int32_t sr
   return t;
 }
 
-// Horizontal pass: each output column's two samples of one source row mixed per channel.
-// The sums are at most 255 x 256, so blue and red share one word as two 16-bit lanes, and
-// green and alpha another: out[2x] = B | R << 16, out[2x + 1] = G | A << 16. The sample
-// pairs are first gathered into a plain array so that the arithmetic runs on whole vectors.
-SAVER_PIXEL_LOOP void MixColumns(const TColor32* src, const int32_t* i0, const int32_t* i1,
-                                 const uint32_t* w, int32_t n, uint64_t* pairs, uint32_t* out) {
-  // Where the second sample is the first's right neighbour, one load fetches both.
-  int32_t paired = n;
-  while (paired > 0 && i1[paired - 1] != i0[paired - 1] + 1) --paired;
-  for (int32_t x = 0; x < paired; ++x) std::memcpy(&pairs[x], src + i0[x], sizeof(uint64_t));
-  for (int32_t x = paired; x < n; ++x) pairs[x] = src[i0[x]] | uint64_t(src[i1[x]]) << 32;
-  for (int32_t x = 0; x < n; ++x) {
-    const uint32_t p0 = uint32_t(pairs[x]), p1 = uint32_t(pairs[x] >> 32), w1 = w[x];
-    const uint32_t w0 = 256 - w1;
-    out[2 * x] = (p0 & 0xFF00FFu) * w0 + (p1 & 0xFF00FFu) * w1;
-    out[2 * x + 1] = ((p0 >> 8) & 0xFF00FFu) * w0 + ((p1 >> 8) & 0xFF00FFu) * w1;
-  }
-}
-
-// Vertical pass: mixes two horizontally mixed rows into output pixels.
-SAVER_PIXEL_LOOP void MixRows(const uint32_t* top, const uint32_t* bottom, uint32_t w, int32_t n,
-                              TColor32* out) {
-  const uint32_t iw = 256 - w;
-  auto mix = [&](uint32_t t, uint32_t b) { return (t * iw + b * w + 32768) >> 16; };
-  for (int32_t x = 0; x < n; ++x) {
-    const uint32_t trb = top[2 * x], tga = top[2 * x + 1];
-    const uint32_t brb = bottom[2 * x], bga = bottom[2 * x + 1];
-    out[x] = mix(trb & 0xFFFF, brb & 0xFFFF) | mix(tga & 0xFFFF, bga & 0xFFFF) << 8 |
-             mix(trb >> 16, brb >> 16) << 16 | mix(tga >> 16, bga >> 16) << 24;
-  }
-}
-
 }  // namespace
 
 void TBitmap32::SetSize(int32_t width, int32_t height) {
@@ -151,7 +88,9 @@ void TBitmap32::SetSize(int32_t width, int32_t height) {
 
 void TBitmap32::Clear(TColor32 color) { FillPixels(pixels_.data(), pixels_.size(), color); }
 
-void TBitmap32::ResetAlpha(uint8_t alpha) { SetAlpha(pixels_.data(), pixels_.size(), alpha); }
+void TBitmap32::ResetAlpha(uint8_t alpha) {
+  PixelKernels().SetAlpha(pixels_.data(), pixels_.size(), alpha);
+}
 
 void TBitmap32::FillRect(const TRect& r, TColor32 color) {
   const TRect d = IntersectRect(r, BoundsRect());
@@ -169,27 +108,38 @@ void TBitmap32::SetPixelS(int32_t x, int32_t y, TColor32 c) {
   SetPixel(x, y, c);
 }
 
-void TBitmap32::DrawTo(TBitmap32& dst, int32_t x, int32_t y) const {
+void TBitmap32::DrawTo(TBitmap32& dst, int32_t x, int32_t y, TDrawMode mode,
+                       uint8_t masterAlpha) const {
   if (&dst == this) {  // drawing onto itself reads rows already written: draw from a copy
-    TBitmap32(*this).DrawTo(dst, x, y);
+    TBitmap32(*this).DrawTo(dst, x, y, mode, masterAlpha);
     return;
   }
   const TRect d =
       IntersectRect(TRect{x, y, AddClamped(x, width_), AddClamped(y, height_)}, dst.BoundsRect());
   if (d.IsEmpty()) return;
   PutRows(dst.ScanLine(d.Top) + d.Left, size_t(dst.width_), ScanLine(d.Top - y) + (d.Left - x),
-          size_t(width_), d.Width(), d.Height(), DrawMode, MasterAlpha);
+          size_t(width_), d.Width(), d.Height(), mode, masterAlpha,
+          StreamingPays(PixelBytes(d), PixelBytes(dst.BoundsRect())));
 }
 
-void TBitmap32::DrawTo(TBitmap32& dst, const TRect& dstRect, const TRect& srcRect) const {
+void TBitmap32::DrawTo(TBitmap32& dst, const TRect& dstRect, const TRect& srcRect,
+                       TDrawMode mode, uint8_t masterAlpha) const {
+  DrawTo(dst, dstRect, srcRect, dst.BoundsRect(), mode, masterAlpha);
+}
+
+void TBitmap32::DrawTo(TBitmap32& dst, const TRect& dstRect, const TRect& srcRect,
+                       const TRect& clip, TDrawMode mode, uint8_t masterAlpha) const {
   if (&dst == this) {
-    TBitmap32(*this).DrawTo(dst, dstRect, srcRect);
+    TBitmap32(*this).DrawTo(dst, dstRect, srcRect, clip, mode, masterAlpha);
     return;
   }
   const TRect s = IntersectRect(srcRect, BoundsRect());
   if (s.IsEmpty() || dstRect.IsEmpty()) return;
-  const TRect d = IntersectRect(dstRect, dst.BoundsRect());
+  const TRect visible = IntersectRect(dstRect, dst.BoundsRect());
+  const TRect d = IntersectRect(visible, clip);
   if (d.IsEmpty()) return;
+  // Whether to stream is decided by the whole draw, whatever part of it the clip leaves.
+  const bool stream = StreamingPays(PixelBytes(visible), PixelBytes(dst.BoundsRect()));
   // Widths of rectangles reaching far outside may not fit int32.
   const int64_t dstW = int64_t(dstRect.Right) - dstRect.Left;
   const int64_t dstH = int64_t(dstRect.Bottom) - dstRect.Top;
@@ -198,29 +148,34 @@ void TBitmap32::DrawTo(TBitmap32& dst, const TRect& dstRect, const TRect& srcRec
   if (s == srcRect && dstW == s.Width() && dstH == s.Height()) {
     PutRows(dst.ScanLine(d.Top) + d.Left, size_t(dst.width_),
             ScanLine(s.Top + d.Top - dstRect.Top) + s.Left + (d.Left - dstRect.Left),
-            size_t(width_), d.Width(), d.Height(), DrawMode, MasterAlpha);
+            size_t(width_), d.Width(), d.Height(), mode, masterAlpha, stream);
     return;
   }
   // Stretched: bilinear sampling at pixel centres, clamped to the source rectangle. Each
   // source row is mixed horizontally once and kept while consecutive output rows use it.
+  // The tables depend on dstRect and srcRect only, never on the clip.
+  const TPixelKernels& k = PixelKernels();
   const TSamples cols = SampleTable(d.Left, d.Width(), dstRect.Left, srcRect.Left,
                                     double(srcW) / double(dstW), s.Left, s.Right);
   const TSamples rows = SampleTable(d.Top, d.Height(), dstRect.Top, srcRect.Top,
                                     double(srcH) / double(dstH), s.Top, s.Bottom);
-  const int32_t n = d.Width();
-  std::vector<uint32_t> mixA(size_t(n) * 2), mixB(size_t(n) * 2);
-  std::vector<uint64_t> pairs(static_cast<size_t>(n));
-  uint32_t* upper = mixA.data();
-  uint32_t* lower = mixB.data();
+  const size_t n = size_t(d.Width());
+  // Two mixed rows of planar lanes (see TPixelKernels), and a row for blending.
+  std::vector<uint32_t> lanes(n * 4);
+  uint32_t* upper[2] = {lanes.data(), lanes.data() + n};
+  uint32_t* lower[2] = {lanes.data() + 2 * n, lanes.data() + 3 * n};
   int32_t upperRow = -1, lowerRow = -1;
-  std::vector<TColor32> blended(DrawMode == TDrawMode::Blend ? size_t(n) : 0);
+  std::vector<TColor32> blended(mode == TDrawMode::Blend ? n : 0);
+  auto mixColumns = [&](int32_t row, uint32_t* const* out) {
+    k.MixColumns(ScanLine(row), s.Right, cols.I0.data(), cols.I1.data(), cols.W.data(), n,
+                 out[0], out[1]);
+  };
   for (int32_t y = d.Top; y < d.Bottom; ++y) {
-    const size_t k = size_t(y - d.Top);
-    const int32_t row0 = rows.I0[k], row1 = rows.I1[k];
-    auto mixColumns = [&](int32_t row, uint32_t* out) {
-      MixColumns(ScanLine(row), cols.I0.data(), cols.I1.data(), cols.W.data(), n, pairs.data(),
-                 out);
-    };
+    const size_t r = size_t(y - d.Top);
+    const int32_t row0 = rows.I0[r];
+    // A row sampled with weight 0 for the second row does not depend on it: the first
+    // stands in for it (as it does at the source's last row).
+    const int32_t row1 = rows.W[r] == 0 ? row0 : rows.I1[r];
     if (upperRow != row0) {
       if (lowerRow == row0) {
         std::swap(upper, lower);
@@ -230,16 +185,17 @@ void TBitmap32::DrawTo(TBitmap32& dst, const TRect& dstRect, const TRect& srcRec
         upperRow = row0;
       }
     }
-    if (lowerRow != row1) {
-      if (row1 == upperRow)
-        std::memcpy(lower, upper, size_t(n) * 2 * sizeof(uint32_t));
-      else
-        mixColumns(row1, lower);
+    uint32_t* const* second = lower;
+    if (row1 == upperRow) {
+      second = upper;
+    } else if (lowerRow != row1) {
+      mixColumns(row1, lower);
       lowerRow = row1;
     }
-    TColor32* out = DrawMode == TDrawMode::Opaque ? dst.ScanLine(y) + d.Left : blended.data();
-    MixRows(upper, lower, rows.W[k], n, out);
-    if (DrawMode == TDrawMode::Blend) BlendRow(dst.ScanLine(y) + d.Left, out, n, MasterAlpha);
+    TColor32* out = mode == TDrawMode::Opaque ? dst.ScanLine(y) + d.Left : blended.data();
+    k.MixRows(upper[0], upper[1], second[0], second[1], rows.W[r], n, out,
+              stream && mode == TDrawMode::Opaque);
+    if (mode == TDrawMode::Blend) k.Blend(dst.ScanLine(y) + d.Left, out, n, masterAlpha);
   }
 }
 
@@ -262,7 +218,9 @@ void TBitmap32::CopyRect(const TBitmap32& src, const TRect& srcRect, TPoint dstP
              TDrawMode::Opaque, 255);
     return;
   }
-  PutRows(to, size_t(width_), from, size_t(src.width_), n, rows, TDrawMode::Opaque, 255);
+  PutRows(to, size_t(width_), from, size_t(src.width_), n, rows, TDrawMode::Opaque, 255,
+          &src != this &&
+              StreamingPays(size_t(n) * size_t(rows) * sizeof(TColor32), PixelBytes(BoundsRect())));
 }
 
 }  // namespace saver

@@ -54,18 +54,33 @@ class TBitmap32 {
   TColor32 PixelS(int32_t x, int32_t y) const;
   void SetPixelS(int32_t x, int32_t y, TColor32 c);
 
+  // Draws this bitmap onto dst with its top-left corner at (x, y), clipped to dst: copied
+  // (Opaque) or blended with this bitmap's alpha weighted by masterAlpha (Blend).
+  void DrawTo(TBitmap32& dst, int32_t x, int32_t y, TDrawMode mode,
+              uint8_t masterAlpha = 255) const;
+  // Draws srcRect of this bitmap stretched into dstRect of dst (linear filtering when the
+  // sizes differ), clipped to dst, by mode as above.
+  void DrawTo(TBitmap32& dst, const TRect& dstRect, const TRect& srcRect, TDrawMode mode,
+              uint8_t masterAlpha = 255) const;
+  // The same, writing only the pixels of dst inside clip: each pixel comes out as the whole
+  // draw makes it, so draws of the bands of a rectangle together make the whole draw.
+  // Bands of one dst may be drawn from different threads at once.
+  void DrawTo(TBitmap32& dst, const TRect& dstRect, const TRect& srcRect, const TRect& clip,
+              TDrawMode mode, uint8_t masterAlpha = 255) const;
+
+  // The forms without a mode take DrawMode and MasterAlpha of this bitmap. New code passes
+  // the mode: these two fields remain for the callers that still set them.
   TDrawMode DrawMode = TDrawMode::Opaque;
   uint8_t MasterAlpha = 255;
-
-  // Draws this bitmap onto dst with its top-left corner at (x, y), clipped
-  // to dst, using this bitmap's DrawMode and MasterAlpha.
-  void DrawTo(TBitmap32& dst, int32_t x, int32_t y) const;
-  // Draws srcRect of this bitmap stretched into dstRect of dst (linear
-  // filtering when the sizes differ), clipped to dst.
-  void DrawTo(TBitmap32& dst, const TRect& dstRect, const TRect& srcRect) const;
+  void DrawTo(TBitmap32& dst, int32_t x, int32_t y) const {
+    DrawTo(dst, x, y, DrawMode, MasterAlpha);
+  }
+  void DrawTo(TBitmap32& dst, const TRect& dstRect, const TRect& srcRect) const {
+    DrawTo(dst, dstRect, srcRect, DrawMode, MasterAlpha);
+  }
 
   // Copies srcRect of src unscaled to this bitmap with its top-left corner at dstPoint,
-  // clipped to both bitmaps; ignores DrawMode. src may be this bitmap, overlapping.
+  // clipped to both bitmaps. src may be this bitmap, overlapping.
   void CopyRect(const TBitmap32& src, const TRect& srcRect, TPoint dstPoint);
 
  private:
@@ -76,8 +91,8 @@ class TBitmap32 {
 // Sets n consecutive pixels to color; the vectorised fill behind Clear, FillRect and regions.
 void FillPixels(TColor32* pixels, size_t n, TColor32 color);
 
-// Which vector width the hot pixel loops run with on this machine: "avx512f", "avx2" or
-// "default" (the portable build).
+// Which vector path the pixel loops run with (graphics/pixel_kernels.h): "avx512", "avx2"
+// or "default" (the portable build).
 const char* PixelLoopPath();
 
 }  // namespace saver

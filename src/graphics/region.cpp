@@ -4,6 +4,9 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <vector>
+
+#include "graphics/pixel_kernels.h"
 
 namespace saver {
 
@@ -379,10 +382,11 @@ std::span<const TSpan> TRegion::Row(int32_t y) const {
 
 namespace {
 
-// Calls fn(y, left, right) for every span piece of region inside [0, width) x [0, height).
+// Calls fn(y, left, right) for every span piece of region inside [0, width) x [top, bottom).
 template <typename Fn>
-void ForEachClippedSpan(const TRegion& region, int32_t width, int32_t height, Fn fn) {
-  const int32_t first = std::max(region.Top(), 0), last = std::min(region.Bottom(), height);
+void ForEachClippedSpan(const TRegion& region, int32_t width, int32_t top, int32_t bottom,
+                        Fn fn) {
+  const int32_t first = std::max(region.Top(), top), last = std::min(region.Bottom(), bottom);
   for (int32_t y = first; y < last; ++y)
     for (const TSpan& s : region.Row(y)) {
       const int32_t l = std::max(s.Left, 0), r = std::min(s.Right, width);
@@ -392,38 +396,93 @@ void ForEachClippedSpan(const TRegion& region, int32_t width, int32_t height, Fn
 
 }  // namespace
 
-void CopyThroughRegion(const TBitmap32& src, TBitmap32& dst, const TRegion& region) {
+void CopyThroughRegion(const TBitmap32& src, TBitmap32& dst, const TRegion& region,
+                       int32_t top, int32_t bottom, bool stream) {
   const int32_t width = std::min(src.Width(), dst.Width());
   const bool sameStride = src.Width() == dst.Width();
+  const TPixelKernels& k = PixelKernels();
+  // Spans this long go out with non-temporal stores when streaming; shorter ones are not
+  // worth a fence.
+  constexpr size_t kStreamSpan = 1024;
+  auto copy = [&](TColor32* to, const TColor32* from, size_t n) {
+    if (stream && n >= kStreamSpan)
+      k.CopyStream(to, from, n);
+    else
+      std::memcpy(to, from, n * sizeof(TColor32));
+  };
   // Consecutive rows covered across the whole width are one block of memory: copy them in
   // one go, which lets the library stream large blocks.
   int32_t blockTop = 0, blockRows = 0;
   auto flush = [&] {
     if (blockRows > 0)
-      std::memcpy(dst.ScanLine(blockTop), src.ScanLine(blockTop),
-                  size_t(blockRows) * size_t(width) * sizeof(TColor32));
+      copy(dst.ScanLine(blockTop), src.ScanLine(blockTop), size_t(blockRows) * size_t(width));
     blockRows = 0;
   };
-  ForEachClippedSpan(
-      region, width, std::min(src.Height(), dst.Height()), [&](int32_t y, int32_t l, int32_t r) {
-        if (sameStride && l == 0 && r == width) {
-          if (blockRows > 0 && blockTop + blockRows == y) {
-            ++blockRows;
-            return;
-          }
-          flush();
-          blockTop = y;
-          blockRows = 1;
-          return;
-        }
-        flush();
-        std::memcpy(dst.ScanLine(y) + l, src.ScanLine(y) + l, size_t(r - l) * sizeof(TColor32));
-      });
+  ForEachClippedSpan(region, width, std::max(top, 0), std::min({bottom, src.Height(), dst.Height()}),
+                     [&](int32_t y, int32_t l, int32_t r) {
+                       if (sameStride && l == 0 && r == width) {
+                         if (blockRows > 0 && blockTop + blockRows == y) {
+                           ++blockRows;
+                           return;
+                         }
+                         flush();
+                         blockTop = y;
+                         blockRows = 1;
+                         return;
+                       }
+                       flush();
+                       copy(dst.ScanLine(y) + l, src.ScanLine(y) + l, size_t(r - l));
+                     });
   flush();
 }
 
+void CopyThroughRegions(const TBitmap32& src, TBitmap32& dst,
+                        std::span<const TRegion* const> regions, int32_t top, int32_t bottom,
+                        bool stream) {
+  if (regions.size() == 1) {
+    CopyThroughRegion(src, dst, *regions[0], top, bottom, stream);
+    return;
+  }
+  const int32_t width = std::min(src.Width(), dst.Width());
+  top = std::max(top, 0);
+  bottom = std::min({bottom, src.Height(), dst.Height()});
+  const TPixelKernels& k = PixelKernels();
+  constexpr size_t kStreamSpan = 1024;
+  std::vector<TSpan> row;
+  for (int32_t y = top; y < bottom; ++y) {
+    // The row's spans of every region, sorted and merged: each pixel is copied once.
+    row.clear();
+    for (const TRegion* region : regions)
+      for (const TSpan& s : region->Row(y)) {
+        const int32_t l = std::max(s.Left, 0), r = std::min(s.Right, width);
+        if (l < r) row.push_back({l, r});
+      }
+    if (row.empty()) continue;
+    std::sort(row.begin(), row.end(), [](const TSpan& a, const TSpan& b) { return a.Left < b.Left; });
+    TColor32* to = dst.ScanLine(y);
+    const TColor32* from = src.ScanLine(y);
+    TSpan run = row[0];
+    auto copy = [&] {
+      const size_t n = size_t(run.Right - run.Left);
+      if (stream && n >= kStreamSpan)
+        k.CopyStream(to + run.Left, from + run.Left, n);
+      else
+        std::memcpy(to + run.Left, from + run.Left, n * sizeof(TColor32));
+    };
+    for (size_t i = 1; i < row.size(); ++i) {
+      if (row[i].Left <= run.Right) {
+        run.Right = std::max(run.Right, row[i].Right);
+      } else {
+        copy();
+        run = row[i];
+      }
+    }
+    copy();
+  }
+}
+
 void FillRegion(TBitmap32& dst, const TRegion& region, TColor32 color) {
-  ForEachClippedSpan(region, dst.Width(), dst.Height(), [&](int32_t y, int32_t l, int32_t r) {
+  ForEachClippedSpan(region, dst.Width(), 0, dst.Height(), [&](int32_t y, int32_t l, int32_t r) {
     FillPixels(dst.ScanLine(y) + l, size_t(r - l), color);
   });
 }

@@ -77,8 +77,15 @@ class TRegion {
   friend class TRegionBuilder;
 };
 
-// Copies the pixels of src inside region onto the same positions of dst.
-void CopyThroughRegion(const TBitmap32& src, TBitmap32& dst, const TRegion& region);
+// Copies the pixels of src inside region onto the same positions of dst; only those of rows
+// [top, bottom) when given, so that bands of rows can be copied by different threads. With
+// stream, long spans go out with non-temporal stores (pixel_kernels.h).
+void CopyThroughRegion(const TBitmap32& src, TBitmap32& dst, const TRegion& region,
+                       int32_t top = INT32_MIN, int32_t bottom = INT32_MAX, bool stream = false);
+// The same through the union of regions, each pixel once however many of them hold it.
+void CopyThroughRegions(const TBitmap32& src, TBitmap32& dst,
+                        std::span<const TRegion* const> regions, int32_t top = INT32_MIN,
+                        int32_t bottom = INT32_MAX, bool stream = false);
 // Paints every pixel of dst inside region with color.
 void FillRegion(TBitmap32& dst, const TRegion& region, TColor32 color);
 

@@ -23,31 +23,8 @@ constexpr size_t kCoreHeaderSize = 12;
 constexpr size_t kInfoHeaderSize = 40;
 constexpr TColor32 kOpaqueBlack = 0xFF000000;
 
-// Little-endian reads that refuse to run past the end of the data.
-class TBytes {
- public:
-  TBytes(const uint8_t* data, size_t size) : data_(data), size_(size) {}
-  size_t Size() const { return size_; }
-  const uint8_t* At(size_t offset) const { return data_ + offset; }
-  bool Has(uint64_t offset, uint64_t count) const {
-    return offset <= size_ && count <= size_ - offset;
-  }
-  void Need(uint64_t offset, uint64_t count) const {
-    if (!Has(offset, count)) throw DecodeError("bitmap: file is truncated");
-  }
-  uint8_t U8(size_t o) const { return Need(o, 1), data_[o]; }
-  uint16_t U16(size_t o) const { return Need(o, 2), uint16_t(data_[o] | data_[o + 1] << 8); }
-  uint32_t U32(size_t o) const {
-    Need(o, 4);
-    return uint32_t(data_[o]) | uint32_t(data_[o + 1]) << 8 | uint32_t(data_[o + 2]) << 16 |
-           uint32_t(data_[o + 3]) << 24;
-  }
-  int32_t S32(size_t o) const { return int32_t(U32(o)); }
-
- private:
-  const uint8_t* data_;
-  size_t size_;
-};
+// Little-endian reads at offsets that refuse to run past the end of the file.
+using TBytes = TSourceWindow;
 
 // One channel of a bit-field pixel, scaled to 0-255.
 struct TChannel {
@@ -79,7 +56,7 @@ struct TDib {
 // Parses the info header at `at`, the bit-field masks and the palette.
 // forIcon: the stated height covers the colour rows and the AND mask, and
 // 32-bit pixels carry alpha in their fourth byte.
-TDib ParseDib(const TBytes& in, size_t at, bool forIcon, const TDecodeHint& hint) {
+TDib ParseDib(TBytes& in, size_t at, bool forIcon, const TDecodeHint& hint) {
   TDib dib;
   uint32_t headerSize = in.U32(at);
   uint32_t colorsUsed = 0;
@@ -150,8 +127,9 @@ TDib ParseDib(const TBytes& in, size_t at, bool forIcon, const TDecodeHint& hint
     size_t used = size_t(std::min<uint64_t>(stated, 1u << bpp));
     in.Need(next, used * paletteEntrySize);
     dib.palette.resize(used);
+    const uint8_t* entries = in.At(next, used * paletteEntrySize);
     for (size_t i = 0; i < used; ++i) {
-      const uint8_t* e = in.At(next + i * paletteEntrySize);
+      const uint8_t* e = entries + i * paletteEntrySize;
       dib.palette[i] = Color32(e[2], e[1], e[0]);
     }
     // Entries beyond what the pixels can index still take room before them.
@@ -178,12 +156,13 @@ int32_t TargetRow(const TDib& dib, int64_t fileRow) {
 
 // Uncompressed rows, whose presence the caller has checked. Returns the
 // offset just past the last row.
-size_t DecodeUncompressed(const TDib& dib, const TBytes& in, size_t offset, TBitmap32& out) {
+size_t DecodeUncompressed(const TDib& dib, TBytes& in, size_t offset, TBitmap32& out) {
   const int64_t stride = RowStride(dib);
+  const size_t rowBytes = size_t((dib.width * dib.bpp + 7) / 8);  // without the padding
   const TChannel red(dib.masks[0]), green(dib.masks[1]), blue(dib.masks[2]), alpha(dib.masks[3]);
   const int32_t width = int32_t(dib.width);
   for (int64_t row = 0; row < dib.height; ++row) {
-    const uint8_t* src = in.At(offset + size_t(row * stride));
+    const uint8_t* src = in.At(offset + size_t(row * stride), rowBytes);
     TColor32* dst = out.ScanLine(TargetRow(dib, row));
     switch (dib.bpp) {
       case 1:
@@ -219,7 +198,7 @@ size_t DecodeUncompressed(const TDib& dib, const TBytes& in, size_t offset, TBit
 // RLE8 and RLE4: runs, end of line, end of bitmap, deltas and absolute
 // runs (padded to 16 bits). Pixels the data skips stay opaque black; pixels
 // beyond the picture's edges are dropped.
-void DecodeRle(const TDib& dib, const TBytes& in, size_t offset, TBitmap32& out) {
+void DecodeRle(const TDib& dib, TBytes& in, size_t offset, TBitmap32& out) {
   out.Clear(kOpaqueBlack);
   const bool rle4 = dib.compression == kBiRle4;
   int64_t x = 0, row = 0;
@@ -230,8 +209,8 @@ void DecodeRle(const TDib& dib, const TBytes& in, size_t offset, TBitmap32& out)
     ++x;
   };
   while (row < dib.height) {
-    in.Need(pos, 2);
-    uint8_t count = in.U8(pos), value = in.U8(pos + 1);
+    const uint8_t* code = in.At(pos, 2);
+    const uint8_t count = code[0], value = code[1];
     pos += 2;
     if (count > 0) {
       for (int i = 0; i < count; ++i) put(rle4 ? (i % 2 ? value & 0x0F : value >> 4) : value);
@@ -243,13 +222,13 @@ void DecodeRle(const TDib& dib, const TBytes& in, size_t offset, TBitmap32& out)
     } else if (value == 1) {  // end of bitmap
       return;
     } else if (value == 2) {  // delta
-      x += in.U8(pos);
-      row += in.U8(pos + 1);
+      const uint8_t* delta = in.At(pos, 2);
+      x += delta[0];
+      row += delta[1];
       pos += 2;
     } else {  // absolute run of `value` pixels
       size_t bytes = rle4 ? (value + 1u) / 2 : value;
-      in.Need(pos, bytes);
-      const uint8_t* p = in.At(pos);
+      const uint8_t* p = in.At(pos, bytes);
       for (int i = 0; i < value; ++i) put(rle4 ? (i % 2 ? p[i / 2] & 0x0F : p[i / 2] >> 4) : p[i]);
       pos += (bytes + 1) & ~size_t(1);
     }
@@ -264,7 +243,7 @@ bool AllAlphaZero(const TBitmap32& bitmap) {
 
 // Decodes the pixels of a parsed DIB into a new bitmap; returns the offset
 // after the pixel rows through endOffset (uncompressed formats only).
-TBitmap32 DecodeDibPixels(const TDib& dib, const TBytes& in, size_t offset, size_t* endOffset) {
+TBitmap32 DecodeDibPixels(const TDib& dib, TBytes& in, size_t offset, size_t* endOffset) {
   TBitmap32 bitmap;
   if (dib.compression == kBiRle8 || dib.compression == kBiRle4) {
     in.Need(offset, 2);  // RLE data has no stated length: at least one code
@@ -283,11 +262,12 @@ TBitmap32 DecodeDibPixels(const TDib& dib, const TBytes& in, size_t offset, size
 
 }  // namespace
 
-TBitmap32 DecodeBmp(const uint8_t* data, size_t size, const TDecodeHint& hint) {
-  TBytes in(data, size);
+TBitmap32 DecodeBmp(const TPictureSource& source, const TDecodeHint& hint) {
+  TBytes in(source, "bitmap: file is truncated");
+  const uint64_t size = in.Size();
   size_t headerAt = 0;
   uint64_t statedOffset = 0;
-  if (size >= 2 && data[0] == 'B' && data[1] == 'M') {
+  if (size >= 2 && in.U8(0) == 'B' && in.U8(1) == 'M') {
     in.Need(0, kFileHeaderSize);
     statedOffset = in.U32(10);
     headerAt = kFileHeaderSize;
@@ -303,8 +283,8 @@ TBitmap32 DecodeBmp(const uint8_t* data, size_t size, const TDecodeHint& hint) {
   return bitmap;
 }
 
-TBitmap32 DecodeIconDib(const uint8_t* data, size_t size, const TDecodeHint& hint) {
-  TBytes in(data, size);
+TBitmap32 DecodeIconDib(const TPictureSource& source, const TDecodeHint& hint) {
+  TBytes in(source, "bitmap: file is truncated");
   TDib dib = ParseDib(in, 0, true, hint);
   size_t andOffset = 0;
   TBitmap32 bitmap = DecodeDibPixels(dib, in, dib.pixelOffset, &andOffset);
@@ -316,7 +296,7 @@ TBitmap32 DecodeIconDib(const uint8_t* data, size_t size, const TDecodeHint& hin
   const int64_t andStride = (dib.width + 31) / 32 * 4;
   if (!in.Has(andOffset, uint64_t(andStride * dib.height))) return bitmap;
   for (int64_t row = 0; row < dib.height; ++row) {
-    const uint8_t* bits = in.At(andOffset + size_t(row * andStride));
+    const uint8_t* bits = in.At(andOffset + size_t(row * andStride), size_t(andStride));
     TColor32* dst = bitmap.ScanLine(TargetRow(dib, row));
     for (int64_t x = 0; x < dib.width; ++x)
       if ((bits[x / 8] >> (7 - x % 8)) & 1) dst[x] = 0;

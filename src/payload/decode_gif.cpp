@@ -12,17 +12,20 @@ namespace saver {
 namespace {
 
 struct GifSource {
-  const uint8_t* data;
-  size_t size;
-  size_t pos;
+  TSourceReader* reader;
+  bool failed;  // the source could not be read
 };
 
-int ReadFromMemory(GifFileType* gif, GifByteType* out, int count) {
+// giflib's read callback: a short count is how it learns of the end (or of a
+// source that cannot be read).
+int ReadFromSource(GifFileType* gif, GifByteType* out, int count) {
   auto* src = static_cast<GifSource*>(gif->UserData);
-  size_t n = std::min(size_t(std::max(count, 0)), src->size - src->pos);
-  std::memcpy(out, src->data + src->pos, n);
-  src->pos += n;
-  return int(n);
+  try {
+    return int(src->reader->Read(out, size_t(std::max(count, 0))));
+  } catch (...) {
+    src->failed = true;
+    return 0;
+  }
 }
 
 [[noreturn]] void Fail(GifFileType* gif, const char* what) {
@@ -64,12 +67,15 @@ int SkipToFirstImage(GifFileType* gif) {
 
 }  // namespace
 
-TBitmap32 DecodeGif(const uint8_t* data, size_t size, const TDecodeHint& hint) {
-  if (size < 6 || std::memcmp(data, "GIF", 3) != 0) throw DecodeError("GIF: bad signature");
-  GifSource src{data, size, 0};
+TBitmap32 DecodeGif(const TPictureSource& source, const TDecodeHint& hint) {
+  uint8_t signature[6] = {};
+  if (source.ReadAt(0, signature, 6) != 6 || std::memcmp(signature, "GIF", 3) != 0)
+    throw DecodeError("GIF: bad signature");
+  TSourceReader reader(source);
+  GifSource src{&reader, false};
   TGifFile file;
   int error = 0;
-  file.gif = DGifOpen(&src, ReadFromMemory, &error);
+  file.gif = DGifOpen(&src, ReadFromSource, &error);
   if (!file.gif) throw DecodeError(std::string("GIF: ") + GifErrorString(error));
   GifFileType* gif = file.gif;
 

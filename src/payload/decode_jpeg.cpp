@@ -5,7 +5,11 @@
 #include <jpeglib.h>
 #include <jerror.h>
 
+#include <algorithm>
 #include <bit>
+#include <climits>
+#include <cstdint>
+#include <memory>
 #include <csetjmp>
 #include <cstring>
 #include <vector>
@@ -18,11 +22,24 @@ namespace {
 static_assert(std::endian::native == std::endian::little,
               "B, G, R, A bytes in memory must form 0xAARRGGBB words");
 
+// Reads from the picture source through a buffer of its own; a memory
+// source is handed over as it is.
+constexpr size_t kInputBuffer = 65536;
+
+struct JpegInput {
+  jpeg_source_mgr pub;  // first member: the callbacks cast back to us
+  const TPictureSource* source;
+  uint64_t position;    // of the next byte to fetch
+  bool failed;          // the source could not be read
+  JOCTET buffer[kInputBuffer];
+};
+
 struct JpegSource {
   jpeg_decompress_struct cinfo;  // first member: the error handler casts back to us
   jpeg_error_mgr err;
   jmp_buf jump;
   char error[JMSG_LENGTH_MAX];
+  JpegInput* input;
 };
 
 void OnJpegError(j_common_ptr cinfo) {
@@ -36,6 +53,55 @@ void OnJpegError(j_common_ptr cinfo) {
 void OnJpegMessage(j_common_ptr cinfo, int level) {
   if (level < 0 && cinfo->err->msg_code == JWRN_JPEG_EOF) OnJpegError(cinfo);
 }
+
+void InitInput(j_decompress_ptr) {}
+
+// Called by libjpeg when its buffer is empty. Past the end it gets a fake end
+// marker after a warning, which OnJpegMessage turns into an error; so does a
+// source that cannot be read.
+boolean FillInput(j_decompress_ptr cinfo) {
+  auto* in = reinterpret_cast<JpegInput*>(cinfo->src);
+  size_t n = 0;
+  if (const uint8_t* data = in->source->Data()) {
+    const uint64_t size = in->source->Size();
+    if (in->position < size) {
+      n = size_t(std::min<uint64_t>(size - in->position, 1u << 30));
+      in->pub.next_input_byte = data + in->position;
+    }
+  } else {
+    try {
+      n = in->source->ReadAt(in->position, in->buffer, kInputBuffer);
+    } catch (...) {
+      in->failed = true;
+      n = 0;
+    }
+    in->pub.next_input_byte = in->buffer;
+  }
+  in->position += n;
+  if (n == 0) {
+    WARNMS(cinfo, JWRN_JPEG_EOF);
+    static const JOCTET kEnd[2] = {0xFF, JPEG_EOI};
+    in->pub.next_input_byte = kEnd;
+    n = 2;
+  }
+  in->pub.bytes_in_buffer = n;
+  return TRUE;
+}
+
+void SkipInput(j_decompress_ptr cinfo, long count) {
+  auto* in = reinterpret_cast<JpegInput*>(cinfo->src);
+  if (count <= 0) return;
+  if (size_t(count) <= in->pub.bytes_in_buffer) {
+    in->pub.next_input_byte += count;
+    in->pub.bytes_in_buffer -= size_t(count);
+    return;
+  }
+  // Past the buffer: move the fetch position instead of reading what is skipped.
+  in->position += uint64_t(count) - in->pub.bytes_in_buffer;
+  in->pub.bytes_in_buffer = 0;
+}
+
+void TermInput(j_decompress_ptr) {}
 
 bool CreateJpeg(JpegSource* src) {
   if (setjmp(src->jump)) return false;
@@ -51,10 +117,10 @@ bool IsCmyk(J_COLOR_SPACE space) { return space == JCS_CMYK || space == JCS_YCCK
 // libjpeg-turbo (their inverse DCTs have no SIMD path), so a target that
 // needs more than half size gets the full size.
 constexpr unsigned kLargestReducedScale = 4;
-bool ReadJpegHeader(JpegSource* src, const uint8_t* data, size_t size, int32_t targetW,
-                    int32_t targetH) {
+bool ReadJpegHeader(JpegSource* src, int32_t targetW, int32_t targetH, size_t maxMemory) {
   if (setjmp(src->jump)) return false;
-  jpeg_mem_src(&src->cinfo, data, (unsigned long)size);
+  src->cinfo.mem->max_memory_to_use = long(std::min<size_t>(maxMemory, LONG_MAX));
+  src->cinfo.src = &src->input->pub;
   jpeg_read_header(&src->cinfo, TRUE);
   src->cinfo.out_color_space = IsCmyk(src->cinfo.jpeg_color_space) ? JCS_CMYK : JCS_EXT_BGRA;
   src->cinfo.scale_num = 8;
@@ -109,9 +175,19 @@ void CmykToBgra(const unsigned char* cmyk, unsigned char* bgra, JDIMENSION width
 
 }  // namespace
 
-TBitmap32 DecodeJpeg(const uint8_t* data, size_t size, const TDecodeHint& hint) {
-  if (size < 2 || data[0] != 0xFF || data[1] != 0xD8) throw DecodeError("JPEG: bad signature");
+TBitmap32 DecodeJpeg(const TPictureSource& source, const TDecodeHint& hint) {
+  uint8_t signature[2] = {};
+  if (source.ReadAt(0, signature, 2) != 2 || signature[0] != 0xFF || signature[1] != 0xD8)
+    throw DecodeError("JPEG: bad signature");
+  auto input = std::make_unique<JpegInput>();
+  input->pub.init_source = InitInput;
+  input->pub.fill_input_buffer = FillInput;
+  input->pub.skip_input_data = SkipInput;
+  input->pub.resync_to_restart = jpeg_resync_to_restart;
+  input->pub.term_source = TermInput;
+  input->source = &source;
   JpegSource src{};
+  src.input = input.get();
   src.cinfo.err = jpeg_std_error(&src.err);
   src.err.error_exit = OnJpegError;
   src.err.emit_message = OnJpegMessage;
@@ -121,7 +197,12 @@ TBitmap32 DecodeJpeg(const uint8_t* data, size_t size, const TDecodeHint& hint) 
     ~Cleanup() { jpeg_destroy_decompress(&s.cinfo); }
   } cleanup{src};
 
-  if (!ReadJpegHeader(&src, data, size, hint.TargetWidth, hint.TargetHeight))
+  // The library's own memory (a progressive picture keeps every coefficient,
+  // up to 8 bytes a pixel for CMYK) stays within twice what the largest
+  // accepted picture takes as pixels, and never below what small pictures need.
+  const size_t maxMemory = std::max<size_t>(
+      size_t(std::min<uint64_t>(hint.MaxPixels, SIZE_MAX / 16) * 8), size_t(16) << 20);
+  if (!ReadJpegHeader(&src, hint.TargetWidth, hint.TargetHeight, maxMemory))
     throw DecodeError(std::string("JPEG: ") + src.error);
   // The stated size bounds the library's own buffers as well as ours.
   CheckPictureSize(src.cinfo.image_width, src.cinfo.image_height, hint);
@@ -134,7 +215,8 @@ TBitmap32 DecodeJpeg(const uint8_t* data, size_t size, const TDecodeHint& hint) 
   std::vector<unsigned char> cmykRow;
   if (src.cinfo.out_color_space == JCS_CMYK) cmykRow.resize(size_t(src.cinfo.output_width) * 4);
   if (!ReadJpegRows(&src, rows.data(), cmykRow.empty() ? nullptr : cmykRow.data(), CmykToBgra))
-    throw DecodeError(std::string("JPEG: ") + src.error);
+    throw DecodeError(std::string("JPEG: ") +
+                      (input->failed ? "cannot read the file" : src.error));
   return bitmap;
 }
 

@@ -20,9 +20,8 @@ static_assert(std::endian::native == std::endian::little,
 struct PngSource {
   png_structp png;
   png_infop info;
-  const uint8_t* data;
-  size_t size;
-  size_t pos;
+  TSourceReader* reader;
+  bool failed;  // the source could not be read
   char error[256];
 };
 
@@ -34,18 +33,29 @@ void OnPngError(png_structp png, png_const_charp message) {
 
 void OnPngWarning(png_structp, png_const_charp) {}
 
-void ReadFromMemory(png_structp png, png_bytep out, png_size_t count) {
+// libpng's read callback; what cannot be read ends the picture through
+// png_error, after the C++ part of the call has finished.
+void ReadFromSource(png_structp png, png_bytep out, png_size_t count) {
   auto* src = static_cast<PngSource*>(png_get_io_ptr(png));
-  if (count > src->size - src->pos) png_error(png, "file is truncated");
-  std::memcpy(out, src->data + src->pos, count);
-  src->pos += count;
+  size_t got = 0;
+  try {
+    got = src->reader->Read(out, count);
+  } catch (...) {
+    src->failed = true;
+  }
+  if (src->failed) png_error(png, "cannot read the file");
+  if (got != count) png_error(png, "file is truncated");
 }
 
 // Reads the header and sets up the transformations to 8-bit B, G, R, A.
 // Returns false with src->error set on failure.
 bool ReadPngHeader(PngSource* src, uint32_t* width, uint32_t* height) {
   if (setjmp(png_jmpbuf(src->png))) return false;
-  png_set_read_fn(src->png, src, ReadFromMemory);
+  png_set_read_fn(src->png, src, ReadFromSource);
+  // Ancillary chunks (text, profiles) may not make the library hold more than
+  // a few megabytes, however much they claim to inflate to.
+  png_set_chunk_malloc_max(src->png, 8u << 20);
+  png_set_chunk_cache_max(src->png, 1000);
   png_read_info(src->png, src->info);
   *width = png_get_image_width(src->png, src->info);
   *height = png_get_image_height(src->png, src->info);
@@ -71,11 +81,13 @@ bool ReadPngRows(PngSource* src, png_bytep* rows) {
 
 }  // namespace
 
-TBitmap32 DecodePng(const uint8_t* data, size_t size, const TDecodeHint& hint) {
-  if (size < 8 || png_sig_cmp(data, 0, 8) != 0) throw DecodeError("PNG: bad signature");
+TBitmap32 DecodePng(const TPictureSource& source, const TDecodeHint& hint) {
+  uint8_t signature[8] = {};
+  if (source.ReadAt(0, signature, 8) != 8 || png_sig_cmp(signature, 0, 8) != 0)
+    throw DecodeError("PNG: bad signature");
+  TSourceReader reader(source);
   PngSource src{};
-  src.data = data;
-  src.size = size;
+  src.reader = &reader;
   src.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &src, OnPngError, OnPngWarning);
   if (!src.png) throw DecodeError("PNG: out of memory");
   src.info = png_create_info_struct(src.png);

@@ -14,17 +14,23 @@ namespace saver {
 namespace {
 
 struct TiffSource {
-  const uint8_t* data;
-  size_t size;
-  size_t pos;
+  const TPictureSource* source;
+  uint64_t size;
+  uint64_t pos;
+  bool failed;  // the source could not be read
   char error[256];
 };
 
 tmsize_t ReadProc(thandle_t handle, void* out, tmsize_t count) {
   auto* src = static_cast<TiffSource*>(handle);
   if (count <= 0 || src->pos >= src->size) return 0;
-  size_t n = std::min(size_t(count), src->size - src->pos);
-  std::memcpy(out, src->data + src->pos, n);
+  size_t n = 0;
+  try {
+    n = src->source->ReadAt(src->pos, out, size_t(count));
+  } catch (...) {
+    src->failed = true;
+    return tmsize_t(-1);
+  }
   src->pos += n;
   return tmsize_t(n);
 }
@@ -36,17 +42,19 @@ toff_t SeekProc(thandle_t handle, toff_t offset, int whence) {
   uint64_t base = whence == SEEK_CUR ? src->pos : whence == SEEK_END ? src->size : 0;
   uint64_t target = base + offset;  // wraps for negative offsets, caught below
   if (target > src->size) return toff_t(-1);
-  src->pos = size_t(target);
+  src->pos = target;
   return target;
 }
 
 int CloseProc(thandle_t) { return 0; }
 toff_t SizeProc(thandle_t handle) { return static_cast<TiffSource*>(handle)->size; }
-// The data is already in memory: "mapping" hands the library the buffer,
-// which it only reads (the file is opened read-only).
+// Data already in memory is "mapped": the library gets the buffer, which it
+// only reads (the file is opened read-only). A file is read as needed.
 int MapProc(thandle_t handle, void** base, toff_t* size) {
   auto* src = static_cast<TiffSource*>(handle);
-  *base = const_cast<uint8_t*>(src->data);
+  const uint8_t* data = src->source->Data();
+  if (!data) return 0;
+  *base = const_cast<uint8_t*>(data);
   *size = src->size;
   return 1;
 }
@@ -88,10 +96,12 @@ void RgbaToArgb(TBitmap32& bitmap) {
 
 }  // namespace
 
-TBitmap32 DecodeTiff(const uint8_t* data, size_t size, const TDecodeHint& hint) {
-  if (size < 8 || !((data[0] == 'I' && data[1] == 'I') || (data[0] == 'M' && data[1] == 'M')))
+TBitmap32 DecodeTiff(const TPictureSource& source, const TDecodeHint& hint) {
+  uint8_t head[8] = {};
+  if (source.ReadAt(0, head, 8) != 8 ||
+      !((head[0] == 'I' && head[1] == 'I') || (head[0] == 'M' && head[1] == 'M')))
     throw DecodeError("TIFF: bad signature");
-  TiffSource src{data, size, 0, {}};
+  TiffSource src{&source, source.Size(), 0, false, {}};
   TTiffHandles handles;
   handles.options = TIFFOpenOptionsAlloc();
   if (!handles.options) throw DecodeError("TIFF: out of memory");
@@ -103,6 +113,7 @@ TBitmap32 DecodeTiff(const uint8_t* data, size_t size, const TDecodeHint& hint) 
   handles.tiff = TIFFClientOpenExt("memory", "r", &src, ReadProc, WriteProc, SeekProc, CloseProc,
                                    SizeProc, MapProc, UnmapProc, handles.options);
   auto fail = [&](const char* what) {
+    if (src.failed) throw DecodeError("TIFF: cannot read the file");
     throw DecodeError(std::string("TIFF: ") + what + (src.error[0] ? ": " : "") + src.error);
   };
   if (!handles.tiff) fail("cannot open");

@@ -1,25 +1,27 @@
 #pragma once
-// The per-format decoders behind DecodePictureMemory. Each one throws
+// The per-format decoders behind DecodePictureFile and DecodePictureMemory.
+// Each reads its source as it goes (never the whole file at once), throws
 // DecodeError for damaged input and checks the stated size against
 // hint.MaxPixels before reserving pixel memory.
 #include <cstddef>
 #include <cstdint>
 
 #include "payload/picture_decoder.h"
+#include "payload/picture_source.h"
 
 namespace saver {
 
-TBitmap32 DecodeBmp(const uint8_t* data, size_t size, const TDecodeHint& hint);
-TBitmap32 DecodeIco(const uint8_t* data, size_t size, const TDecodeHint& hint);
-TBitmap32 DecodeJpeg(const uint8_t* data, size_t size, const TDecodeHint& hint);
-TBitmap32 DecodePng(const uint8_t* data, size_t size, const TDecodeHint& hint);
-TBitmap32 DecodeGif(const uint8_t* data, size_t size, const TDecodeHint& hint);
-TBitmap32 DecodeTiff(const uint8_t* data, size_t size, const TDecodeHint& hint);
+TBitmap32 DecodeBmp(const TPictureSource& source, const TDecodeHint& hint);
+TBitmap32 DecodeIco(const TPictureSource& source, const TDecodeHint& hint);
+TBitmap32 DecodeJpeg(const TPictureSource& source, const TDecodeHint& hint);
+TBitmap32 DecodePng(const TPictureSource& source, const TDecodeHint& hint);
+TBitmap32 DecodeGif(const TPictureSource& source, const TDecodeHint& hint);
+TBitmap32 DecodeTiff(const TPictureSource& source, const TDecodeHint& hint);
 
 // An icon image in bitmap form: a device-independent bitmap without file
 // header whose height counts both the colour rows and the 1-bit AND mask
 // that follows them.
-TBitmap32 DecodeIconDib(const uint8_t* data, size_t size, const TDecodeHint& hint);
+TBitmap32 DecodeIconDib(const TPictureSource& source, const TDecodeHint& hint);
 
 // Throws DecodeError when width x height is not positive or exceeds
 // hint.MaxPixels.

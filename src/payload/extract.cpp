@@ -2,9 +2,11 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <memory>
 #include <system_error>
@@ -71,16 +73,45 @@ int64_t FileSize(int fd) {
   return st.st_size;
 }
 
+// The folder part of path ("." when it has none).
+std::string FolderOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+}  // namespace
+
+bool FitsInFolder(const std::string& folder, int64_t size) {
+  if (size < 0) return false;
+  struct statvfs fs;
+  if (::statvfs(folder.c_str(), &fs) != 0) return true;  // unknown: the writes will tell
+  const uint64_t unit = fs.f_frsize ? fs.f_frsize : fs.f_bsize;
+  const uint64_t available = uint64_t(fs.f_bavail) * unit;
+  // Whatever an item claims, the file system keeps a twentieth of its size
+  // (at most 256 MiB) free for everything else.
+  const uint64_t reserve = std::min<uint64_t>(uint64_t(fs.f_blocks) * unit / 20, 256ull << 20);
+  return available >= reserve && uint64_t(size) <= available - reserve;
+}
+
+namespace {
+
 void ExtractPlain(const std::string& source, const std::string& dest, int64_t size,
                   int64_t position) {
   LogLine("Loading from file, Position=" + std::to_string(position) +
           ", Size=" + std::to_string(size));
   try {
     Fd in = OpenSource(source);
-    Fd out = CreateDest(dest);
-    if (!in.ok() || !out.ok()) return;
+    if (!in.ok()) return;
     if (size == 0) size = FileSize(in.get()) - position;
     if (position < 0 || size < 0) return;
+    if (!FitsInFolder(FolderOf(dest), size)) {
+      LogLine("Item larger than the free space of the temporary folder");
+      ::unlink(dest.c_str());  // no file of an earlier item is taken for this one
+      return;
+    }
+    Fd out = CreateDest(dest);
+    if (!out.ok()) return;
     // One buffer of at most a chunk; small items need no more than their size.
     std::vector<uint8_t> buffer(size_t(std::min(size, kExtractChunkSize)));
     while (size > 0) {
@@ -143,6 +174,12 @@ void ExtractCompressed(const std::string& source, const std::string& dest, int64
   if (position < 0 || packedSize < 0 || size < 0 || position > fileSize ||
       packedSize > fileSize - position)
     throw PayloadError("compressed item outside the file");
+  // Refused before anything is written: an item claiming more than the
+  // folder's file system can hold would fill it.
+  if (!FitsInFolder(FolderOf(dest), size)) {
+    ::unlink(dest.c_str());
+    throw PayloadError("compressed item larger than the free space of the temporary folder");
+  }
   Fd out = CreateDest(dest);
   if (!out.ok()) throw std::system_error(errno, std::generic_category(), "create " + dest);
   try {

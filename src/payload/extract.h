@@ -15,16 +15,23 @@ namespace saver {
 
 inline constexpr int64_t kExtractChunkSize = 524288;  // 512 KiB
 
+// True when a file of size bytes may be written into folder: its file system
+// has that much free and keeps a twentieth of its size (at most 256 MiB) free
+// besides. A folder whose file system cannot be asked counts as large enough.
+bool FitsInFolder(const std::string& folder, int64_t size);
+
 // Copies one item of source (the saver file) at position into dest; an
-// existing dest is replaced.
+// existing dest is replaced. An item whose size does not fit into dest's
+// folder (FitsInFolder) is refused before anything is written.
 //  - compressed (a zlib stream of packedSize bytes): inflates up to size
 //    bytes, streamed, never holding the item in memory. A stream that ends
 //    early gives a shorter dest without an error. Every failure (unreadable
-//    source, a range outside the file, a damaged or cut-off stream, an
-//    unwritable dest) raises an exception and leaves no dest behind.
+//    source, a range outside the file, a size the folder cannot hold, a
+//    damaged or cut-off stream, an unwritable dest) raises an exception and
+//    leaves no dest behind.
 //  - plain: copies size bytes through one 512 KiB buffer; size 0 means the
 //    rest of the file from position. Failures are absorbed: dest is then
-//    missing, empty or partial.
+//    missing (always so for a size the folder cannot hold), empty or partial.
 void ExtractItem(const std::string& source, const std::string& dest, bool compressed,
                  int64_t size, int64_t packedSize, int64_t position);
 

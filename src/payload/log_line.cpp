@@ -20,19 +20,28 @@ LogSink& CustomSink() {
 void WriteToEnvironmentSink(const std::string& text) {
   static const char* target = std::getenv("SAVER_LOG");
   if (!target || !*target) return;
-  if (std::string(target) == "-") {
-    std::fprintf(stderr, "%s\n", text.c_str());
-    return;
-  }
-  // Opened per line so that a log survives a crash and other processes can append.
-  if (FILE* f = std::fopen(target, "a")) {
-    std::fwrite(text.data(), 1, text.size(), f);
-    std::fputc('\n', f);
-    std::fclose(f);
-  }
+  WriteLogLine(target, text);
+}
+
+void WriteWhole(FILE* f, const std::string& text) {
+  std::fwrite(text.data(), 1, text.size(), f);
+  std::fputc('\n', f);
 }
 
 }  // namespace
+
+void WriteLogLine(const std::string& target, const std::string& text) {
+  if (target == "-") {
+    WriteWhole(stderr, text);
+    std::fflush(stderr);
+    return;
+  }
+  // Opened per line so that a log survives a crash and other processes can append.
+  if (FILE* f = std::fopen(target.c_str(), "a")) {
+    WriteWhole(f, text);
+    std::fclose(f);
+  }
+}
 
 void LogLine(const std::string& text) {
   std::lock_guard lock(SinkMutex());

@@ -10,6 +10,11 @@ namespace saver {
 
 void LogLine(const std::string& text);
 
+// What the SAVER_LOG sink does with one line for a target: "-" writes it to
+// standard error, any other target names a file it is appended to. The line
+// goes out whole, zero bytes included, followed by a newline.
+void WriteLogLine(const std::string& target, const std::string& text);
+
 using LogSink = std::function<void(const std::string& line)>;
 // Replaces the sink; an empty function restores the SAVER_LOG sink.
 void SetLogSink(LogSink sink);

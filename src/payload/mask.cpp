@@ -12,14 +12,16 @@ std::string MaskExtension(uint8_t format) {
 }
 
 void LoadMask(const std::string& source, int64_t payloadStart, const MaskEntry& entry,
-              TBitmap32& mask) {
+              TBitmap32& mask, uint64_t maxPixels) {
   TTempFile file;
   try {
     const std::string ext = MaskExtension(entry.Format);
     file.Path = TempItemPath("SSMASK", ext);
     ExtractItem(source, file.Path, entry.PackedSize > 0, entry.Size, entry.PackedSize,
                 payloadStart + entry.Start);
-    TBitmap32 decoded = DecodePictureFile(file.Path, ext);
+    TDecodeHint hint;
+    hint.MaxPixels = maxPixels;
+    TBitmap32 decoded = DecodePictureFile(file.Path, ext, hint);
     // Only the blue channel counts. PNG and GIF masks are drawn over black, so
     // their transparent parts hide the picture; a bitmap is taken as it is.
     if (entry.Format == 0)

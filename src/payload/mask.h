@@ -5,6 +5,7 @@
 #include <string>
 
 #include "graphics/bitmap32.h"
+#include "payload/picture_decoder.h"
 #include "payload/records.h"
 
 namespace saver {
@@ -14,8 +15,9 @@ std::string MaskExtension(uint8_t format);
 
 // Extracts the mask item (at payloadStart + entry.Start of the saver file
 // source) into the temporary folder, decodes it into mask (opaque) and deletes
-// the file. Any failure is absorbed and leaves mask as it was.
+// the file. Any failure (also a mask larger than maxPixels) is absorbed and
+// leaves mask as it was.
 void LoadMask(const std::string& source, int64_t payloadStart, const MaskEntry& entry,
-              TBitmap32& mask);
+              TBitmap32& mask, uint64_t maxPixels = kMaxPicturePixels);
 
 }  // namespace saver

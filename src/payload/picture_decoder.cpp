@@ -3,18 +3,11 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
-#include <filesystem>
-#include <fstream>
-#include <vector>
 
 #include "payload/decoders.h"
 
 namespace saver {
 namespace {
-
-// A compressed picture is far smaller than its pixels; a file above the
-// pixel limit's byte size cannot hold a picture we would accept.
-constexpr uintmax_t kMaxPictureFileBytes = kMaxPicturePixels * 4;
 
 enum class TPictureFormat { Unknown, Bmp, Ico, Jpeg, Png, Gif, Tiff };
 
@@ -51,44 +44,45 @@ bool IsDecodableExtension(const std::string& ext) {
   return FormatOfExtension(ext) != TPictureFormat::Unknown;
 }
 
-TBitmap32 DecodePictureMemory(const uint8_t* data, size_t size, const std::string& ext,
-                              const TDecodeHint& hint) {
-  if (!data) size = 0;
-  static const uint8_t kNothing = 0;
-  if (!data) data = &kNothing;
-  switch (FormatOfExtension(ext)) {
+namespace {
+
+TBitmap32 DecodeSource(const TPictureSource& source, TPictureFormat format,
+                       const std::string& ext, const TDecodeHint& hint) {
+  switch (format) {
     case TPictureFormat::Bmp:
-      return DecodeBmp(data, size, hint);
+      return DecodeBmp(source, hint);
     case TPictureFormat::Ico:
-      return DecodeIco(data, size, hint);
+      return DecodeIco(source, hint);
     case TPictureFormat::Jpeg:
-      return DecodeJpeg(data, size, hint);
+      return DecodeJpeg(source, hint);
     case TPictureFormat::Png:
-      return DecodePng(data, size, hint);
+      return DecodePng(source, hint);
     case TPictureFormat::Gif:
-      return DecodeGif(data, size, hint);
+      return DecodeGif(source, hint);
     case TPictureFormat::Tiff:
-      return DecodeTiff(data, size, hint);
+      return DecodeTiff(source, hint);
     case TPictureFormat::Unknown:
       break;
   }
   throw DecodeError("unknown picture format '" + ext + "'");
 }
 
+}  // namespace
+
+TBitmap32 DecodePictureMemory(const uint8_t* data, size_t size, const std::string& ext,
+                              const TDecodeHint& hint) {
+  return DecodeSource(TMemorySource(data, size), FormatOfExtension(ext), ext, hint);
+}
+
 TBitmap32 DecodePictureFile(const std::string& path, const std::string& ext,
                             const TDecodeHint& hint) {
   // Refuse unknown formats before touching the file, as the decoders would.
-  if (!IsDecodableExtension(ext)) throw DecodeError("unknown picture format '" + ext + "'");
-  std::error_code error;
-  if (!std::filesystem::is_regular_file(path, error)) throw DecodeError("cannot open " + path);
-  uintmax_t length = std::filesystem::file_size(path, error);
-  if (error) throw DecodeError("cannot read " + path);
-  if (length > kMaxPictureFileBytes) throw DecodeError("picture file is too large: " + path);
-  std::ifstream in(path, std::ios::binary);
-  std::vector<uint8_t> bytes(static_cast<size_t>(length));
-  if (!in || !in.read(reinterpret_cast<char*>(bytes.data()), std::streamsize(length)))
-    throw DecodeError("cannot read " + path);
-  return DecodePictureMemory(bytes.data(), bytes.size(), ext, hint);
+  const TPictureFormat format = FormatOfExtension(ext);
+  if (format == TPictureFormat::Unknown) throw DecodeError("unknown picture format '" + ext + "'");
+  // The decoder reads the file as it goes: however large the file, only what
+  // the picture needs is read, and memory follows the picture's size.
+  const TFileSource source(path);
+  return DecodeSource(source, format, ext, hint);
 }
 
 }  // namespace saver

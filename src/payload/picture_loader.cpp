@@ -1,5 +1,6 @@
 #include "payload/picture_loader.h"
 
+#include <algorithm>
 #include <cctype>
 #include <stdexcept>
 
@@ -7,6 +8,7 @@
 #include "payload/extract.h"
 #include "payload/mask.h"
 #include "payload/picture_decoder.h"
+#include "payload/records.h"
 #include "payload/temp_file.h"
 #include "platform/screen.h"
 
@@ -47,6 +49,9 @@ TMemImage& TPictureLoader::Decode(int32_t index, const std::string& path, int32_
                                   int32_t height) {
   const PictureEntry& entry = data_.PictureTable[size_t(index)];
   TDecodeHint hint;
+  // No picture larger than the whole cache is decoded: its header is enough
+  // to refuse it, before its pixels take any memory.
+  hint.MaxPixels = std::min<uint64_t>(hint.MaxPixels, cache_.Budget() / sizeof(TColor32));
   // A picture stretched over the whole area never needs more pixels than the
   // area; the other modes measure the picture and keep its full size.
   if (PreviewMode || PictureStretchMode(entry, data_.Trailer) == StretchFill)
@@ -59,7 +64,7 @@ TMemImage& TPictureLoader::Decode(int32_t index, const std::string& path, int32_
     // A mask that cannot be loaded stays empty: the picture is then invisible.
     if (size_t(entry.MaskIndex) < data_.MaskTable.size())
       LoadMask(data_.SourcePath, data_.PayloadStart, data_.MaskTable[size_t(entry.MaskIndex)],
-               *mask);
+               *mask, hint.MaxPixels);
   }
   return cache_.Store(index, std::move(picture), std::move(mask));
 }
@@ -70,14 +75,30 @@ void TPictureLoader::ComposePicture(int32_t index, TBitmap32& working) {
   const PictureEntry& entry = data_.PictureTable[size_t(index)];
   TMemImage* image = cache_.Find(index);
   if (!image) {
-    const TTempFile file(TempItemPath("SSIMG", entry.Ext));
-    Extract(entry, file.Path);
-    image = &Decode(index, file.Path, working.Width(), working.Height());
+    if (HasFailed(index)) throw PayloadError("picture item failed before");
+    try {
+      const TTempFile file(TempItemPath("SSIMG", entry.Ext));
+      Extract(entry, file.Path);
+      image = &Decode(index, file.Path, working.Width(), working.Height());
+    } catch (...) {
+      MarkFailed(index);
+      throw;
+    }
   }
   const int32_t mode = PictureStretchMode(entry, data_.Trailer);
   const TRect dest = PictureRect(mode, PreviewMode, working.Width(), working.Height(),
                                  image->Picture->Width(), image->Picture->Height(), random_);
   DrawPicture(*image->Picture, working, dest, image->Mask.get());
+}
+
+bool TPictureLoader::HasFailed(int32_t index) const {
+  return index >= 0 && size_t(index) < failed_.size() && failed_[size_t(index)];
+}
+
+void TPictureLoader::MarkFailed(int32_t index) {
+  if (index < 0 || size_t(index) >= data_.PictureTable.size()) return;
+  if (failed_.size() < data_.PictureTable.size()) failed_.resize(data_.PictureTable.size());
+  failed_[size_t(index)] = true;
 }
 
 bool TPictureLoader::LoadImage(int32_t index, bool fromDesktop, int32_t width, int32_t height,
@@ -94,9 +115,16 @@ bool TPictureLoader::LoadImage(int32_t index, bool fromDesktop, int32_t width, i
       sink.SetWindowImage(working);
     }
     if (IsVideoExtension(entry.Ext)) {
-      // A video is never cached: it is extracted again each time it comes up.
+      // A video is never cached: it is extracted again each time it comes up,
+      // unless its extraction failed before.
+      if (HasFailed(index)) return false;
       const std::string path = TempItemPath("SSIMG", entry.Ext);
-      Extract(entry, path);
+      try {
+        Extract(entry, path);
+      } catch (...) {
+        MarkFailed(index);
+        throw;
+      }
       sink.PlayVideo(index, path, working);
       return true;
     }

@@ -6,6 +6,7 @@
 // displays it or brings it in with a transition.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "graphics/bitmap32.h"
 #include "payload/background.h"
@@ -45,23 +46,29 @@ class TPictureLoader {
 
   // Composes item index at width x height and hands it to sink. Returns false
   // when anything failed (extraction, decoding, drawing, the sink): nothing
-  // was shown and the screen stays as it was.
+  // was shown and the screen stays as it was. An item whose extraction or
+  // decoding failed once is not extracted again for the rest of the run.
   bool LoadImage(int32_t index, bool fromDesktop, int32_t width, int32_t height,
                  IPictureSink& sink);
 
   // Draws picture item index onto working as LoadImage does, decoding it into
-  // the cache first when needed. Raises on failure.
+  // the cache first when needed. Raises on failure. A picture whose header
+  // states more pixels than the picture cache's budget holds is refused
+  // before any pixel memory is reserved.
   void ComposePicture(int32_t index, TBitmap32& working);
 
  private:
   // Extracts the item into path.
   void Extract(const PictureEntry& entry, const std::string& path);
   TMemImage& Decode(int32_t index, const std::string& path, int32_t width, int32_t height);
+  bool HasFailed(int32_t index) const;
+  void MarkFailed(int32_t index);
 
   PayloadData& data_;
   TBackground& background_;
   TPictureCache& cache_;
   TRandomInt random_;
+  std::vector<bool> failed_;  // by item index: extraction or decoding failed
 };
 
 }  // namespace saver

@@ -1,6 +1,7 @@
 #include "payload/reader.h"
 
 #include <exception>
+#include <filesystem>
 
 #include "payload/background.h"
 #include "payload/binary_file.h"
@@ -168,8 +169,12 @@ bool ReadData(PayloadData& data, const std::string& path, bool configMode, IRead
   }  // the file closes whether the guarded part succeeded or not
   if (failed) {
     host.ShowCursor();
-    if (IMessageBox* box = host.MessageBox())
-      box->Show(kReadFailureText, Cp1252ToUtf8(host.ApplicationTitle()), MessageIcon::Error);
+    if (IMessageBox* box = host.MessageBox()) {
+      // A saver without a title still names itself: by its file's name.
+      std::string caption = Cp1252ToUtf8(host.ApplicationTitle());
+      if (caption.empty()) caption = std::filesystem::path(path).filename().string();
+      box->Show(kReadFailureText, caption, MessageIcon::Error);
+    }
     host.RequestTerminate();
   }
   return !failed;

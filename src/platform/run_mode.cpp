@@ -30,6 +30,18 @@ uint64_t ParseWindowId(const char* text) {
   return value;
 }
 
+// Bytes of the UTF-8 character text starts with: 1 for ASCII and for bytes
+// that cannot start a sequence, else what the lead byte says, within text.
+size_t Utf8CharacterLength(const std::string& text) {
+  if (text.empty()) return 0;
+  const unsigned char lead = static_cast<unsigned char>(text[0]);
+  size_t length = lead >= 0xF0 && lead <= 0xF4 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 ? 2 : 1;
+  if (lead >= 0xF5) length = 1;
+  for (size_t i = 1; i < length; ++i)
+    if (i >= text.size() || (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) return i;
+  return length;
+}
+
 }  // namespace
 
 TDaemonWindow DaemonWindow(std::span<const std::string> args, const char* xscreensaverWindow,
@@ -57,9 +69,13 @@ TDaemonWindow DaemonWindow(std::span<const std::string> args, const char* xscree
 
 RunModeInfo DetectRunMode(std::span<const std::string> args) {
   RunModeInfo info;
-  // Upper-case argument 1, drop its first character, keep one.
-  if (!args.empty() && args[0].size() >= 2)
-    info.letter = char(std::toupper(static_cast<unsigned char>(args[0][1])));
+  // Upper-case argument 1, drop its first character, keep one. The first
+  // character may take several bytes of UTF-8 (a dash such as "—s").
+  if (!args.empty()) {
+    const size_t first = Utf8CharacterLength(args[0]);
+    if (args[0].size() > first)
+      info.letter = char(std::toupper(static_cast<unsigned char>(args[0][first])));
+  }
   switch (info.letter) {
     case 'P': info.mode = RunMode::Preview; break;
     case 'S': info.mode = RunMode::Saver; break;

@@ -11,6 +11,7 @@
 #include <numbers>
 #include <vector>
 
+#include "graphics/pixel_kernels.h"
 #include "graphics/region.h"
 #include "trans/effect_geometry.h"
 #include "trans/effects.h"
@@ -21,11 +22,18 @@ namespace {
 
 using TTriangle = std::array<TPoint, 3>;
 
-// Copies the incoming picture through region and widens changed by its box.
-void CopyThrough(TTransThread& t, const TRegion& region, TRect& changed) {
+// What one frame copies from the incoming picture: its regions, copied
+// together when the frame ends (each pixel once, however many regions hold
+// it), and the box around them.
+struct TFrameCopy {
+  std::vector<TRegion> Regions;
+  TRect Changed;
+};
+
+void CopyThrough(TTransThread&, TRegion region, TFrameCopy& frame) {
   if (region.IsEmpty()) return;
-  CopyThroughRegion(t.FNewPicture, t.FWork, region);
-  changed = UnionRect(changed, region.BoundingBox());
+  frame.Changed = UnionRect(frame.Changed, region.BoundingBox());
+  frame.Regions.push_back(std::move(region));
 }
 
 TRegion TriangleRegion(const TTriangle& tri) {
@@ -37,7 +45,7 @@ TRegion TriangleRegion(const TTriangle& tri) {
 // incoming picture there, and a growing shape moves only its new edge.
 class TPartCopier {
  public:
-  void Copy(TTransThread& t, size_t part, TRegion region, TRect& changed) {
+  void Copy(TTransThread& t, size_t part, TRegion region, TFrameCopy& changed) {
     if (part >= previous_.size()) previous_.resize(part + 1);
     CopyThrough(t, region.Subtract(previous_[part]), changed);
     previous_[part] = std::move(region);
@@ -47,9 +55,20 @@ class TPartCopier {
   std::vector<TRegion> previous_;
 };
 
-// Every clip effect paints once per frame and then waits.
-void EndFrame(TTransThread& t, const TRect& changed) {
-  PaintChangedWork(t, changed);
+// Every clip effect copies what its frame revealed, in bands of rows, paints
+// the box around it once and then waits.
+void EndFrame(TTransThread& t, const TFrameCopy& frame) {
+  if (!frame.Regions.empty()) {
+    std::vector<const TRegion*> regions;
+    for (const TRegion& r : frame.Regions) regions.push_back(&r);
+    const TRect box = ClipToPicture(frame.Changed, t);
+    const bool stream =
+        StreamingPays(size_t(box.Width()) * size_t(box.Height()) * 4, size_t(t.FWidth) * size_t(t.FHeight) * 4);
+    t.ComposeRows(box.Top, box.Bottom, box.Width(), [&](int32_t top, int32_t bottom) {
+      CopyThroughRegions(t.FNewPicture, t.FWork, regions, top, bottom, stream);
+    });
+  }
+  PaintChangedWork(t, frame.Changed);
   t.WaitFrame();
 }
 
@@ -239,7 +258,7 @@ void DoEllipse(TTransThread& t, int32_t v) {
     t.BeginFrame();
     // 72 counts down: its box shrinks from the largest size of 71.
     const int32_t shapeI = v == 2 ? RoundEven(n / 1.5 - i) : i;
-    TRect changed;
+    TFrameCopy changed;
     copier.Copy(t, 0, EllipseRegion(v, shapeI, n, wd, ht), changed);
     ++i;
     EndFrame(t, changed);
@@ -255,7 +274,7 @@ void DoShape(TTransThread& t, int32_t v) {
   for (int32_t i = 0; i <= n && !t.Aborted();) {
     t.BeginFrame();
     if (v == 11 && i > gridLast) i = n + 1;  // one last, larger frame covers the picture
-    TRect changed;
+    TFrameCopy changed;
     const std::vector<TTriangle> triangles = ShapeTriangles(v, i, n, wd, ht);
     for (size_t k = 0; k < triangles.size(); ++k)
       copier.Copy(t, k, TriangleRegion(triangles[k]), changed);
@@ -280,7 +299,7 @@ void DoRandom(TTransThread& t, int32_t v) {
       strips.pop_back();
       const TRect strip = v == 1 ? TRect{0, int32_t(ht * e / d), wd, int32_t(ht * (e + 1) / d)}
                                  : TRect{int32_t(wd * e / d), 0, int32_t(wd * (e + 1) / d), ht};
-      TRect changed;
+      TFrameCopy changed;
       CopyThrough(t, TRegion::FromRect(strip), changed);
       EndFrame(t, changed);
     }
@@ -298,7 +317,7 @@ void DoRandom(TTransThread& t, int32_t v) {
   auto at = [d](int32_t size, int32_t k) { return int32_t(int64_t(size) * k / d); };
   for (int64_t i = 0; i < frameLimit && !nodes.empty() && !t.Aborted(); ++i) {
     t.BeginFrame();
-    TRect changed;
+    TFrameCopy changed;
     for (size_t k = 0; k < perFrame && !nodes.empty(); ++k) {
       const TPoint node = nodes.back();
       nodes.pop_back();

@@ -2,6 +2,8 @@
 // the incoming picture in place; nothing is erased.
 #include <algorithm>
 
+#include "graphics/pixel_kernels.h"
+
 #include "trans/effects.h"
 #include "trans/piece_variants.h"
 #include "trans/rounding.h"
@@ -263,22 +265,36 @@ void DoUnfold(TTransThread& t, int32_t variant) {
 namespace {
 
 // Puts line.Src (one column or one row of picture) stretched over line.Dst
-// into work, at line.Dst. A one-pixel line stretched is that line repeated,
-// so it is filled rather than resampled. False when there is nothing to show.
-bool StretchLineInto(const TBitmap32& picture, const TLineDropLine& line, TBitmap32& work) {
+// into work, at line.Dst, in bands of rows. A one-pixel line stretched is that
+// line repeated, so it is filled rather than resampled. False when there is
+// nothing to show.
+bool StretchLineInto(TTransThread& t, const TBitmap32& picture, const TLineDropLine& line,
+                     TBitmap32& work) {
   const TRect src = IntersectRect(line.Src, picture.BoundsRect());
   const TRect dst = IntersectRect(line.Dst, work.BoundsRect());
   if (src.IsEmpty() || dst.IsEmpty()) return false;
-  if (src.Width() == 1) {
-    for (int32_t y = dst.Top; y < dst.Bottom; ++y) {
-      const TColor32 c = picture.Pixel(src.Left, std::clamp(y, src.Top, src.Bottom - 1));
-      std::fill(work.ScanLine(y) + dst.Left, work.ScanLine(y) + dst.Right, c);
+  const TPixelKernels& k = PixelKernels();
+  const bool stream = StreamingPays(size_t(dst.Width()) * size_t(dst.Height()) * 4,
+                                    size_t(work.Width()) * size_t(work.Height()) * 4);
+  const size_t n = size_t(dst.Width());
+  t.ComposeRows(dst.Top, dst.Bottom, dst.Width(), [&](int32_t top, int32_t bottom) {
+    for (int32_t y = top; y < bottom; ++y) {
+      TColor32* out = work.ScanLine(y) + dst.Left;
+      if (src.Width() == 1) {
+        const TColor32 c = picture.Pixel(src.Left, std::clamp(y, src.Top, src.Bottom - 1));
+        if (stream)
+          k.FillStream(out, n, c);
+        else
+          k.Fill(out, n, c);
+      } else {
+        const TColor32* from = picture.ScanLine(src.Top) + dst.Left;
+        if (stream)
+          k.CopyStream(out, from, n);
+        else
+          std::copy(from, from + n, out);
+      }
     }
-  } else {
-    for (int32_t y = dst.Top; y < dst.Bottom; ++y)
-      std::copy(picture.ScanLine(src.Top) + dst.Left, picture.ScanLine(src.Top) + dst.Right,
-                work.ScanLine(y) + dst.Left);
-  }
+  });
   return true;
 }
 
@@ -294,7 +310,7 @@ void DoLineDrop(TTransThread& t, int32_t variant) {
     t.PaintNew();
     // The line of the incoming picture stretched over what is still to come.
     const TLineDropLine line = LineDropLine(variant, piece, t.FWidth, t.FHeight);
-    if (StretchLineInto(t.FNewPicture, line, t.FWork)) {
+    if (StretchLineInto(t, t.FNewPicture, line, t.FWork)) {
       t.FSrcRect = t.FDstRect = IntersectRect(line.Dst, t.FWork.BoundsRect());
       t.PaintWork();
     }

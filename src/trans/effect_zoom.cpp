@@ -82,19 +82,27 @@ std::vector<TZoom> ZoomPieces(int32_t v, int32_t n, int32_t wd, int32_t ht) {
 void DoZoom(TTransThread& t, int32_t v) {
   std::vector<TZoom> pieces = ZoomPieces(v, t.Steps(), t.FWidth, t.FHeight);
   if (pieces.empty()) return;
+  std::vector<TRect> shown(pieces.size());
   while (true) {
     t.BeginFrame();
     bool more = false;
-    for (TZoom& piece : pieces) {
+    for (size_t k = 0; k < pieces.size(); ++k) {
+      TZoom& piece = pieces[k];
       more = piece.Step() || more;
       // Pieces reach past the picture on their way; only the part inside is
       // drawn and painted.
-      const TRect shown = ClipToPicture(piece.DstRect, t);
-      if (shown.IsEmpty() || piece.SrcRect.IsEmpty()) continue;
-      t.FNewPicture.DrawTo(t.FWork, piece.DstRect, piece.SrcRect);
-      t.FSrcRect = t.FDstRect = shown;
-      t.PaintWork();
+      shown[k] = piece.SrcRect.IsEmpty() ? TRect{} : ClipToPicture(piece.DstRect, t);
+      if (shown[k].IsEmpty()) continue;
+      // Stretched in bands of rows: each band samples as the whole piece does.
+      const TRect area = shown[k];
+      t.ComposeRows(area.Top, area.Bottom, area.Width(), [&](int32_t top, int32_t bottom) {
+        t.FNewPicture.DrawTo(t.FWork, piece.DstRect, piece.SrcRect,
+                             TRect{area.Left, top, area.Right, bottom}, TDrawMode::Opaque);
+      });
     }
+    // One hand-over paints every piece. Where pieces meet, the buffer holds
+    // the later one, as the surface would after painting them in turn.
+    t.PaintParts(t.FWork, shown);
     if (!more || t.Aborted()) break;
     t.WaitFrame();
   }

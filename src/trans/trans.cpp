@@ -14,6 +14,7 @@ std::atomic<int32_t> StepCount{64};
 std::atomic<bool> AbortTransition{false};
 std::atomic<bool> TransitionRunning{false};
 std::atomic<bool> SkipFinalFrame{false};
+std::atomic<int32_t> ComposeThreads{0};
 std::atomic<TTransThread*> CurrentTransition{nullptr};
 
 namespace {

@@ -28,6 +28,10 @@ extern std::atomic<bool> TransitionRunning;
 // When set at the end of a transition the final full picture is not painted
 // (the program is closing). StartTransition leaves it as it is.
 extern std::atomic<bool> SkipFinalFrame;
+// How many threads a worker composes its frames with (the worker and its
+// helpers, see row_bands.h); 0, the default, takes the machine's cores. Read
+// when a transition starts. Frames are the same whatever the count.
+extern std::atomic<int32_t> ComposeThreads;
 // The running worker, or nullptr. Only for identity checks: the object frees
 // itself after its completion handler has run.
 extern std::atomic<TTransThread*> CurrentTransition;

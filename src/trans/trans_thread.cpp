@@ -21,7 +21,8 @@ TTransThread::TTransThread(int32_t effect, ISurface& canvas, const TBitmap32& pi
       ui_(&UiThread()),
       clock_(&Clock()),
       steps_(std::clamp(StepCount.load(), 1, kMaxSteps)),
-      random_(uint32_t(TransitionRandom(INT32_MAX))) {
+      random_(uint32_t(TransitionRandom(INT32_MAX))),
+      bands_(std::make_unique<TRowBands>(ComposeThreads.load())) {
   FNewPicture.DrawMode = TDrawMode::Opaque;
   FNewPicture.MasterAlpha = 255;
   canvas.CopyTo(FOldPicture, FOldPicture.BoundsRect());
@@ -41,15 +42,18 @@ void TTransThread::Paint(TBitmap32& source) {
   paintedSinceWait_ = true;
   if (FSrcRect.IsEmpty() || FDstRect.IsEmpty()) return;  // changes nothing: no hand-over
   ui_->Synchronize([&] {
-    // A paint copies, whatever draw mode an effect set on the bitmap for its
-    // own blending.
-    const TDrawMode mode = source.DrawMode;
-    const uint8_t alpha = source.MasterAlpha;
-    source.DrawMode = TDrawMode::Opaque;
-    source.MasterAlpha = 255;
     FCanvas->StretchFrom(source, FSrcRect, FDstRect);
-    source.DrawMode = mode;
-    source.MasterAlpha = alpha;
+    FCanvas->Invalidate();
+  });
+}
+
+void TTransThread::PaintParts(const TBitmap32& source, std::span<const TRect> rects) {
+  paintedSinceWait_ = true;
+  if (std::none_of(rects.begin(), rects.end(), [](const TRect& r) { return !r.IsEmpty(); }))
+    return;  // changes nothing: no hand-over
+  ui_->Synchronize([&] {
+    for (const TRect& r : rects)
+      if (!r.IsEmpty()) FCanvas->StretchFrom(source, r, r);
     FCanvas->Invalidate();
   });
 }
@@ -101,6 +105,7 @@ void TTransThread::Execute() {
 }
 
 void TTransThread::Finish() {
+  bands_.reset();  // the helpers end with the worker
   FNewPicture = TBitmap32();
   FOldPicture = TBitmap32();
   FWork = TBitmap32();

@@ -16,7 +16,9 @@
 // t.Steps() is the transition's step count (1..kMaxSteps), t.Random(n)
 // the thread's own random generator.
 #include <cstdint>
+#include <memory>
 #include <random>
+#include <span>
 #include <thread>
 
 #include "graphics/bitmap32.h"
@@ -24,6 +26,7 @@
 #include "platform/clock.h"
 #include "platform/surface.h"
 #include "platform/ui_thread.h"
+#include "trans/row_bands.h"
 #include "trans/trans.h"
 
 namespace saver {
@@ -56,10 +59,14 @@ class TTransThread {
   TRect FSrcRect, FDstRect;  // rectangles of the next paint
 
   // Copy FSrcRect of the picture (stretched if the sizes differ) onto
-  // FDstRect of the canvas, on the UI thread; the worker waits for it.
+  // FDstRect of the canvas, on the UI thread; the worker waits for it. The
+  // three pictures are plain copies (their DrawMode is Opaque).
   void PaintNew() { Paint(FNewPicture); }
   void PaintOld() { Paint(FOldPicture); }
   void PaintWork() { Paint(FWork); }
+  // Copies each of rects (unscaled, empty ones skipped) from source to the
+  // same place on the canvas, all in one hand-over to the UI thread.
+  void PaintParts(const TBitmap32& source, std::span<const TRect> rects);
 
   // Marks the start of a frame (its tick count) for WaitFrame.
   void BeginFrame();
@@ -69,6 +76,13 @@ class TTransThread {
   bool Aborted() const { return AbortTransition.load(std::memory_order_acquire); }
 
   int32_t Steps() const { return steps_; }
+  // The threads that compose a frame with the worker (see row_bands.h):
+  // compose the rows [top, bottom) of something width pixels wide through
+  // band(from, to) for bands of them.
+  void ComposeRows(int32_t top, int32_t bottom, int64_t width,
+                   const std::function<void(int32_t, int32_t)>& band) {
+    bands_->Run(top, bottom, width, band);
+  }
   // Uniform integer in 0 .. n-1 from the thread's own generator (0 when n <= 0).
   int32_t Random(int32_t n);
 
@@ -88,6 +102,7 @@ class TTransThread {
   uint32_t frameStartTick_ = 0;
   bool paintedSinceWait_ = false;
   std::mt19937 random_;
+  std::unique_ptr<TRowBands> bands_;
   TTransitionHandlers handlers_;
   std::thread thread_;
 };

@@ -119,6 +119,31 @@ TEST_F(ExtractTest, CompressedFailuresRaiseAndLeaveNoFile) {
   EXPECT_ANY_THROW(ExtractItem(scratch.Path("absent"), dest, true, 5, 5, 0));
 }
 
+TEST_F(ExtractTest, ItemsLargerThanTheFolderCanHoldAreRefusedBeforeWriting) {
+  // The stream inflates to 5000 bytes, but the item claims a pebibyte: no file
+  // system here has that free, so nothing is written, and a file an earlier
+  // item left under the same name does not pass for this one.
+  std::vector<uint8_t> item = Pattern(5000, 5);
+  std::vector<uint8_t> packed = Deflate(item);
+  std::string src = scratch.Write("src", packed), dest = scratch.Path("SSIMG.png");
+  constexpr int64_t kPebibyte = int64_t(1) << 50;
+  for (bool compressed : {true, false}) {
+    SCOPED_TRACE(compressed ? "compressed" : "plain");
+    scratch.Write("SSIMG.png", {1, 2, 3});
+    if (compressed)
+      EXPECT_THROW(ExtractItem(src, dest, true, kPebibyte, int64_t(packed.size()), 0),
+                   PayloadError);
+    else
+      ExtractItem(src, dest, false, kPebibyte, 0, 0);
+    EXPECT_FALSE(std::filesystem::exists(dest));
+  }
+  EXPECT_FALSE(FitsInFolder(scratch.Path(""), kPebibyte));
+  EXPECT_TRUE(FitsInFolder(scratch.Path(""), 5000));
+  // What fits is extracted as before.
+  ExtractItem(src, dest, true, 5000, int64_t(packed.size()), 0);
+  EXPECT_EQ(ScratchDir::Read(dest), item);
+}
+
 TEST_F(ExtractTest, ExtensionsThatCouldLeaveTheFolderAreRefused) {
   for (const char* ext : {".jpg", ".jpeg", "", ".a b", "\xE9t\xE9"}) {
     SCOPED_TRACE(ext);

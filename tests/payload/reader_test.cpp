@@ -235,6 +235,14 @@ TEST_F(ReaderTest, DamagedFilesGiveTheOneMessageNeverACrash) {
   }
 }
 
+TEST_F(ReaderTest, ASaverWithoutATitleNamesItselfByItsFileInTheMessage) {
+  file.extra[0] = "";
+  std::vector<uint8_t> bad = file.Bytes();
+  PutI32At(bad, bad.size() - 174 + kOffMaskCount, -1);  // found after the title is set
+  EXPECT_FALSE(ReadData(data, scratch.Write("Night Sky.scr", bad), false, host, &reason));
+  ExpectFailureBox("Night Sky.scr");
+}
+
 TEST_F(ReaderTest, FileWithoutPayloadFailsAtTheMark) {
   std::vector<uint8_t> bare(500, 0);
   EXPECT_FALSE(ReadData(data, scratch.Write("bare.scr", bare), false, host, &reason));

@@ -108,7 +108,7 @@ TEST_F(PictureLoaderTest, ComposesBackgroundAndFittedPictureOnce) {
   EXPECT_EQ(sink.frame.Pixel(40, 30), kRed);
 }
 
-TEST_F(PictureLoaderTest, UndecodablePictureShowsNothingAndIsTriedAgain) {
+TEST_F(PictureLoaderTest, UndecodablePictureShowsNothingAndLeavesNoFile) {
   SaverBuilder b;
   b.AddPicture({'n', 'o', 't', ' ', 'a', ' ', 'p', 'n', 'g'}, ".png");
   b.AddPicture({1, 2, 3}, ".swf");

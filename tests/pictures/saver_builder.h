@@ -64,6 +64,7 @@ struct SaverBuilder {
   std::vector<Mask> masks;
   std::vector<Item> music;          // entry.Ext and data; positions are filled in
   std::vector<uint8_t> preview;     // a BMP file, or nothing
+  std::vector<uint8_t> banner;      // the banner section's bytes, or nothing
   std::vector<uint8_t> background;  // a picture file, stored compressed, or nothing
   std::vector<uint8_t> player;      // the program the payload follows; a stand-in when empty
 
@@ -103,9 +104,10 @@ struct SaverBuilder {
       payload.insert(payload.end(), b.begin(), b.end());
     };
     trailer.LeadInSize = 0;
-    trailer.BannerSize = 0;
     trailer.PreviewSize = int32_t(preview.size());
     append(preview);
+    trailer.BannerSize = int32_t(banner.size());
+    append(banner);
 
     const size_t pictureTable = payload.size();
     trailer.PictureCount = int32_t(pictures.size());

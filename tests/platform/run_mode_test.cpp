@@ -30,6 +30,14 @@ TEST(RunMode, SecondCharacterOfArgumentOneIsTheModeLetter) {
       {{"/p", "1234"}, RunMode::Preview, 'P'},
       {{"/a", "1234"}, RunMode::Password, 'A'},
       {{"s/"}, RunMode::Config, '/'},
+      // The first character is dropped whole, however many bytes of UTF-8 it takes.
+      {{"\xE2\x80\x94s"}, RunMode::Saver, 'S'},      // an em dash
+      {{"\xE2\x80\x93P", "77"}, RunMode::Preview, 'P'},  // an en dash
+      {{"\xC2\xB7" "a"}, RunMode::Password, 'A'},
+      {{"\xF0\x9F\x98\x80s"}, RunMode::Saver, 'S'},
+      {{"\xE2\x80\x94"}, RunMode::Config, '\0'},  // the dash alone
+      {{"\xE2\x80s"}, RunMode::Saver, 'S'},         // a cut sequence ends early
+      {{"\x80s"}, RunMode::Saver, 'S'},              // a stray byte is one character
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.args.empty() ? "(none)" : c.args[0]);
