@@ -16,6 +16,7 @@
 #include "platform/media_player.h"
 #include "platform/run_mode.h"
 #include "platform/window_system.h"
+#include "settings/about_window.h"
 #include "show/saver_window.h"
 
 namespace {
@@ -89,12 +90,16 @@ int main(int argc, char** argv) {
   saver::SetTerminationHandler([&window] {
     if (window) window->EndOnRequest();
   });
+  std::unique_ptr<saver::TAboutWindow> about;
   try {
     window = std::make_unique<saver::TSSWindow>(args, OwnPath(), daemon.window);
+    // The settings panel's About window, made once, after the main window.
+    about = std::make_unique<saver::TAboutWindow>(window->Data.Text);
   } catch (...) {
     // A start that failed has nothing to show; the program ends.
   }
   if (window) ws.Run(window->Window());
+  about.reset();
   window.reset();
   return 0;
 }

@@ -6,28 +6,8 @@
 
 namespace saver {
 
-FakePictureControl::FakePictureControl(std::string name, const TRect& bounds, IControl* parent,
-                                       TWindowHandle handle)
-    : base_(std::move(name), TControlKind::Picture, bounds, parent, handle),
-      surface_(bounds.Width(), bounds.Height()) {}
-
-void FakePictureControl::SetBounds(const TRect& bounds) {
-  base_.SetBounds(bounds);
-  TBitmap32 resized(bounds.Width(), bounds.Height());
-  surface_.Bitmap().DrawTo(resized, 0, 0);
-  surface_.Bitmap() = std::move(resized);
-}
-
-void FakePictureControl::Repaint() {
-  ++repaints;
-  TBitmap32 copy = buffer_;
-  copy.DrawMode = TDrawMode::Opaque;
-  copy.MasterAlpha = 255;
-  copy.DrawTo(surface_.Bitmap(), 0, 0);
-}
-
 FakeWindow::FakeWindow(FakeWindowSystem& system, TWindowHandle handle)
-    : system_(system), handle_(handle) {
+    : layoutScale(system.layoutScale), system_(system), handle_(handle) {
   system_.windows_.push_back(this);
 }
 
@@ -76,15 +56,72 @@ void FakeWindow::Close() {
 
 IPictureControl& FakeWindow::AddPicture(const std::string& name, const TRect& bounds,
                                         IControl* parent) {
-  controls_.push_back(
-      std::make_unique<FakePictureControl>(name, bounds, parent, system_.nextHandle_++));
-  return static_cast<IPictureControl&>(*controls_.back());
+  return dynamic_cast<IPictureControl&>(AddControl(TControlKind::Picture, name, bounds, parent));
 }
 
 IControl& FakeWindow::AddPanel(const std::string& name, const TRect& bounds, IControl* parent) {
-  controls_.push_back(std::make_unique<FakeControl>(name, TControlKind::Panel, bounds, parent,
-                                                    system_.nextHandle_++));
+  return AddControl(TControlKind::Panel, name, bounds, parent);
+}
+
+IControl& FakeWindow::AddControl(TControlKind kind, const std::string& name, const TRect& bounds,
+                                 IControl* parent) {
+  const TWindowHandle h = system_.nextHandle_++;
+  std::unique_ptr<IControl> c;
+  switch (kind) {
+    case TControlKind::Panel:
+      c = std::make_unique<FakePanel>(*this, name, kind, bounds, parent, h);
+      break;
+    case TControlKind::Picture:
+      c = std::make_unique<FakePictureControl>(*this, name, bounds, parent, h);
+      break;
+    case TControlKind::Label:
+      c = std::make_unique<FakeLabel>(*this, name, kind, bounds, parent, h);
+      break;
+    case TControlKind::Button:
+      c = std::make_unique<FakeButton>(*this, name, kind, bounds, parent, h);
+      break;
+    case TControlKind::CheckBox:
+      c = std::make_unique<FakeCheckBox>(*this, name, kind, bounds, parent, h);
+      break;
+    case TControlKind::RadioButton:
+      c = std::make_unique<FakeRadioButton>(*this, name, kind, bounds, parent, h);
+      break;
+    case TControlKind::GroupBox:
+      c = std::make_unique<FakeGroupBox>(*this, name, kind, bounds, parent, h);
+      break;
+    case TControlKind::SpinEdit:
+      c = std::make_unique<FakeSpinEdit>(*this, name, kind, bounds, parent, h);
+      break;
+    case TControlKind::CheckListBox:
+      c = std::make_unique<FakeCheckListBox>(*this, name, kind, bounds, parent, h);
+      break;
+    case TControlKind::TrackBar:
+      c = std::make_unique<FakeTrackBar>(*this, name, kind, bounds, parent, h);
+      break;
+    case TControlKind::PageControl:
+      c = std::make_unique<FakePageControl>(*this, name, kind, bounds, parent, h);
+      break;
+    case TControlKind::TabSheet:
+      c = std::make_unique<FakeTabSheet>(*this, name, kind, bounds, parent, h);
+      break;
+  }
+  controls_.push_back(std::move(c));
   return *controls_.back();
+}
+
+void FakeWindow::ShowModal() {
+  ++modalShows;
+  Show();
+  if (OnModal) OnModal();
+}
+
+FakeButton* FakeWindow::RoleButton(uint64_t key) {
+  for (auto& c : controls_)
+    if (auto* b = dynamic_cast<FakeButton*>(c.get()))
+      if (((key == vk::Return && b->Default()) || (key == vk::Escape && b->Cancel())) &&
+          b->Reachable())
+        return b;
+  return nullptr;
 }
 
 std::vector<IControl*> FakeWindow::Controls() {
@@ -174,6 +211,9 @@ void FakeWindowSystem::Run(IWindow& main) {
 void FakeWindowSystem::Send(IWindow& window, TMessage m) {
   m.Window = window.Handle();
   Dispatch(window, m);
+  if (m.Msg != msg::KeyDown) return;
+  if (auto* fake = dynamic_cast<FakeWindow*>(&window); fake && fake->Visible())
+    if (FakeButton* b = fake->RoleButton(m.WParam)) b->Click();
 }
 
 FakeTimer* FakeWindowSystem::NextTimer() {

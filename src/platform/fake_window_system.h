@@ -4,79 +4,19 @@
 // system-wide change. Timers run on the process clock (a ManualClock in
 // tests) and fire only when the test asks (FireNextTimer).
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/clock.h"
+#include "platform/fake_controls.h"
 #include "platform/window_system.h"
 
 namespace saver {
 
 class FakeWindowSystem;
-
-class FakeControl : public IControl {
- public:
-  FakeControl(std::string name, TControlKind kind, const TRect& bounds, IControl* parent,
-              TWindowHandle handle)
-      : name_(std::move(name)), kind_(kind), bounds_(bounds), parent_(parent), handle_(handle) {}
-  const std::string& Name() const override { return name_; }
-  TControlKind Kind() const override { return kind_; }
-  IControl* Parent() const override { return parent_; }
-  TRect Bounds() const override { return bounds_; }
-  void SetBounds(const TRect& bounds) override { bounds_ = bounds; }
-  bool Visible() const override { return visible_; }
-  void SetVisible(bool visible) override { visible_ = visible; }
-  bool Enabled() const override { return enabled_; }
-  void SetEnabled(bool enabled) override { enabled_ = enabled; }
-  void BringToFront() override { ++raised; }
-  void SetColor(TColor32 c) override { color = c; }
-  TWindowHandle Handle() override { return handle_; }
-
-  TColor32 color = 0;
-  int raised = 0;
-
- private:
-  std::string name_;
-  TControlKind kind_;
-  TRect bounds_;
-  IControl* parent_;
-  TWindowHandle handle_;
-  bool visible_ = true, enabled_ = true;
-};
-
-// Its surface is a bitmap as large as the control.
-class FakePictureControl final : public IPictureControl {
- public:
-  FakePictureControl(std::string name, const TRect& bounds, IControl* parent,
-                     TWindowHandle handle);
-  const std::string& Name() const override { return base_.Name(); }
-  TControlKind Kind() const override { return TControlKind::Picture; }
-  IControl* Parent() const override { return base_.Parent(); }
-  TRect Bounds() const override { return base_.Bounds(); }
-  void SetBounds(const TRect& bounds) override;
-  bool Visible() const override { return base_.Visible(); }
-  void SetVisible(bool visible) override { base_.SetVisible(visible); }
-  bool Enabled() const override { return base_.Enabled(); }
-  void SetEnabled(bool enabled) override { base_.SetEnabled(enabled); }
-  void BringToFront() override { base_.BringToFront(); }
-  void SetColor(TColor32 c) override { base_.SetColor(c); }
-  TWindowHandle Handle() override { return base_.Handle(); }
-
-  TBitmap32& Buffer() override { return buffer_; }
-  ISurface& Surface() override { return surface_; }
-  void Repaint() override;
-
-  // What the control shows.
-  const TBitmap32& Screen() const { return surface_.Bitmap(); }
-  int repaints = 0;
-
- private:
-  FakeControl base_;
-  TBitmap32 buffer_;
-  BitmapSurface surface_;
-};
 
 class FakeWindow final : public IWindow {
  public:
@@ -94,6 +34,7 @@ class FakeWindow final : public IWindow {
   TWindowState WindowState() const override { return state_; }
   void SetStayOnTop(bool onTop) override { stayOnTop = onTop; }
   void SetColor(TColor32 c) override { color = c; }
+  TColor32 Color() const override { return color; }
   void SetEnabled(bool enabled) override { this->enabled = enabled; }
   void SetParentWindow(TWindowHandle parent) override;
   void Show() override;
@@ -104,14 +45,33 @@ class FakeWindow final : public IWindow {
   IPictureControl& AddPicture(const std::string& name, const TRect& bounds,
                               IControl* parent) override;
   IControl& AddPanel(const std::string& name, const TRect& bounds, IControl* parent) override;
+  IControl& AddControl(TControlKind kind, const std::string& name, const TRect& bounds,
+                       IControl* parent) override;
   std::vector<IControl*> Controls() override;
   IControl* Find(const std::string& name);
+  template <class T>
+  T& Get(const std::string& name) {
+    return dynamic_cast<T&>(*Find(name));
+  }
+  void SetFont(const TFontSpec& f) override { font = f; }
+  double LayoutScale() const override { return layoutScale; }
+  // Shows the window and runs OnModal, then returns: a test that wants the
+  // window closed again closes it in OnModal.
+  void ShowModal() override;
+  // The default (Return) or cancel (Escape) button the backend presses for
+  // that key, when it is reachable; nullptr otherwise.
+  FakeButton* RoleButton(uint64_t key);
+
+  std::function<void()> OnModal;
+  TFontSpec font;
+  double layoutScale = 1.0;
+  int modalShows = 0;
 
   TBorderStyle borderStyle = TBorderStyle::Sizeable;
   bool stayOnTop = false;
   bool enabled = true;
   bool closed = false;
-  TColor32 color = 0;
+  TColor32 color = Color32(240, 240, 240);
   TWindowHandle parent = 0;
   int showCount = 0;
 
@@ -173,7 +133,9 @@ class FakeWindowSystem final : public IWindowSystem {
   };
   TWindowHandle AddOtherWindow(const std::string& title);
 
-  // Delivers m to window through the filter and its procedure.
+  // Delivers m to window through the filter and its procedure; a key down
+  // of Return or Escape then presses the window's default or cancel button,
+  // as the desktop's own key handling does.
   void Send(IWindow& window, TMessage m);
   // Moves the clock to the earliest due enabled timer and runs it. False
   // when no timer is enabled.
@@ -184,6 +146,7 @@ class FakeWindowSystem final : public IWindowSystem {
   std::vector<FakeWindow*> Windows() const { return windows_; }
 
   std::vector<TRect> monitors{TRect{0, 0, 800, 600}};
+  double layoutScale = 1.0;  // the LayoutScale of windows made from now on
   int32_t cursorCount = 0;
   TPoint cursorPos;
   std::map<TWindowHandle, OtherWindow> others;

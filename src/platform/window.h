@@ -15,10 +15,38 @@
 
 namespace saver {
 
-enum class TControlKind { Panel, Picture };
+enum class TControlKind {
+  Panel,
+  Picture,
+  // The dialog controls of platform/controls.h.
+  Label,
+  Button,
+  CheckBox,
+  RadioButton,
+  GroupBox,
+  SpinEdit,
+  CheckListBox,
+  TrackBar,
+  PageControl,
+  TabSheet,
+};
 
-// A child of a window: a panel or a picture control. Bounds are relative to
-// the window's client area.
+// The mouse cursor over a control.
+enum class TCursor { Default, HandPoint };
+
+// A font by family and character height in pixels of a 96-dpi layout; the
+// backend scales it with the window's layout scale and falls back to a face
+// of the same metrics, or a plain sans serif, when the family is missing.
+struct TFontSpec {
+  std::string family;
+  int32_t pixelHeight = 0;
+  bool bold = false;
+};
+
+// A child of a window: a panel, a picture or a dialog control. Bounds are
+// relative to the parent control (the window's client area for a control
+// without one); a control shows only inside its parent and while every
+// control above it is visible.
 class IControl {
  public:
   virtual ~IControl() = default;
@@ -36,6 +64,13 @@ class IControl {
   // The control's own native window (video output draws into it); 0 when
   // it has none yet.
   virtual TWindowHandle Handle() = 0;
+  virtual void SetCursor(TCursor cursor) = 0;
+  virtual TCursor Cursor() const = 0;
+
+  // The user clicked the control. What counts as a click is the kind's own
+  // (platform/controls.h); for panels and pictures it is the primary mouse
+  // button released over them. Changes made by the program never run it.
+  std::function<void()> OnClick;
 };
 
 // A picture control: a 32-bit picture (Buffer) and the surface it shows on
@@ -43,6 +78,7 @@ class IControl {
 // the surface frame by frame while Buffer already holds the next picture.
 class IPictureControl : public IControl {
  public:
+  static constexpr TControlKind kKind = TControlKind::Picture;
   virtual TBitmap32& Buffer() = 0;
   // What the control shows: reads give the pixels on screen, writes show
   // at once. As large as the control.
@@ -76,6 +112,8 @@ class IWindow {
   virtual TWindowState WindowState() const = 0;
   virtual void SetStayOnTop(bool onTop) = 0;
   virtual void SetColor(TColor32 color) = 0;
+  // The colour the window's background and panels are filled with.
+  virtual TColor32 Color() const = 0;
   virtual void SetEnabled(bool enabled) = 0;
   // Makes the window a child of a foreign native window, at its top-left
   // corner; 0 makes it top-level again.
@@ -92,7 +130,20 @@ class IWindow {
                                       IControl* parent = nullptr) = 0;
   virtual IControl& AddPanel(const std::string& name, const TRect& bounds,
                              IControl* parent = nullptr) = 0;
+  // A control of any kind, in its kind's initial state (platform/controls.h
+  // has typed helpers). A tab sheet's parent is its page control.
+  virtual IControl& AddControl(TControlKind kind, const std::string& name, const TRect& bounds,
+                               IControl* parent = nullptr) = 0;
   virtual std::vector<IControl*> Controls() = 0;
+
+  // The font of the window's controls.
+  virtual void SetFont(const TFontSpec& font) = 0;
+  // Device pixels per pixel of a 96-dpi layout (the screen's device pixel
+  // ratio): a layout drawn at that size multiplies its bounds by it.
+  virtual double LayoutScale() const = 0;
+  // Shows the window and returns once it has closed; until then the
+  // application's other windows take no input.
+  virtual void ShowModal() = 0;
 
   std::function<void()> OnShow, OnHide, OnClose;
   // Runs when the window's size has changed (a new size set, or the foreign

@@ -86,28 +86,6 @@ int SecondsFromText(const std::string& text) {
   return int(std::trunc(v));
 }
 
-SettingsControls ControlsFromSettings(const PayloadTrailer& t, const std::string& effect) {
-  SettingsControls c;
-  c.secondsText = std::to_string(std::clamp(t.Seconds, 1, 60));
-  c.displayOrder = (t.DisplayOrder == 1 || t.DisplayOrder == 2) ? t.DisplayOrder : 0;
-  c.desktopStart = t.DesktopStart != 0;
-  c.sizeCode = t.Stretch == 0 ? 0 : t.Stretch == 1 ? 1 : 2;
-  c.positionCode = t.Stretch == 3 ? 1 : 0;
-  c.effectSpeed = std::clamp(t.EffectSpeed, 1, 10);
-  c.effectChecked.assign(size_t(kEffectCount), false);
-  for (unsigned char n : effect)
-    if (n >= 1 && n <= kEffectCount) c.effectChecked[n - 1] = true;
-  c.loop = t.Loop != 0;
-  c.shuffleMelody = t.ShuffleMelody != 0;
-  c.mute = t.Mute != 0;
-  c.playOneRandom = t.PlayOneRandom != 0;
-  c.exitMouseMove = t.ExitMouseMove != 0;
-  c.exitMouseButton = t.ExitMouseButton != 0;
-  c.exitKeyboard = t.ExitKeyboard != 0;
-  c.exitESC = t.ExitESC != 0;
-  return c;
-}
-
 void WriteSettings(IRegistry& registry, const std::string& title, const SettingsControls& c) {
   auto flag = [](bool b) { return RegValue::Dword(b ? 1 : 0); };
   int stretch = c.sizeCode == 2 ? 2 + c.positionCode : c.sizeCode;

@@ -30,7 +30,8 @@ void ReadSettings(IRegistry& registry, const std::string& title, PayloadTrailer&
 // The same on the process's registry and the in-memory payload.
 void ReadSettings(PayloadData& data);
 
-// The state of the configuration panel's controls that WriteSettings stores.
+// The state of the configuration panel's controls that WriteSettings stores
+// (TConfigPanel::ControlsToStore).
 struct SettingsControls {
   std::string secondsText = "1";  // edSeconds
   int sizeCode = 0;                // 0 resize keeping the aspect ratio, 1 stretch, 2 keep the size
@@ -48,15 +49,6 @@ struct SettingsControls {
   bool exitKeyboard = false;
   bool exitESC = false;
 };
-
-// The panel's controls showing the effective settings: seconds brought
-// into 1-60 and the speed into 1-10, an order the panel cannot show as
-// sequential, one checked row per effect number of the selection string
-// (bytes naming no row ignored), the size and position codes from Stretch
-// (2 centred and 3 random position both mean "do not change size").
-// Setting the four exit boxes here never runs the rule that keeps one of
-// them checked: a stored selection of ExitESC alone stays so.
-SettingsControls ControlsFromSettings(const PayloadTrailer& trailer, const std::string& effect);
 
 // Stores every value, each time, under title's key (created when missing),
 // in one atomic write. Raises RegistryError when the store cannot be written.

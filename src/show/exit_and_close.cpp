@@ -89,6 +89,9 @@ void TSSWindow::FinishScreenSaver(bool exit) {
   if (!exit) return;
   try {
     StopMedia();
+    // The settings' effect preview has no completion handler that would
+    // come back here: it is stopped now.
+    if (!SaverMode) WaitForTransition();
     if (!TransitionRunning) {
       window_->Close();
       return;
@@ -139,7 +142,7 @@ void TSSWindow::FormClose() {
     if (SaverMode && !Data.Text.Exitlink.empty()) Shell().Open(Cp1252ToUtf8(Data.Text.Exitlink));
     if (!SaverMode) {
       try {
-        WriteSettings(Data.Text.Title, Panel);
+        WriteSettings(Data.Text.Title, configPanel_->ControlsToStore());
       } catch (const std::exception& e) {
         MessageBoxService().Show(std::string("The settings could not be saved: ") + e.what(),
                                  ws.ApplicationTitle(), MessageIcon::Error);

@@ -51,6 +51,11 @@ TSSWindow::TSSWindow(std::vector<std::string> args, std::string selfPath,
   prImage_ = &window_->AddPicture("PrImage", ClientRect(*window_));
   prImage_->SetVisible(false);
   cfgBox_ = &window_->AddPanel("CfgBox", kCfgBoxBounds);
+  configPanel_ = std::make_unique<TConfigPanel>(
+      *window_, *cfgBox_, Data.Text,
+      TConfigPanel::THost{
+          .SetSlideshowSeconds = [this](int32_t s) { timer_->SetInterval(SecondsToInterval(s)); },
+          .SetTitle = [this](const std::string& title) { SetApplicationTitle(title); }});
   panelDisplay_ = &window_->AddPanel("PanelDisplay", TRect{0, 0, 160, 120});
   panelDisplay_->SetColor(Color32(0, 0, 0));
   panelDisplay_->SetVisible(false);
@@ -102,7 +107,10 @@ void TSSWindow::ScreenSaverPreviewActive() {
   ScreenSaverMainSaverActive();
 }
 
-void TSSWindow::ScreenSaverConfigBoxActive() { ReadData(Data, selfPath_, true, *this); }
+void TSSWindow::ScreenSaverConfigBoxActive() {
+  // A reader that failed has reported it and asked the program to end.
+  if (ReadData(Data, selfPath_, true, *this)) configPanel_->ConfigBoxActive(Data.Trailer);
+}
 
 void TSSWindow::FormCreate() {
   IWindowSystem& ws = WindowSystem();
@@ -112,8 +120,7 @@ void TSSWindow::FormCreate() {
   image32_->Buffer().SetSize(primary.Width(), primary.Height());
   if (!SaverMode) {
     // The settings panel (and the password change, which ends at once).
-    const TWindowProc previous = window_->WindowProc();
-    window_->SetWindowProc([this, previous](TMessage& m) { ConfigWindowProc(m, previous); });
+    configPanel_->FormCreate(Data.Trailer);
     return;
   }
   FirstPicture = true;
@@ -297,9 +304,7 @@ void TSSWindow::RestartTimer() {
 void TSSWindow::ReadSettings(PayloadData& data) { saver::ReadSettings(data); }
 
 void TSSWindow::SettingsToControls(PayloadData& data) {
-  Panel = ControlsFromSettings(data.Trailer, data.Text.Effect);
-  timer_->SetInterval(SecondsToInterval(data.Trailer.Seconds));
-  SetApplicationTitle(data.Text.Title);
+  configPanel_->SettingsToControls(data.Trailer, data.Text.Effect);
 }
 
 void TSSWindow::SetApplicationTitle(const std::string& title) {
@@ -334,14 +339,5 @@ void TSSWindow::ShowCursor() { WindowSystem().ShowCursor(true); }
 IMessageBox* TSSWindow::MessageBox() { return &MessageBoxService(); }
 
 void TSSWindow::RequestTerminate() { UiThread().RequestTerminate(); }
-
-void TSSWindow::ConfigWindowProc(TMessage& m, const TWindowProc& previous) {
-  // The settings dialog closes on Esc, as its Close button would.
-  if (m.Msg == msg::KeyDown && m.WParam == vk::Escape) {
-    window_->Close();
-    return;
-  }
-  previous(m);
-}
 
 }  // namespace saver

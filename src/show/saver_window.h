@@ -19,6 +19,7 @@
 #include "payload/reader.h"
 #include "platform/media_player.h"
 #include "platform/window.h"
+#include "settings/config_panel.h"
 #include "settings/settings_store.h"
 #include "show/next_picture.h"
 
@@ -26,8 +27,9 @@ namespace saver {
 
 // The window's designed size, before a mode gives it another.
 constexpr TRect kDesignedBounds{0, 0, 640, 480};
-// The settings panel's place on the designed window.
-constexpr TRect kCfgBoxBounds{8, 64, 8 + 505, 64 + 381};
+// The settings panel's place on the designed window (the panel sizes it
+// by the layout scale).
+constexpr TRect kCfgBoxBounds = kCfgBoxLayout;
 
 class TSSWindow final : private IReaderHost, private IPictureSink {
  public:
@@ -96,11 +98,13 @@ class TSSWindow final : private IReaderHost, private IPictureSink {
   std::vector<int32_t> MelodyDeck;  // tracks left of the shuffled playlist
   bool MelodyDeckSpent = false;
   PayloadData Data;
-  SettingsControls Panel;  // the settings panel's state, written back when closing
 
   IPictureControl& Image32() { return *image32_; }
   IPictureControl& PrImage() { return *prImage_; }
   IControl& CfgBox() { return *cfgBox_; }
+  // The settings panel in CfgBox, written back when the window closes in
+  // configuration mode.
+  TConfigPanel& ConfigPanel() { return *configPanel_; }
   ITimer& Timer() { return *timer_; }
   IMediaPlayer& MPlay() { return *mPlay_; }
   IControl& PanelDisplay() { return *panelDisplay_; }
@@ -130,7 +134,6 @@ class TSSWindow final : private IReaderHost, private IPictureSink {
   void CreateSecondWindow();
   void ArmTimerForNextItem();
   uint32_t ItemInterval(int32_t item) const;
-  void ConfigWindowProc(TMessage& m, const TWindowProc& previous);
   void FollowResize();
   void RecomposeAfterResize();
   void StartMusic();
@@ -146,6 +149,7 @@ class TSSWindow final : private IReaderHost, private IPictureSink {
   IPictureControl* image32_ = nullptr;
   IPictureControl* prImage_ = nullptr;
   IControl* cfgBox_ = nullptr;
+  std::unique_ptr<TConfigPanel> configPanel_;
   IControl* panelDisplay_ = nullptr;
   std::unique_ptr<IMediaPlayer> mPlay_;
   std::unique_ptr<ITimer> timer_;

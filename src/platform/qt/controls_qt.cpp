@@ -1,4 +1,6 @@
-// Controls on the windows: panels and picture controls.
+// Controls on the windows: panels and picture controls (dialog controls are
+// in dialog_qt.cpp).
+#include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPalette>
@@ -8,59 +10,40 @@
 
 namespace saver::qt {
 
-template <class Interface>
-ControlWidget<Interface>::ControlWidget(QtWindow& window, std::string name, TControlKind kind,
-                                        IControl* parent)
-    : QWidget(parent ? dynamic_cast<QWidget*>(parent) : &window),
-      window_(window),
-      name_(std::move(name)),
-      kind_(kind),
-      parent_(parent) {
+QtPanel::QtPanel(QtWindow& window, std::string name, IControl* parent)
+    : QtControl(window, std::move(name), TControlKind::Panel, parent) {
   // Picture controls on X11 have native windows, and a control drawn into
   // the window itself would lie beneath them whatever its order: on X11
-  // every control has a native window, and the server keeps their order.
+  // panels and pictures have native windows, and the server keeps their order.
   if (window.System().X11()) setAttribute(Qt::WA_NativeWindow);
-  // Child widgets of a window that is already on screen stay hidden until shown.
-  show();
-}
-
-template <class Interface>
-qreal ControlWidget<Interface>::Ratio() const {
-  return window_.Ratio();
-}
-
-template <class Interface>
-void ControlWidget<Interface>::SetBounds(const TRect& bounds) {
-  bounds_ = bounds;
-  // Bounds are relative to the window; the widget is placed in its parent.
-  QRect logical = ScaleToLogical(bounds, Ratio());
-  if (QWidget* p = parentWidget(); p && p != &window_)
-    logical.translate(-p->mapTo(&window_, QPoint(0, 0)));
-  setGeometry(logical);
-  BoundsChanged();
-}
-
-template <class Interface>
-void ControlWidget<Interface>::SetEnabled(bool enabled) {
-  enabled_ = enabled;
-  setEnabled(enabled);
-}
-
-template <class Interface>
-void ControlWidget<Interface>::SetColor(TColor32 color) {
-  color_ = color | 0xFF000000u;
-  QPalette p = palette();
-  p.setColor(QPalette::Window, QColor::fromRgb(color_));
-  setPalette(p);
+  // Opaque, in the window's colour, like the window beneath.
   setAutoFillBackground(true);
+}
+
+void QtPanel::SetBevel(TBevel bevel) {
+  bevel_ = bevel;
   update();
 }
 
-template class ControlWidget<IControl>;
-template class ControlWidget<IPictureControl>;
+void QtPanel::paintEvent(QPaintEvent*) {
+  if (bevel_ != TBevel::Lowered) return;
+  QPainter painter(this);
+  const QRect r = rect();
+  painter.setPen(palette().color(QPalette::Dark));
+  painter.drawLine(r.topLeft(), r.topRight());
+  painter.drawLine(r.topLeft(), r.bottomLeft());
+  painter.setPen(palette().color(QPalette::Light));
+  painter.drawLine(r.bottomLeft(), r.bottomRight());
+  painter.drawLine(r.topRight(), r.bottomRight());
+}
+
+void QtPanel::mouseReleaseEvent(QMouseEvent* event) {
+  if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) Clicked();
+}
 
 QtPicture::QtPicture(QtWindow& window, std::string name, IControl* parent)
-    : ControlWidget(window, std::move(name), TControlKind::Picture, parent), surface_(*this) {
+    : QtControl(window, std::move(name), TControlKind::Picture, parent), surface_(*this) {
+  if (window.System().X11()) setAttribute(Qt::WA_NativeWindow);
   // The image covers the whole control: nothing beneath needs painting first.
   setAttribute(Qt::WA_OpaquePaintEvent);
   setAttribute(Qt::WA_NoSystemBackground);
@@ -110,6 +93,10 @@ void QtPicture::paintEvent(QPaintEvent* event) {
                                                      int(image.height() / ratio)));
     for (const QRect& e : rest) painter.fillRect(e, QColor::fromRgb(color_));
   }
+}
+
+void QtPicture::mouseReleaseEvent(QMouseEvent* event) {
+  if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) Clicked();
 }
 
 bool PictureSurface::UseShared(x11::Connection& connection) {

@@ -4,6 +4,7 @@
 // coordinates and device pixels. Everything the rest of the saver sees of it
 // is in platform/desktop.h and the platform interfaces.
 #include <QImage>
+#include <QPalette>
 #include <QObject>
 #include <QPointer>
 #include <QRect>
@@ -13,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/controls.h"
 #include "platform/window_system.h"
 #include "platform/x11/x11_desktop.h"
 
@@ -37,29 +39,39 @@ QScreen* ScreenAtDevice(TPoint device);
 
 class QtWindowSystem;
 class QtWindow;
+class QtButton;
 
-// A control: a child widget of a window. Bounds are device pixels relative
-// to the window's client area.
-template <class Interface>
-class ControlWidget : public QWidget, public Interface {
+// A control: a widget of type Widget inside a window. Bounds are device
+// pixels relative to the parent control (the window's client area for a
+// control without one). The member definitions follow QtWindow below.
+template <class Widget, class Interface>
+class QtControl : public Widget, public Interface {
  public:
-  ControlWidget(QtWindow& window, std::string name, TControlKind kind, IControl* parent);
+  QtControl(QtWindow& window, std::string name, TControlKind kind, IControl* parent);
   const std::string& Name() const override { return name_; }
   TControlKind Kind() const override { return kind_; }
   IControl* Parent() const override { return parent_; }
   TRect Bounds() const override { return bounds_; }
   void SetBounds(const TRect& bounds) override;
-  bool Visible() const override { return !isHidden(); }
-  void SetVisible(bool visible) override { setVisible(visible); }
+  bool Visible() const override { return !this->isHidden(); }
+  void SetVisible(bool visible) override { this->setVisible(visible); }
   bool Enabled() const override { return enabled_; }
   void SetEnabled(bool enabled) override;
-  void BringToFront() override { raise(); }
+  void BringToFront() override { this->raise(); }
   void SetColor(TColor32 color) override;
-  TWindowHandle Handle() override { return TWindowHandle(winId()); }
+  TWindowHandle Handle() override { return TWindowHandle(this->winId()); }
+  void SetCursor(TCursor cursor) override;
+  TCursor Cursor() const override { return cursor_; }
 
  protected:
   qreal Ratio() const;
   virtual void BoundsChanged() {}
+  // Runs OnClick (a copy: the handler may replace itself).
+  void Clicked() {
+    if (auto handler = this->OnClick) handler();
+  }
+  // For controls whose size follows their content.
+  void SetBoundsQuietly(const TRect& bounds) { bounds_ = bounds; }
 
   QtWindow& window_;
   TColor32 color_ = 0xFF000000u;
@@ -70,12 +82,26 @@ class ControlWidget : public QWidget, public Interface {
   IControl* parent_;
   TRect bounds_;
   bool enabled_ = true;
+  TCursor cursor_ = TCursor::Default;
 };
 
-class QtPanel final : public ControlWidget<IControl> {
+template <class Interface>
+using ControlWidget = QtControl<QWidget, Interface>;
+
+// A panel is filled with the window's colour; a lowered bevel draws a
+// one-pixel frame, dark at the top and left, light at the bottom and right.
+class QtPanel final : public ControlWidget<IPanel> {
  public:
-  QtPanel(QtWindow& window, std::string name, IControl* parent)
-      : ControlWidget(window, std::move(name), TControlKind::Panel, parent) {}
+  QtPanel(QtWindow& window, std::string name, IControl* parent);
+  void SetBevel(TBevel bevel) override;
+  TBevel Bevel() const override { return bevel_; }
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+
+ private:
+  TBevel bevel_ = TBevel::None;
 };
 
 class QtPicture;
@@ -143,6 +169,7 @@ class QtPicture final : public ControlWidget<IPictureControl> {
  protected:
   void BoundsChanged() override;
   void paintEvent(QPaintEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
 
  private:
   TBitmap32 buffer_;
@@ -165,6 +192,7 @@ class QtWindow final : public QWidget, public IWindow {
   TWindowState WindowState() const override { return state_; }
   void SetStayOnTop(bool onTop) override;
   void SetColor(TColor32 color) override;
+  TColor32 Color() const override { return palette().color(QPalette::Window).rgb(); }
   void SetEnabled(bool enabled) override;
   void SetParentWindow(TWindowHandle parent) override;
   void Show() override;
@@ -174,7 +202,19 @@ class QtWindow final : public QWidget, public IWindow {
   IPictureControl& AddPicture(const std::string& name, const TRect& bounds,
                               IControl* parent) override;
   IControl& AddPanel(const std::string& name, const TRect& bounds, IControl* parent) override;
+  IControl& AddControl(TControlKind kind, const std::string& name, const TRect& bounds,
+                       IControl* parent) override;
   std::vector<IControl*> Controls() override { return controls_; }
+  void SetFont(const TFontSpec& font) override;
+  double LayoutScale() const override { return Ratio(); }
+  void ShowModal() override;
+
+  // The buttons Enter and Esc press (the last one set; nullptr: none).
+  void SetRoleButton(bool cancel, QtButton* button, bool on);
+  // Hides a window shown modally, so that its ShowModal returns.
+  void EndModal() {
+    if (modalLoop_) Hide();
+  }
 
   QtWindowSystem& System() { return system_; }
   bool InputEnabled() const { return enabled_; }
@@ -188,6 +228,7 @@ class QtWindow final : public QWidget, public IWindow {
  protected:
   void closeEvent(QCloseEvent* event) override;
   void changeEvent(QEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   void ApplyFlags();
@@ -207,7 +248,59 @@ class QtWindow final : public QWidget, public IWindow {
   TWindowHandle embedder_ = 0;
   QWindow* foreign_ = nullptr;
   std::vector<IControl*> controls_;  // child widgets: Qt deletes them with the window
+  QPointer<QtButton> default_, cancel_;
+  QEventLoop* modalLoop_ = nullptr;
 };
+
+template <class Widget, class Interface>
+QtControl<Widget, Interface>::QtControl(QtWindow& window, std::string name, TControlKind kind,
+                                        IControl* parent)
+    : Widget(parent ? dynamic_cast<QWidget*>(parent) : &window),
+      window_(window),
+      name_(std::move(name)),
+      kind_(kind),
+      parent_(parent) {
+  this->setObjectName(QString::fromStdString(name_));
+  // Child widgets of a window that is already on screen stay hidden until shown.
+  this->show();
+}
+
+template <class Widget, class Interface>
+qreal QtControl<Widget, Interface>::Ratio() const {
+  return window_.Ratio();
+}
+
+template <class Widget, class Interface>
+void QtControl<Widget, Interface>::SetBounds(const TRect& bounds) {
+  bounds_ = bounds;
+  this->setGeometry(ScaleToLogical(bounds, Ratio()));
+  BoundsChanged();
+}
+
+template <class Widget, class Interface>
+void QtControl<Widget, Interface>::SetEnabled(bool enabled) {
+  enabled_ = enabled;
+  this->setEnabled(enabled);
+}
+
+template <class Widget, class Interface>
+void QtControl<Widget, Interface>::SetColor(TColor32 color) {
+  color_ = color | 0xFF000000u;
+  QPalette p = this->palette();
+  p.setColor(QPalette::Window, QColor::fromRgb(color_));
+  this->setPalette(p);
+  this->setAutoFillBackground(true);
+  this->update();
+}
+
+template <class Widget, class Interface>
+void QtControl<Widget, Interface>::SetCursor(TCursor cursor) {
+  cursor_ = cursor;
+  if (cursor == TCursor::HandPoint)
+    this->setCursor(Qt::PointingHandCursor);
+  else
+    this->unsetCursor();
+}
 
 class QtTimer final : public ITimer {
  public:

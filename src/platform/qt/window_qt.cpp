@@ -1,5 +1,7 @@
 // Top-level windows: a QWidget each.
 #include <QCloseEvent>
+#include <QEventLoop>
+#include <QKeyEvent>
 #include <QGuiApplication>
 #include <QPalette>
 #include <QScreen>
@@ -8,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "platform/qt/dialog_qt.h"
 #include "platform/qt/qt_backend.h"
 
 namespace saver::qt {
@@ -247,6 +250,9 @@ void QtWindow::Show() {
   if (isVisible()) return;
   if (system_.SkipTaskbar()) system_.ApplySkipTaskbar(*this);
   ShowInState();
+  // A dialog takes the keyboard as it opens (without a window manager
+  // nobody else would give it).
+  if (border_ == TBorderStyle::Dialog && !Embedded()) activateWindow();
   system_.WindowShown(*this);
   if (OnShow) OnShow();
 }
@@ -254,6 +260,7 @@ void QtWindow::Show() {
 void QtWindow::Hide() {
   if (!isVisible()) return;
   hide();
+  if (modalLoop_) modalLoop_->quit();
   if (OnHide) OnHide();
 }
 
@@ -285,17 +292,72 @@ void QtWindow::changeEvent(QEvent* event) {
 
 IPictureControl& QtWindow::AddPicture(const std::string& name, const TRect& bounds,
                                       IControl* parent) {
-  auto* picture = new QtPicture(*this, name, parent);
-  picture->SetBounds(bounds);
-  controls_.push_back(picture);
-  return *picture;
+  return dynamic_cast<IPictureControl&>(AddControl(TControlKind::Picture, name, bounds, parent));
 }
 
 IControl& QtWindow::AddPanel(const std::string& name, const TRect& bounds, IControl* parent) {
-  auto* panel = new QtPanel(*this, name, parent);
-  panel->SetBounds(bounds);
-  controls_.push_back(panel);
-  return *panel;
+  return AddControl(TControlKind::Panel, name, bounds, parent);
+}
+
+IControl& QtWindow::AddControl(TControlKind kind, const std::string& name, const TRect& bounds,
+                               IControl* parent) {
+  IControl* c = nullptr;
+  switch (kind) {
+    case TControlKind::Panel: c = new QtPanel(*this, name, parent); break;
+    case TControlKind::Picture: c = new QtPicture(*this, name, parent); break;
+    case TControlKind::Label: c = new QtLabel(*this, name, parent); break;
+    case TControlKind::Button: c = new QtButton(*this, name, parent); break;
+    case TControlKind::CheckBox: c = new QtCheckBox(*this, name, parent); break;
+    case TControlKind::RadioButton: c = new QtRadioButton(*this, name, parent); break;
+    case TControlKind::GroupBox: c = new QtGroupBox(*this, name, parent); break;
+    case TControlKind::SpinEdit: c = new QtSpinEdit(*this, name, parent); break;
+    case TControlKind::CheckListBox: c = new QtCheckListBox(*this, name, parent); break;
+    case TControlKind::TrackBar: c = new QtTrackBar(*this, name, parent); break;
+    case TControlKind::PageControl: c = new QtPageControl(*this, name, parent); break;
+    case TControlKind::TabSheet: c = new QtTabSheet(*this, name, parent); break;
+  }
+  c->SetBounds(bounds);
+  controls_.push_back(c);
+  return *c;
+}
+
+void QtWindow::SetFont(const TFontSpec& font) { setFont(ResolveFont(font)); }
+
+void QtWindow::SetRoleButton(bool cancel, QtButton* button, bool on) {
+  QPointer<QtButton>& role = cancel ? cancel_ : default_;
+  if (on)
+    role = button;
+  else if (role == button)
+    role = nullptr;
+}
+
+void QtWindow::keyPressEvent(QKeyEvent* event) {
+  // Keys no control took: Enter presses the default button, Esc the cancel button.
+  const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
+  QtButton* target = nullptr;
+  if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && mods == Qt::NoModifier)
+    target = default_;
+  else if (event->key() == Qt::Key_Escape && mods == Qt::NoModifier)
+    target = cancel_;
+  if (target && target->isVisible() && target->isEnabled()) {
+    event->accept();
+    target->click();
+    return;
+  }
+  QWidget::keyPressEvent(event);
+}
+
+void QtWindow::ShowModal() {
+  if (isVisible()) return;
+  setWindowModality(Qt::ApplicationModal);
+  Show();
+  if (isVisible()) {
+    QEventLoop loop;
+    modalLoop_ = &loop;
+    loop.exec(QEventLoop::DialogExec);
+    modalLoop_ = nullptr;
+  }
+  setWindowModality(Qt::NonModal);
 }
 
 }  // namespace saver::qt

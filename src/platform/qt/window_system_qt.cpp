@@ -214,6 +214,8 @@ void QtWindowSystem::Run(IWindow& main) {
 }
 
 void QtWindowSystem::QuitRun() {
+  // Modal windows end first: the loop can end only once their calls returned.
+  for (QtWindow* w : std::vector<QtWindow*>(windows_)) w->EndModal();
   if (runLoop_) runLoop_->quit();
 }
 

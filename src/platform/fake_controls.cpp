@@ -1,0 +1,145 @@
+#include "platform/fake_controls.h"
+
+#include <algorithm>
+#include <cctype>
+#include <climits>
+
+#include "platform/fake_window_system.h"
+
+namespace saver {
+
+namespace {
+
+void Fire(const IControl& c) {
+  if (c.OnClick) {
+    auto handler = c.OnClick;  // the handler may replace itself
+    handler();
+  }
+}
+
+}  // namespace
+
+FakePictureControl::FakePictureControl(FakeWindow& window, std::string name, const TRect& bounds,
+                                       IControl* parent, TWindowHandle handle)
+    : FakeControlBase(window, std::move(name), TControlKind::Picture, bounds, parent, handle),
+      surface_(bounds.Width(), bounds.Height()) {}
+
+void FakePictureControl::SetBounds(const TRect& bounds) {
+  FakeControlBase::SetBounds(bounds);
+  TBitmap32 resized(bounds.Width(), bounds.Height());
+  surface_.Bitmap().DrawTo(resized, 0, 0);
+  surface_.Bitmap() = std::move(resized);
+}
+
+void FakePictureControl::Repaint() {
+  ++repaints;
+  TBitmap32 copy = buffer_;
+  copy.DrawMode = TDrawMode::Opaque;
+  copy.MasterAlpha = 255;
+  copy.DrawTo(surface_.Bitmap(), 0, 0);
+}
+
+void FakeLabel::Click() {
+  if (Reachable()) Fire(*this);
+}
+
+void FakeButton::Click() {
+  if (Reachable()) Fire(*this);
+}
+
+void FakeCheckBox::Click() {
+  if (!Reachable()) return;
+  checked_ = !checked_;
+  Fire(*this);
+}
+
+void FakeRadioButton::SetChecked(bool c) {
+  checked_ = c;
+  if (!c) return;
+  for (IControl* other : window_.Controls())
+    if (other != this && other->Parent() == Parent() && other->Kind() == TControlKind::RadioButton)
+      static_cast<FakeRadioButton*>(other)->checked_ = false;
+}
+
+void FakeRadioButton::Click() {
+  if (!Reachable()) return;
+  SetChecked(true);
+  Fire(*this);
+}
+
+void FakeSpinEdit::SetRange(int32_t minimum, int32_t maximum) {
+  min_ = minimum;
+  max_ = std::max(minimum, maximum);
+}
+
+int32_t FakeSpinEdit::Value() const {
+  long long v = 0;
+  size_t i = 0;
+  bool negative = false;
+  if (i < text_.size() && (text_[i] == '-' || text_[i] == '+')) negative = text_[i++] == '-';
+  if (i == text_.size()) return min_;
+  for (; i < text_.size(); ++i) {
+    if (!std::isdigit(static_cast<unsigned char>(text_[i]))) return min_;
+    v = std::min<long long>(v * 10 + (text_[i] - '0'), INT_MAX);
+  }
+  return int32_t(std::clamp<long long>(negative ? -v : v, min_, max_));
+}
+
+void FakeSpinEdit::SetValue(int32_t value) { text_ = std::to_string(std::clamp(value, min_, max_)); }
+
+void FakeSpinEdit::Type(const std::string& text) {
+  text_.clear();
+  for (char c : text)
+    if (std::isdigit(static_cast<unsigned char>(c)) || c == '-' || c == '+') text_ += c;
+}
+
+void FakeCheckListBox::SetItems(const std::vector<std::string>& utf8) {
+  items = utf8;
+  checked_.assign(items.size(), false);
+  index_ = -1;
+}
+
+bool FakeCheckListBox::Checked(int32_t row) const {
+  return row >= 0 && row < Count() && checked_[size_t(row)];
+}
+
+void FakeCheckListBox::SetChecked(int32_t row, bool checked) {
+  if (row >= 0 && row < Count()) checked_[size_t(row)] = checked;
+}
+
+void FakeCheckListBox::SetItemIndex(int32_t row) { index_ = row >= 0 && row < Count() ? row : -1; }
+
+void FakeCheckListBox::ClickRow(int32_t row, bool onCheckBox) {
+  if (!Reachable() || row < 0 || row >= Count()) return;
+  index_ = row;
+  if (onCheckBox) checked_[size_t(row)] = !checked_[size_t(row)];
+  Fire(*this);
+}
+
+void FakeTrackBar::SetRange(int32_t min, int32_t max) {
+  minimum = min;
+  maximum = std::max(min, max);
+  position_ = std::clamp(position_, minimum, maximum);
+}
+
+void FakeTrackBar::SetPosition(int32_t position) {
+  position_ = std::clamp(position, minimum, maximum);
+}
+
+std::vector<ITabSheet*> FakePageControl::Pages() const {
+  std::vector<ITabSheet*> pages;
+  for (IControl* c : window_.Controls())
+    if (c->Parent() == this && c->Kind() == TControlKind::TabSheet)
+      pages.push_back(static_cast<FakeTabSheet*>(c));
+  return pages;
+}
+
+ITabSheet* FakePageControl::ActivePage() const {
+  if (active_ && active_->Visible()) return active_;
+  // A hidden page's tab is gone: the first page with a tab shows instead.
+  for (ITabSheet* p : Pages())
+    if (p->Visible()) return p;
+  return nullptr;
+}
+
+}  // namespace saver
