@@ -5,12 +5,17 @@
 #   make check   the plain suite only (quick)
 #   make bench   build the benchmarks and print their ratio tables
 #   make fuzz    build the libFuzzer targets with clang (FUZZ_SECONDS each)
+#   make install the player, tools, demo saver, manuals and completion under
+#                PREFIX (default /usr/local; DESTDIR is honoured), stripped
+#   make package the Debian package and its -dbgsym package in build/deb/package,
+#                checked by lintian when it is installed
 
 JOBS ?= $(shell nproc)
+PREFIX ?= /usr/local
 FUZZ_SECONDS ?= 60
 CMAKE_GEN = -G Ninja
 
-.PHONY: all build demo test check test-asan test-tsan bench fuzz clean
+.PHONY: all build demo test check test-asan test-tsan bench fuzz install package clean
 
 all: build
 
@@ -53,6 +58,20 @@ build/fuzz/build.ninja:
 fuzz: build/fuzz/build.ninja
 	cmake --build build/fuzz -j $(JOBS)
 	scripts/fuzz-all $(FUZZ_SECONDS)
+
+# The paths compiled in from the prefix are forgotten so that they follow it.
+install:
+	cmake -S . -B build/release $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DCMAKE_INSTALL_PREFIX="$(PREFIX)" -U 'SAVER_*_DIR' -U 'SAVER_*_URL'
+	cmake --build build/release -j $(JOBS)
+	DESTDIR="$(DESTDIR)" cmake --install build/release --strip
+
+package:
+	cmake -S . -B build/deb $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DCMAKE_INSTALL_PREFIX=/usr -DSAVER_TESTS=OFF -DSAVER_BENCH=OFF
+	cmake --build build/deb -j $(JOBS)
+	cd build/deb && cpack -G DEB -B package
+	if command -v lintian > /dev/null; then lintian --fail-on error build/deb/package/*.deb build/deb/package/*.ddeb; fi
 
 clean:
 	rm -rf build

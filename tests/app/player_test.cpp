@@ -6,6 +6,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <thread>
 
 #include "desktop/xvfb_display.h"
@@ -290,48 +291,83 @@ TEST_F(Player, PreviewDrawsIntoTheGivenWindowAndEndsWithIt) {
   }
 }
 
-TEST_F(Player, SettingsOpenCentredCloseOnEscAndKeepTheSettings) {
+TEST_F(Player, SettingsOpenCentredTakeChangesAndShowThemTheNextTime) {
   x.reset();
   StartServer(1024, 768);
   SaverBuilder b = Saver(false, false, true, false);
   b.trailer.Seconds = 7;
+  b.banner = {1, 2, 3};  // the banner strip: the dialog at its full height
   const std::string saver = Write(b);
-  Launch(saver, {"/c"});
-  Display* d = XOpenDisplay(x->Name().c_str());
-  Window found = 0;
-  ASSERT_TRUE(WaitUntil([&] {
-    Window root, parent, *children = nullptr;
-    unsigned n = 0;
-    XQueryTree(d, DefaultRootWindow(d), &root, &parent, &children, &n);
-    for (unsigned i = 0; i < n && !found; ++i) {
-      char* name = nullptr;
+  // The dialog's client area on the screen, once it is shown.
+  auto dialog = [&]() -> std::optional<TRect> {
+    Display* d = XOpenDisplay(x->Name().c_str());
+    Window found = 0;
+    WaitUntil([&] {
+      Window root, parent, *children = nullptr;
+      unsigned n = 0;
+      XQueryTree(d, DefaultRootWindow(d), &root, &parent, &children, &n);
+      for (unsigned i = 0; i < n && !found; ++i) {
+        char* name = nullptr;
+        XWindowAttributes a;
+        XGetWindowAttributes(d, children[i], &a);
+        if (a.map_state == IsViewable && XFetchName(d, children[i], &name) && name &&
+            std::string(name) == "Player Test")
+          found = children[i];
+        if (name) XFree(name);
+      }
+      if (children) XFree(children);
+      return found != 0;
+    });
+    std::optional<TRect> r;
+    // It takes the keyboard as it opens.
+    EXPECT_TRUE(WaitUntil([&] {
+      Window focus = 0;
+      int revert = 0;
+      XGetInputFocus(d, &focus, &revert);
+      return found && focus == found;
+    }));
+    if (found) {
       XWindowAttributes a;
-      XGetWindowAttributes(d, children[i], &a);
-      if (a.map_state == IsViewable && XFetchName(d, children[i], &name) && name &&
-          std::string(name) == "Player Test")
-        found = children[i];
-      if (name) XFree(name);
+      XGetWindowAttributes(d, found, &a);
+      Window child;
+      int left = 0, top = 0;
+      XTranslateCoordinates(d, found, DefaultRootWindow(d), 0, 0, &left, &top, &child);
+      r = TRect{left, top, left + a.width, top + a.height};
     }
-    if (children) XFree(children);
-    return found != 0;
-  }));
-  XWindowAttributes a;
-  XGetWindowAttributes(d, found, &a);
-  Window child;
-  int left = 0, top = 0;
-  XTranslateCoordinates(d, found, DefaultRootWindow(d), 0, 0, &left, &top, &child);
-  XCloseDisplay(d);
-  EXPECT_EQ(a.width, 505);
-  EXPECT_EQ(a.height, 381);
-  EXPECT_EQ(left, (1024 - 505) / 2);
-  EXPECT_EQ(top, (768 - 381) / 2);
-  Xdo("mousemove 500 400 key Escape");
+    XCloseDisplay(d);
+    return r;
+  };
+  auto stored = [&](const char* name) {
+    FileRegistry registry(scratch.Path("config/saver/registry.json"));
+    const auto values = registry.ReadKey("Software\\Kelvastrom\\Player Test");
+    const RegValue* v = values ? FindValue(*values, name) : nullptr;
+    return v ? v->dword : -1;
+  };
+
+  Launch(saver, {"/c"});
+  const std::optional<TRect> r = dialog();
+  ASSERT_TRUE(r);
+  EXPECT_EQ(*r, (TRect{(1024 - 505) / 2, (768 - 381) / 2, (1024 + 505) / 2, (768 + 381) / 2}));
+  // "Random" with the mouse (General page: the panel below the banner, the
+  // page in the tab control, the order group); the seconds through the
+  // accelerator of their label; Esc closes.
+  const int rx = r->Left + 10 + 2 + 12 + 16 + 7, ry = r->Top + 69 + 7 + 20 + 74 + 38 + 8;
+  Xdo("mousemove " + std::to_string(rx) + " " + std::to_string(ry) + " click 1");
+  Xdo("key alt+d type 12");
+  Xdo("key Escape");
   EXPECT_EQ(WaitExit(), 0) << output;
-  FileRegistry registry(scratch.Path("config/saver/registry.json"));
-  const auto values = registry.ReadKey("Software\\Kelvastrom\\Player Test");
-  ASSERT_TRUE(values);
-  EXPECT_EQ(FindValue(*values, "Seconds")->dword, 7);
+  EXPECT_EQ(stored("Seconds"), 12);
+  EXPECT_EQ(stored("DisplayOrder"), 1);
   EXPECT_EQ(ReadText(scratch.Path("opened.txt")), "");
+
+  // The next time the dialog shows them: closing at once keeps them.
+  Launch(saver, {"/c"});
+  ASSERT_TRUE(dialog());
+  Xdo("mousemove " + std::to_string(r->Left + 250) + " " + std::to_string(r->Top + 200) +
+      " key Escape");
+  EXPECT_EQ(WaitExit(), 0) << output;
+  EXPECT_EQ(stored("Seconds"), 12);
+  EXPECT_EQ(stored("DisplayOrder"), 1);
 }
 
 TEST_F(Player, InADaemonsWindowTheShowTakesItsSizeFollowsItAndEndsOnSigterm) {

@@ -112,10 +112,16 @@ class RoundTripTest : public ::testing::Test {
  protected:
   void SetUp() override {
     fs::copy_file(AssetPath("aurora.jpg"), dir / "first.jpg");
-    fs::copy_file(AssetPath("tower.png"), dir / "second.png");
+    // A JPEG under another name: its Ext tells the player what it is.
+    fs::copy_file(AssetPath("dunes.jpg"), dir / "second.png");
     fs::copy_file(AssetPath("backdrop.jpg"), dir / "backdrop.jpg");
     fs::copy_file(AssetPath("vignette.png"), dir / "edge.png");
-    WriteFileBytes(dir / "round.gif", Pattern(300, 1));
+    // The smallest GIF: one transparent pixel.
+    WriteFileBytes(dir / "round.gif",
+                   {0x47, 0x49, 0x46, 0x38, 0x39, 0x61, 0x01, 0x00, 0x01, 0x00, 0x80, 0x00, 0x00,
+                    0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x00, 0x21, 0xF9, 0x04, 0x01, 0x00, 0x00, 0x00,
+                    0x00, 0x2C, 0x00, 0x00, 0x00, 0x00, 0x01, 0x00, 0x01, 0x00, 0x00, 0x02, 0x02,
+                    0x44, 0x01, 0x00, 0x3B});
     std::vector<uint8_t> preview = Pattern(1000, 2);
     preview[0] = 'B';
     preview[1] = 'M';

@@ -163,7 +163,7 @@ TEST(SaverEffectsTool, VideoMistakesAreReported) {
   } cases[] = {
       {with({"--video", "v.avi", "--fps", "0"}), "--fps wants a whole number from 1 to 240, not '0'"},
       {with({"--video", "v.avi", "--fps", "25x"}), "--fps wants a whole number from 1 to 240, not '25x'"},
-      {with({"--video", "v.avi", "--fps"}), "--fps wants a value"},
+      {with({"--video", "v.avi", "--fps"}), "--fps needs a value"},
       {with({"--out", (p.dir / "o").string(), "--fps", "25"}), "--fps goes with --video FILE"},
       {{"--sheet", "s.png", "--video", "v.avi"}, "--video renders one effect, not the --sheet"},
   };
@@ -171,7 +171,7 @@ TEST(SaverEffectsTool, VideoMistakesAreReported) {
     const TRunResult r = RunTool(EffectsTool(), c.args);
     EXPECT_EQ(r.ExitCode, 2) << c.message;
     EXPECT_EQ(r.Err.substr(0, r.Err.find('\n')), "saver-effects: " + c.message);
-    EXPECT_NE(r.Err.find("usage: saver-effects"), std::string::npos) << c.message;
+    EXPECT_NE(r.Err.find("Usage: saver-effects"), std::string::npos) << c.message;
   }
 
   const fs::path unwritable = p.dir / "missing" / "v.avi";
@@ -219,7 +219,7 @@ TEST(SaverEffectsTool, MistakesAreReported) {
 
   const TRunResult help = RunTool(EffectsTool(), {"--help"});
   EXPECT_EQ(help.ExitCode, 0);
-  EXPECT_NE(help.Out.find("usage: saver-effects list"), std::string::npos);
+  EXPECT_NE(help.Out.find("Usage: saver-effects list"), std::string::npos);
 }
 
 }  // namespace

@@ -112,7 +112,10 @@ TEST(PackErrors, BadOptionsAreUsageErrors) {
         {AssetPath("dunes.jpg")}}) {
     const TRunResult r = RunTool(PackTool(), args);
     EXPECT_EQ(r.ExitCode, 2) << args[0];
-    EXPECT_EQ(Lines(r.Err), 1u) << r.Err;
+    // The mistake, then the usage line.
+    EXPECT_EQ(Lines(r.Err), 2u) << r.Err;
+    EXPECT_EQ(r.Err.rfind("saver-pack: ", 0), 0u) << r.Err;
+    EXPECT_NE(r.Err.find("\nUsage: saver-pack "), std::string::npos) << r.Err;
   }
   EXPECT_EQ(RunTool(PackTool(), {"--help"}).ExitCode, 0);
   EXPECT_EQ(RunTool(InspectTool(), {"--help"}).ExitCode, 0);

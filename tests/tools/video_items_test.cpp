@@ -21,7 +21,7 @@ struct Packed {
 
 Packed PackAndRead(const TScratchDir& dir, std::vector<std::string> args) {
   const fs::path out = dir / "video.scr";
-  args.insert(args.begin(), {"--player", PlayerProgram(), "-o", out.string()});
+  args.insert(args.begin(), {"-v", "--player", PlayerProgram(), "-o", out.string()});
   Packed p;
   p.Pack = RunTool(PackTool(), args);
   EXPECT_EQ(p.Pack.ExitCode, 0) << p.Pack.Err;

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "common/command_line.h"
 #include "contact_sheet.h"
 #include "effect_recorder.h"
 #include "payload/avi_writer.h"
@@ -25,36 +26,41 @@ using namespace saver;
 
 namespace {
 
-constexpr const char* kUsage =
-    "usage: saver-effects list\n"
-    "       saver-effects render --effect N --old A.png --new B.png\n"
-    "                            [--out DIR] [--video FILE.avi [--fps N]]\n"
-    "                            [--steps S] [--size WxH] [--delay MS] [--seed S]\n"
-    "       saver-effects render --sheet FILE [--old A.png --new B.png] [--steps S]\n"
-    "                            [--size WxH]\n"
-    "\n"
-    "list     prints the effect numbers 1-116 and their captions.\n"
-    "render   runs one effect on an in-memory screen that starts as the old picture\n"
-    "         and writes the screen after each frame as DIR/frame-0001.png, ...,\n"
-    "         the screen after the final frame as DIR/final.png, and\n"
-    "         DIR/summary.json. Effect 0 replaces the picture at once; numbers\n"
-    "         outside 0-116 pick a random effect. Steps default to 32, the delay\n"
-    "         to 9 ms (frames are not timed in real time); --size scales both\n"
-    "         pictures (default: the new picture's size); --seed varies the\n"
-    "         random effects. At least one of --out and --video is needed.\n"
-    "--video  also (or only) writes the frames as an uncompressed AVI: one video\n"
-    "         frame per effect frame, then the final picture held for half a\n"
-    "         second (N/2 frames, rounded up) so that a player shows the end.\n"
-    "         --fps sets the rate, 1-240 frames a second (default 25).\n"
-    "--sheet  writes one PNG with every effect at three moments of its run\n"
-    "         (pictures scaled to --size, default 96x72; built-in pictures when\n"
-    "         --old and --new are not given).\n";
+using tool::UsageError;
 
-struct UsageError : std::runtime_error {
-  using std::runtime_error::runtime_error;
-};
+const tool::TToolText kText = {
+    "saver-effects",
+    "saver-effects list\n"
+    "saver-effects render --effect N --old A.png --new B.png\n"
+    "                     [--out DIR] [--video FILE.avi [--fps N]]\n"
+    "                     [--steps S] [--size WxH] [--delay MS] [--seed S]\n"
+    "saver-effects render --sheet FILE [--old A.png --new B.png] [--steps S]\n"
+    "                     [--size WxH]",
+    R"(Lists the transition effects of the show and renders them: one effect frame by
+frame to PNG files or an uncompressed AVI video, or every effect at a few
+moments on one contact sheet.
+
+Commands:
+  list     Print the effect numbers 1-116 and their captions.
+  render   Run one effect on an in-memory screen that starts as the old
+           picture, writing the screen after each frame; or, with --sheet,
+           draw the contact sheet. The word render may be left out before
+           --sheet.
+)",
+    R"(Frames are not timed in real time. At least one of --out and --video is needed
+to render one effect. Exit status: 0 on success, 1 when a picture cannot be
+read or a file written, 2 for a mistake on the command line.
+
+Example:
+  saver-effects render --effect 42 --old a.png --new b.png --video e42.avi
+)"};
 
 struct Options {
+  std::string Effect, Steps, Delay, Seed, Fps, Size;
+  std::string Old, New, Out, Sheet, Video;
+};
+
+struct Render {
   std::optional<int32_t> Effect;
   int32_t Steps = 32;
   int32_t Delay = 9;
@@ -64,56 +70,61 @@ struct Options {
   int32_t Width = 0, Height = 0;
 };
 
-int32_t ParseInt(const std::string& option, const std::string& text, long long lo, long long hi) {
-  errno = 0;
-  char* end = nullptr;
-  const long long v = std::strtoll(text.c_str(), &end, 10);
-  if (text.empty() || *end != '\0' || errno == ERANGE || v < lo || v > hi)
-    throw UsageError(option + " wants a whole number from " + std::to_string(lo) + " to " +
-                     std::to_string(hi) + ", not '" + text + "'");
-  return int32_t(v);
+void DeclareRender(CLI::App& render, Options& o) {
+  const std::string group = "Options of render";
+  auto option = [&](const char* name, std::string& value, const char* type, const char* text) {
+    render.add_option(name, value, text)->type_name(type)->group(group);
+  };
+  option("--effect", o.Effect, "N",
+         "The effect to run: 1 to 116 (saver-effects list names them); 0 replaces the picture "
+         "at once; other numbers pick an effect at random.");
+  option("--old", o.Old, "FILE", "The picture on the screen when the effect starts.");
+  option("--new", o.New, "FILE", "The picture the effect brings in.");
+  option("--out", o.Out, "DIR",
+         "Write the screen after each frame as DIR/frame-0001.png and on, after the final frame "
+         "as DIR/final.png, and a DIR/summary.json that counts the frames.");
+  option("--video", o.Video, "FILE",
+         "Write the frames as an uncompressed AVI video too (or alone): one video frame per "
+         "effect frame, then the final picture held for half a second so that a player shows "
+         "the end.");
+  option("--fps", o.Fps, "N", "The video's frame rate, 1 to 240 frames a second (default 25).");
+  option("--steps", o.Steps, "S", "The number of frames the effect is cut into (default 32).");
+  option("--size", o.Size, "WxH",
+         "Scale both pictures to this size (default: the new picture's size; 96x72 on the "
+         "contact sheet).");
+  option("--delay", o.Delay, "MS",
+         "The pause between frames the effect asks for, 0 to 10000 milliseconds (default 9).");
+  option("--seed", o.Seed, "S", "Varies the effects that make random choices (default 0).");
+  option("--sheet", o.Sheet, "FILE",
+         "Write one PNG with every effect at three moments of its run, from built-in pictures "
+         "unless --old and --new are given.");
 }
 
-void ParseSize(const std::string& text, Options& o) {
-  const size_t x = text.find('x');
-  if (x == std::string::npos) throw UsageError("--size wants WxH, not '" + text + "'");
-  o.Width = ParseInt("--size", text.substr(0, x), 1, 16384);
-  o.Height = ParseInt("--size", text.substr(x + 1), 1, 16384);
-}
-
-Options ParseRender(const std::vector<std::string>& args) {
-  Options o;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    auto value = [&]() -> const std::string& {
-      if (i + 1 >= args.size()) throw UsageError(a + " wants a value");
-      return args[++i];
-    };
-    if (a == "--effect") o.Effect = ParseInt(a, value(), -1000000, 1000000);
-    else if (a == "--steps") o.Steps = ParseInt(a, value(), -1000000, 1000000);
-    else if (a == "--delay") o.Delay = ParseInt(a, value(), 0, 10000);
-    else if (a == "--seed") o.Seed = uint64_t(ParseInt(a, value(), 0, 2147483647));
-    else if (a == "--old") o.Old = value();
-    else if (a == "--new") o.New = value();
-    else if (a == "--out") o.Out = value();
-    else if (a == "--sheet") o.Sheet = value();
-    else if (a == "--video") o.Video = value();
-    else if (a == "--fps") o.Fps = ParseInt(a, value(), 1, 240);
-    else if (a == "--size") ParseSize(value(), o);
-    else throw UsageError("unknown option '" + a + "'");
+Render CheckRender(const Options& o) {
+  Render r;
+  if (!o.Effect.empty()) r.Effect = int32_t(tool::WholeNumber("--effect", o.Effect, -1000000, 1000000));
+  if (!o.Steps.empty()) r.Steps = int32_t(tool::WholeNumber("--steps", o.Steps, -1000000, 1000000));
+  if (!o.Delay.empty()) r.Delay = int32_t(tool::WholeNumber("--delay", o.Delay, 0, 10000));
+  if (!o.Seed.empty()) r.Seed = uint64_t(tool::WholeNumber("--seed", o.Seed, 0, 2147483647));
+  if (!o.Fps.empty()) r.Fps = int32_t(tool::WholeNumber("--fps", o.Fps, 1, 240));
+  if (!o.Size.empty()) {
+    const tool::TSize size = tool::PictureSize("--size", o.Size);
+    r.Width = size.Width;
+    r.Height = size.Height;
   }
-  if (o.Sheet.empty()) {
-    if (!o.Effect) throw UsageError("render wants --effect N (or --sheet FILE)");
-    if (o.Old.empty() || o.New.empty()) throw UsageError("render wants --old and --new");
-    if (o.Out.empty() && o.Video.empty())
+  r.Old = o.Old, r.New = o.New, r.Out = o.Out, r.Sheet = o.Sheet, r.Video = o.Video;
+  if (r.Sheet.empty()) {
+    if (!r.Effect) throw UsageError("render wants --effect N (or --sheet FILE)");
+    if (r.Old.empty() || r.New.empty()) throw UsageError("render wants --old and --new");
+    if (r.Out.empty() && r.Video.empty())
       throw UsageError("render wants --out DIR or --video FILE");
-  } else if (o.Old.empty() != o.New.empty()) {
+  } else if (r.Old.empty() != r.New.empty()) {
     throw UsageError("--old and --new go together");
-  } else if (!o.Video.empty()) {
+  } else if (!r.Video.empty()) {
     throw UsageError("--video renders one effect, not the --sheet");
   }
-  if (o.Fps && o.Video.empty()) throw UsageError("--fps goes with --video FILE");
-  return o;
+  if (r.Fps && r.Video.empty()) throw UsageError("--fps goes with --video FILE");
+  return r;
 }
 
 TBitmap32 LoadPicture(const std::string& path) {
@@ -144,7 +155,7 @@ void WriteText(const fs::path& path, const std::string& text) {
 // Frames held at the end of a video: half a second, at least one frame.
 int32_t HeldFrames(int32_t fps) { return (fps + 1) / 2; }
 
-int RenderFrames(const Options& o) {
+int RenderFrames(const Render& o) {
   const TBitmap32 newPicture = Scaled(LoadPicture(o.New), o.Width, o.Height);
   const TBitmap32 oldPicture = LoadPicture(o.Old);
   const fs::path dir = o.Out;
@@ -189,7 +200,7 @@ int RenderFrames(const Options& o) {
   return 0;
 }
 
-int RenderSheet(const Options& o) {
+int RenderSheet(const Render& o) {
   const int32_t w = o.Width ? o.Width : 96, h = o.Height ? o.Height : 72;
   TBitmap32 oldPicture, newPicture;
   if (o.Old.empty()) {
@@ -217,26 +228,35 @@ int List() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::vector<std::string> args(argv + 1, argv + argc);
+  // "render" may be left out before --sheet.
+  std::vector<char*> args(argv, argv + argc);
+  static char render[] = "render";
+  if (argc > 1 && std::string(argv[1]) == "--sheet") args.insert(args.begin() + 1, render);
+  // "help" asks for the help, as --help does.
+  static char help[] = "--help";
+  if (argc > 1 && std::string(argv[1]) == "help") args[1] = help;
+
+  tool::TCommandLine commandLine(kText);
+  CLI::App& app = commandLine.App();
+  CLI::App* list = app.add_subcommand("list", "Print the effect numbers and their captions.");
+  CLI::App* renderCommand = app.add_subcommand("render", "Render one effect or the contact sheet.");
+  Options options;
+  DeclareRender(*renderCommand, options);
+  std::string unknownCommand;
+  app.add_option("command", unknownCommand);
+  if (const int status = commandLine.Parse(int(args.size()), args.data()); status >= 0) {
+    return status;
+  }
   try {
-    if (args.empty()) throw UsageError("missing command");
-    if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
-      std::fputs(kUsage, stdout);
-      return 0;
+    if (list->parsed()) return List();
+    if (!renderCommand->parsed()) {
+      if (!unknownCommand.empty()) throw UsageError("unknown command '" + unknownCommand + "'");
+      throw UsageError("missing command");
     }
-    if (args[0] == "list") {
-      if (args.size() > 1) throw UsageError("list takes no options");
-      return List();
-    }
-    // "render" may be left out before --sheet.
-    const bool render = args[0] == "render";
-    if (!render && args[0] != "--sheet") throw UsageError("unknown command '" + args[0] + "'");
-    const Options o =
-        ParseRender(std::vector<std::string>(args.begin() + (render ? 1 : 0), args.end()));
-    return o.Sheet.empty() ? RenderFrames(o) : RenderSheet(o);
+    const Render r = CheckRender(options);
+    return r.Sheet.empty() ? RenderFrames(r) : RenderSheet(r);
   } catch (const UsageError& e) {
-    std::fprintf(stderr, "saver-effects: %s\n%s", e.what(), kUsage);
-    return 2;
+    return commandLine.Fail(e.what());
   } catch (const std::exception& e) {
     std::fprintf(stderr, "saver-effects: %s\n", e.what());
     return 1;

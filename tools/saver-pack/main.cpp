@@ -2,61 +2,57 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <string>
+#include <vector>
 
-#include "stored_text.h"
+#include "common/command_line.h"
 #include "manifest.h"
-#include "payload/records.h"
+#include "pack_progress.h"
+#include "platform/cp1252.h"
 #include "saver_writer.h"
+#include "stored_text.h"
+#include "user_install.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using namespace saver;
+using tool::UsageError;
 
-constexpr const char* kUsage = R"(Usage: saver-pack [OPTIONS] [MANIFEST.toml] [PICTURE...]
-Builds a saver: a copy of the player executable with the pictures, music and
-settings appended.
+const tool::TToolText kText = {
+    "saver-pack",
+    "saver-pack [OPTIONS] [MANIFEST.toml] [PICTURE...]",
+    R"(Builds a saver: a copy of the player executable with pictures, music and
+settings appended. Pictures and music come from the command line, from a TOML
+manifest that sets everything a saver holds, or both.
+)",
+    R"(Pictures may also be videos (.avi, .mpeg, .mpg, .mp4, .mkv, .webm, .mov, .m4v,
+.ogv): they are stored as they are and the player plays them in turn. Options
+on the command line win over the manifest; pictures and music named on the
+command line come after the manifest's.
 
-  -o, --output FILE      the saver to write (required unless the manifest names it)
-  -m, --manifest FILE    read a TOML manifest (see docs/manifest.md); a file
-                         argument ending in .toml is taken as the manifest too
-      --title TEXT       the saver's title (also names its settings)
-      --author TEXT      the author line of the about box
-      --website URL      the address behind the Website button
-      --music FILE       add a music track (repeatable)
-      --background FILE  a background picture behind the pictures
-      --preview FILE     the chooser's preview picture (default: made from the
-                         first picture, 152 x 112)
-      --seconds N        seconds each picture is shown (default 10)
-      --effects LIST     transition effects: all, none, or numbers and ranges
-                         such as 1-20,42 (default all 116)
-      --compress MODE    auto (default: when it saves space), always or never
-      --player PATH      the player executable (default: saver beside saver-pack)
-  -q, --quiet            no progress lines
-  -h, --help             show this help
+Every file is read, and every picture decoded, before anything is written: a
+file that cannot be read or a picture that cannot be decoded is named, each on
+its own line, and no saver is written. An interrupted pack leaves no file.
 
-Pictures may also be videos (.avi, .mpeg, .mpg, .mp4, .mkv, .webm, .mov, .m4v,
-.ogv): they are stored as they are and the player plays them in turn.
-Options on the command line win over the manifest; pictures and music named
-on the command line come after the manifest's.
-Example: saver-pack -o ocean.scr --title "Ocean Views" pictures/*.jpg --music song.mp3
-)";
+Exit status: 0 when the saver was written, 1 when a file or the manifest is
+wrong, 2 for a mistake on the command line.
 
-class UsageError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
+Example:
+  saver-pack -o ocean.scr --title "Ocean Views" pictures/*.jpg --music song.mp3
+)"};
 
-// The player shipped beside this tool, or the one in the same build tree.
+// The player shipped with this tool: beside it in the build tree (stripped
+// of its debug information), installed under libexec, or in the build tree
+// as it was linked.
 std::string DefaultPlayer() {
   std::error_code ec;
   const fs::path self = fs::read_symlink("/proc/self/exe", ec);
   if (ec) return "saver";
   const fs::path dir = self.parent_path();
-  for (const fs::path& candidate : {dir / "saver", dir / ".." / "src" / "app" / "saver"})
+  for (const fs::path& candidate :
+       {dir / "saver", dir / SAVER_PLAYER_FROM_BINDIR, dir / ".." / "src" / "app" / "saver"})
     if (fs::is_regular_file(candidate, ec)) return candidate.lexically_normal().string();
   return (dir / "saver").string();
 }
@@ -73,44 +69,67 @@ bool EndsWith(const std::string& s, const std::string& tail) {
   return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
 }
 
-struct TCommandLine {
+struct TOptions {
   std::string Manifest;
   std::string Output, Player, Background, Preview, Compress, Effects, Seconds;
   std::string Title, Author, Website;
-  bool HasTitle = false, HasAuthor = false, HasWebsite = false, Quiet = false, Help = false;
-  std::vector<std::string> Pictures, Music;
+  bool Quiet = false, Verbose = false, KeepOrientation = false, Install = false;
+  bool HasTitle = false, HasAuthor = false, HasWebsite = false;  // even when empty
+  std::vector<std::string> Files, Music;
 };
 
-TCommandLine ParseCommandLine(int argc, char** argv) {
-  TCommandLine c;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    auto value = [&]() -> std::string {
-      if (i + 1 >= argc) throw UsageError(arg + " needs a value");
-      return argv[++i];
-    };
-    if (arg == "-h" || arg == "--help") c.Help = true;
-    else if (arg == "-q" || arg == "--quiet") c.Quiet = true;
-    else if (arg == "-o" || arg == "--output") c.Output = value();
-    else if (arg == "-m" || arg == "--manifest") c.Manifest = value();
-    else if (arg == "--player") c.Player = value();
-    else if (arg == "--background") c.Background = value();
-    else if (arg == "--preview") c.Preview = value();
-    else if (arg == "--compress") c.Compress = value();
-    else if (arg == "--effects") c.Effects = value();
-    else if (arg == "--seconds") c.Seconds = value();
-    else if (arg == "--music") c.Music.push_back(value());
-    else if (arg == "--title") c.Title = value(), c.HasTitle = true;
-    else if (arg == "--author") c.Author = value(), c.HasAuthor = true;
-    else if (arg == "--website") c.Website = value(), c.HasWebsite = true;
-    else if (arg.size() > 1 && arg[0] == '-') throw UsageError("unknown option " + arg);
-    else if (EndsWith(arg, ".toml") && c.Manifest.empty()) c.Manifest = arg;
-    else c.Pictures.push_back(arg);
-  }
-  return c;
+void DeclareOptions(CLI::App& app, TOptions& o) {
+  app.add_option("files", o.Files)->type_name("FILE");
+  app.add_option("-o,--output", o.Output,
+                 "The saver to write. Required unless the manifest names one.")
+      ->type_name("FILE");
+  app.add_option("-m,--manifest", o.Manifest,
+                 "Read a TOML manifest (its keys are described in docs/manifest.md). A file "
+                 "argument ending in .toml is taken as the manifest too.")
+      ->type_name("FILE");
+  app.add_option("--title", o.Title, "The saver's title; it also names the saver's settings.")
+      ->type_name("TEXT");
+  app.add_option("--author", o.Author, "The author line of the about box.")->type_name("TEXT");
+  app.add_option("--website", o.Website, "The address behind the about box's Website button.")
+      ->type_name("URL");
+  app.add_option("--music", o.Music, "Add a music track; give the option once for each track.")
+      ->type_name("FILE")
+      ->expected(1)
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+  app.add_option("--background", o.Background, "A picture shown behind the pictures.")
+      ->type_name("FILE");
+  app.add_option("--preview", o.Preview,
+                 "The picture the desktop's chooser shows for the saver, fitted into 152 x 112 "
+                 "pixels; a .bmp file is stored as it is. By default it is made from the first "
+                 "picture.")
+      ->type_name("FILE");
+  app.add_option("--seconds", o.Seconds, "Seconds each picture is shown (default 10).")
+      ->type_name("N");
+  app.add_option("--effects", o.Effects,
+                 "The transition effects: all, none, or numbers and ranges such as 1-20,42 "
+                 "(default all 116; saver-effects list names them).")
+      ->type_name("LIST");
+  app.add_option("--compress", o.Compress,
+                 "auto (the default) compresses an item only when that saves at least 5% of its "
+                 "size; always compresses every item; never stores them as they are.")
+      ->type_name("MODE");
+  app.add_flag("--keep-orientation", o.KeepOrientation,
+               "Store JPEG and TIFF pictures as they are. By default a picture whose orientation "
+               "tag says it is turned is stored upright: a JPEG losslessly, dropping the partial "
+               "block at an edge when its size is not a whole number of blocks (at most 15 "
+               "pixels, and said on standard error), a TIFF decoded and written again.");
+  app.add_option("--player", o.Player,
+                 "The player executable to copy (default: the one installed with saver-pack, "
+                 "which carries no debug information).")
+      ->type_name("PATH");
+  app.add_flag("--install", o.Install,
+               "Also install the saver for the current user where screen-saver daemons find it, "
+               "and print how to choose it in each.");
+  app.add_flag("-v,--verbose", o.Verbose, "Print a line for every item packed.");
+  app.add_flag("-q,--quiet", o.Quiet, "Print nothing but errors.");
 }
 
-void ApplyCommandLine(const TCommandLine& c, TPackJob& job) {
+void ApplyOptions(const TOptions& c, TPackJob& job) {
   if (!c.Output.empty()) job.Output = c.Output;
   if (!c.Player.empty()) job.Player = c.Player;
   if (!c.Background.empty()) job.Background = c.Background;
@@ -119,11 +138,12 @@ void ApplyCommandLine(const TCommandLine& c, TPackJob& job) {
   if (c.HasAuthor) job.Text.Author = Text("--author", c.Author);
   if (c.HasWebsite) job.Text.Website = Text("--website", c.Website);
   if (c.Quiet) job.Quiet = true;
+  if (c.KeepOrientation) job.KeepOrientation = true;
   if (!c.Compress.empty()) {
     if (c.Compress == "auto") job.Compress = TCompressMode::Auto;
     else if (c.Compress == "always") job.Compress = TCompressMode::Always;
     else if (c.Compress == "never") job.Compress = TCompressMode::Never;
-    else throw UsageError("--compress: expected auto, always or never, not " + c.Compress);
+    else throw UsageError("--compress wants auto, always or never, not '" + c.Compress + "'");
   }
   if (!c.Effects.empty()) {
     try {
@@ -132,20 +152,10 @@ void ApplyCommandLine(const TCommandLine& c, TPackJob& job) {
       throw UsageError(std::string("--effects: ") + e.what());
     }
   }
-  if (!c.Seconds.empty()) {
-    size_t used = 0;
-    int seconds = 0;
-    try {
-      seconds = std::stoi(c.Seconds, &used);
-    } catch (const std::exception&) {
-      used = 0;
-    }
-    if (used != c.Seconds.size() || seconds < 1)
-      throw UsageError("--seconds: expected a whole number of seconds, not " + c.Seconds);
-    job.Trailer.Seconds = seconds;
-  }
-  for (auto& file : c.Pictures) {
-    TPictureSource picture;
+  if (!c.Seconds.empty())
+    job.Trailer.Seconds = int32_t(tool::WholeNumber("--seconds", c.Seconds, 1, INT32_MAX / 1000));
+  for (auto& file : c.Files) {
+    TPackPicture picture;
     picture.File = file;
     picture.Entry = job.PictureDefaults;
     job.Pictures.push_back(picture);
@@ -156,29 +166,49 @@ void ApplyCommandLine(const TCommandLine& c, TPackJob& job) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  tool::TCommandLine commandLine(kText);
+  TOptions options;
+  DeclareOptions(commandLine.App(), options);
+  if (const int status = commandLine.Parse(argc, argv); status >= 0) return status;
+  options.HasTitle = commandLine.App().count("--title") > 0;
+  options.HasAuthor = commandLine.App().count("--author") > 0;
+  options.HasWebsite = commandLine.App().count("--website") > 0;
+
+  TPackJob job = DefaultPackJob();
   try {
-    const TCommandLine command = ParseCommandLine(argc, argv);
-    if (command.Help) {
-      std::fputs(kUsage, stdout);
-      return 0;
-    }
-    TPackJob job = DefaultPackJob();
-    if (!command.Manifest.empty()) LoadManifest(command.Manifest, job);
-    ApplyCommandLine(command, job);
+    // The first file named .toml is the manifest, unless one is given.
+    if (options.Manifest.empty())
+      for (auto it = options.Files.begin(); it != options.Files.end(); ++it)
+        if (EndsWith(*it, ".toml")) {
+          options.Manifest = *it;
+          options.Files.erase(it);
+          break;
+        }
+    if (!options.Manifest.empty()) LoadManifest(options.Manifest, job);
+    ApplyOptions(options, job);
     if (job.Player.empty()) job.Player = DefaultPlayer();
-    if (job.Output.empty()) throw UsageError("no output file given (-o FILE); see --help");
-    if (job.Pictures.empty() && !job.Quiet)
-      std::fputs("saver-pack: warning: the saver has no pictures\n", stderr);
-    const bool quiet = job.Quiet;
-    PackSaver(job, [quiet](const std::string& line) {
-      if (!quiet) std::fprintf(stderr, "saver-pack: %s\n", line.c_str());
-    });
-    return 0;
+    if (job.Output.empty()) throw UsageError("no output file given (-o FILE)");
   } catch (const UsageError& e) {
-    std::fprintf(stderr, "saver-pack: %s\n", e.what());
-    return 2;
+    return commandLine.Fail(e.what());
   } catch (const std::exception& e) {
-    std::fprintf(stderr, "saver-pack: %s\n", e.what());
+    PrintErrorLines(e.what());
+    return 1;
+  }
+
+  TPackProgressView view(job.Quiet, options.Verbose, isatty(STDERR_FILENO) == 1);
+  try {
+    if (job.Pictures.empty()) view.Warning("the saver has no pictures");
+    PackSaver(job, view.Report());
+    view.Finish();
+    if (options.Install) {
+      const TUserInstall install =
+          InstallForUser(job.Output, job.Text.Title.empty() ? "" : Cp1252ToUtf8(job.Text.Title));
+      std::fputs(InstallReport(install).c_str(), stdout);
+    }
+    return 0;
+  } catch (const std::exception& e) {
+    view.Finish();
+    PrintErrorLines(e.what());
     return 1;
   }
 }

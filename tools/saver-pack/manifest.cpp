@@ -374,7 +374,7 @@ void ApplyManifest(const std::string& tomlText, const std::string& sourceName,
   if (auto* n = root.get("mask")) {
     ForEachTableInArray(r, "mask", *n, [&](const std::string& where, const toml::table& t) {
       r.CheckKeys(where, t, {"file", "name"});
-      TMaskSource mask;
+      TPackMask mask;
       mask.File = r.File(where + ".file", t.get("file"));
       mask.Name = t.get("name") ? r.String(where + ".name", *t.get("name"))
                                 : fs::path(mask.File).stem().string();
@@ -385,7 +385,7 @@ void ApplyManifest(const std::string& tomlText, const std::string& sourceName,
   }
   if (auto* n = root.get("picture")) {
     ForEachTableInArray(r, "picture", *n, [&](const std::string& where, const toml::table& t) {
-      TPictureSource picture;
+      TPackPicture picture;
       picture.Entry = job.PictureDefaults;
       for (auto& [k, v] : t) {
         const std::string name(k.str()), key = where + "." + name;
@@ -405,7 +405,7 @@ void ApplyManifest(const std::string& tomlText, const std::string& sourceName,
   if (auto* n = root.get("music")) {
     ForEachTableInArray(r, "music", *n, [&](const std::string& where, const toml::table& t) {
       r.CheckKeys(where, t, {"file", "Ext"});
-      TMusicSource music;
+      TPackMusic music;
       music.File = r.File(where + ".file", t.get("file"));
       if (auto* ext = t.get("Ext")) music.Ext = r.String(where + ".Ext", *ext);
       job.Music.push_back(music);

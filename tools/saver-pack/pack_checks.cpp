@@ -1,7 +1,11 @@
 #include "pack_checks.h"
 
+#include <vector>
+
 #include "input_file.h"
 #include "pack_error.h"
+#include "payload/picture_decoder.h"
+#include "payload/picture_loader.h"
 
 namespace saver {
 
@@ -19,59 +23,109 @@ uint8_t MaskFormatOf(const std::string& path) {
 
 namespace {
 
-std::string CheckedExt(const std::string& ext, const std::string& path) {
+class TProblems {
+ public:
+  void Add(const std::string& line) { lines_.push_back(line); }
+  // Runs a check that raises PackError, keeping its message.
+  template <class F>
+  bool Check(F&& check) {
+    try {
+      check();
+      return true;
+    } catch (const PackError& e) {
+      Add(e.what());
+      return false;
+    }
+  }
+  void Raise() const {
+    if (lines_.empty()) return;
+    std::string all;
+    for (auto& line : lines_) all += (all.empty() ? "" : "\n") + line;
+    throw PackError(all);
+  }
+
+ private:
+  std::vector<std::string> lines_;
+};
+
+void CheckExt(const std::string& ext, const std::string& path) {
   if (ext.empty()) throw PackError(path + ": the file has no extension; set Ext in the manifest");
   if (ext.size() > kExtFieldSize)
     throw PackError(path + ": extension " + ext + " is longer than 5 characters");
-  return ext;
 }
 
 void CheckShortText(const std::string& text, const std::string& what) {
   if (text.size() > kShortStringMaxLength)
-    throw PackError(what + " is " + std::to_string(text.size()) +
-                    " bytes long; at most 251 fit");
+    throw PackError(what + " is " + std::to_string(text.size()) + " bytes long; at most 251 fit");
 }
+
+// A picture the player will decode by this extension. JPEGs are decoded at
+// an eighth of their size: every coefficient is still read, so damaged data
+// is found, at a fraction of the work.
+struct TPictureToCheck {
+  std::string File, Ext;
+};
 
 }  // namespace
 
-void CheckPackJob(const TPackJob& job) {
-  std::vector<std::string> files = {job.Player};
-  for (const std::string* f : {&job.Preview, &job.Banner, &job.Background})
-    if (!f->empty()) files.push_back(*f);
-  for (auto& p : job.Pictures) files.push_back(p.File);
-  for (auto& m : job.Masks) files.push_back(m.File);
-  for (auto& m : job.Music) files.push_back(m.File);
-  for (auto& f : files) OpenForReading(f);
-  // The player reads a plain item of size 0 as "everything up to the end of
-  // the file", so an empty item would show the wrong bytes: refuse it.
-  std::vector<std::string> items = {job.Background};
-  for (auto& p : job.Pictures) items.push_back(p.File);
-  for (auto& m : job.Masks) items.push_back(m.File);
-  for (auto& m : job.Music) items.push_back(m.File);
-  for (auto& f : items) {
-    if (f.empty()) continue;
-    TFile in = OpenForReading(f);
-    if (FileLength(in.get(), f) == 0) throw PackError(f + ": the file is empty");
+void CheckPackJob(const TPackJob& job, const std::function<void(size_t, size_t)>& checked) {
+  TProblems problems;
+  // Files that cannot be read or are empty: the player reads a plain item
+  // of size 0 as "everything up to the end of the file", so an empty item
+  // would show the wrong bytes.
+  std::vector<std::string> readable;
+  auto readableFile = [&](const std::string& f, bool item) {
+    return problems.Check([&] {
+      TFile in = OpenForReading(f);
+      if (item && FileLength(in.get(), f) == 0) throw PackError(f + ": the file is empty");
+    });
+  };
+  problems.Check([&] { OpenForReading(job.Player); });
+  std::vector<TPictureToCheck> pictures;
+  if (!job.Banner.empty()) readableFile(job.Banner, false);
+  // A .bmp preview is stored as it is and a video one is refused later.
+  if (!job.Preview.empty() && readableFile(job.Preview, false) &&
+      LowerExtensionOf(job.Preview) != ".bmp" && !IsVideoExtension(ExtensionOf(job.Preview)))
+    pictures.push_back({job.Preview, ExtensionOf(job.Preview)});
+  if (!job.Background.empty() && readableFile(job.Background, true))
+    pictures.push_back({job.Background, ExtensionOf(job.Background)});
+  for (auto& p : job.Pictures) {
+    const std::string ext = p.Entry.Ext.empty() ? ExtensionOf(p.File) : p.Entry.Ext;
+    if (readableFile(p.File, true) && !IsVideoExtension(ext)) pictures.push_back({p.File, ext});
+  }
+  for (auto& m : job.Masks)
+    if (readableFile(m.File, true)) pictures.push_back({m.File, ExtensionOf(m.File)});
+  for (auto& m : job.Music) readableFile(m.File, true);
+
+  for (size_t i = 0; i < pictures.size(); ++i) {
+    try {
+      DecodePictureFile(pictures[i].File, pictures[i].Ext, {1, 1, kMaxPicturePixels});
+    } catch (const DecodeError& e) {
+      problems.Add("cannot decode " + pictures[i].File + ": " + e.what());
+    }
+    if (checked) checked(i + 1, pictures.size());
   }
 
   for (auto& p : job.Pictures) {
-    CheckedExt(p.Entry.Ext.empty() ? ExtensionOf(p.File) : p.Entry.Ext, p.File);
-    CheckShortText(p.Entry.Caption, "the caption of " + p.File);
-    CheckShortText(p.Entry.CaptionFont, "the caption font of " + p.File);
-  }
-  for (auto& p : job.Pictures)
+    problems.Check([&] { CheckExt(p.Entry.Ext.empty() ? ExtensionOf(p.File) : p.Entry.Ext, p.File); });
+    problems.Check([&] { CheckShortText(p.Entry.Caption, "the caption of " + p.File); });
+    problems.Check([&] { CheckShortText(p.Entry.CaptionFont, "the caption font of " + p.File); });
     if (p.Mask.empty() && p.Entry.MaskIndex >= int32_t(job.Masks.size()))
-      throw PackError(p.File + ": MaskIndex " + std::to_string(p.Entry.MaskIndex) +
-                      " names no mask (the saver has " + Plural(job.Masks.size(), "mask") + ")");
-  for (auto& m : job.Masks) MaskFormatOf(m.File);
-  for (auto& m : job.Music) CheckedExt(m.Ext.empty() ? ExtensionOf(m.File) : m.Ext, m.File);
-  if (!job.Background.empty()) CheckedExt(ExtensionOf(job.Background), job.Background);
+      problems.Add(p.File + ": MaskIndex " + std::to_string(p.Entry.MaskIndex) +
+                   " names no mask (the saver has " + Plural(job.Masks.size(), "mask") + ")");
+  }
+  for (auto& m : job.Masks) problems.Check([&] { MaskFormatOf(m.File); });
+  for (auto& m : job.Music)
+    problems.Check([&] { CheckExt(m.Ext.empty() ? ExtensionOf(m.File) : m.Ext, m.File); });
+  if (!job.Background.empty())
+    problems.Check([&] { CheckExt(ExtensionOf(job.Background), job.Background); });
   const ExtraData& x = job.Text;
   for (const std::string* s : {&x.Title, &x.Author, &x.Website, &x.F1link, &x.Exitlink,
                                &x.Bannerlink, &x.License, &x.Readme, &x.Effect})
     if (s->size() > kMaxPrefixedStringLength)
-      throw PackError("a text field is " + std::to_string(s->size()) +
-                      " bytes long; at most 65535 fit");
+      problems.Add("a text field is " + std::to_string(s->size()) +
+                   " bytes long; at most 65535 fit");
+  problems.Raise();
 }
 
 }  // namespace saver

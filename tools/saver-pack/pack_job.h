@@ -10,18 +10,18 @@ namespace saver {
 
 enum class TCompressMode { Auto, Always, Never };
 
-struct TPictureSource {
+struct TPackPicture {
   std::string File;
   std::string Mask;       // name of a mask in TPackJob::Masks; empty = MaskIndex as set
   PictureEntry Entry;     // caption and display fields; Ext defaults to the file's
 };
 
-struct TMaskSource {
+struct TPackMask {
   std::string File;
   std::string Name;       // what pictures call it; defaults to the file's base name
 };
 
-struct TMusicSource {
+struct TPackMusic {
   std::string File;
   std::string Ext;        // defaults to the file's
 };
@@ -31,6 +31,9 @@ struct TPackJob {
   std::string Output;
   TCompressMode Compress = TCompressMode::Auto;
   bool Quiet = false;
+  // Store JPEG and TIFF pictures as they are instead of turning them as
+  // their orientation tag says.
+  bool KeepOrientation = false;
 
   PayloadTrailer Trailer;  // settings and background fields; sizes are computed
   ExtraData Text;
@@ -40,9 +43,9 @@ struct TPackJob {
 
   // Caption and display fields every picture starts from.
   PictureEntry PictureDefaults;
-  std::vector<TPictureSource> Pictures;
-  std::vector<TMaskSource> Masks;
-  std::vector<TMusicSource> Music;
+  std::vector<TPackPicture> Pictures;
+  std::vector<TPackMask> Masks;
+  std::vector<TPackMusic> Music;
 };
 
 // A job with the documented defaults: 10 seconds, fitted, every effect,

@@ -7,6 +7,7 @@
 #include "payload/fit_rect.h"
 #include "payload/picture_decoder.h"
 #include "payload/picture_loader.h"
+#include "upright.h"
 
 namespace saver {
 
@@ -24,11 +25,28 @@ TBitmap32 MakePreview(const TBitmap32& picture, int32_t backColor) {
   return preview;
 }
 
-std::vector<uint8_t> PreviewBmpFromFile(const std::string& path, int32_t backColor) {
-  TDecodeHint hint;
-  hint.TargetWidth = kPreviewWidth;
-  hint.TargetHeight = kPreviewHeight;
-  return EncodeBmp32(MakePreview(DecodePictureFile(path, ExtensionOf(path), hint), backColor));
+namespace {
+
+// The picture at the preview's size, turned upright as the pack stores it
+// when its orientation tag says so and upright is true.
+TBitmap32 DecodeForPreview(const std::string& path, const std::string& ext, bool upright) {
+  const TDecodeHint hint{kPreviewWidth, kPreviewHeight, kMaxPicturePixels};
+  std::optional<TUprightPicture> turned;
+  if (upright && MayCarryOrientation(ext)) {
+    try {
+      turned = UprightPicture(ReadWholeFile(path), ext);
+    } catch (const std::runtime_error&) {
+      // The pack itself reports a picture it cannot turn.
+    }
+  }
+  return turned ? DecodePictureMemory(turned->Bytes.data(), turned->Bytes.size(), ext, hint)
+                : DecodePictureFile(path, ext, hint);
+}
+
+}  // namespace
+
+std::vector<uint8_t> PreviewBmpFromFile(const std::string& path, int32_t backColor, bool upright) {
+  return EncodeBmp32(MakePreview(DecodeForPreview(path, ExtensionOf(path), upright), backColor));
 }
 
 std::vector<uint8_t> PreviewBmpForJob(const TPackJob& job,
@@ -43,7 +61,7 @@ std::vector<uint8_t> PreviewBmpForJob(const TPackJob& job,
     if (IsVideoExtension(ExtensionOf(job.Preview)))
       throw PackError("preview " + job.Preview + ": a video cannot be the preview; give a picture");
     try {
-      return PreviewBmpFromFile(job.Preview, job.Trailer.BackColor);
+      return PreviewBmpFromFile(job.Preview, job.Trailer.BackColor, !job.KeepOrientation);
     } catch (const DecodeError& e) {
       throw PackError("cannot decode preview " + job.Preview + ": " + e.what());
     }
@@ -52,8 +70,8 @@ std::vector<uint8_t> PreviewBmpForJob(const TPackJob& job,
     const std::string ext = p.Entry.Ext.empty() ? ExtensionOf(p.File) : p.Entry.Ext;
     if (IsVideoExtension(ext) || !IsDecodableExtension(ext)) continue;  // videos, sounds...
     try {
-      std::vector<uint8_t> bmp = EncodeBmp32(MakePreview(DecodePictureFile(p.File, ext, {
-          kPreviewWidth, kPreviewHeight, kMaxPicturePixels}), job.Trailer.BackColor));
+      const TBitmap32 picture = DecodeForPreview(p.File, ext, !job.KeepOrientation);
+      std::vector<uint8_t> bmp = EncodeBmp32(MakePreview(picture, job.Trailer.BackColor));
       progress("preview made from " + p.File);
       return bmp;
     } catch (const DecodeError& e) {

@@ -17,9 +17,11 @@ inline constexpr int32_t kPreviewHeight = 112;
 // ratio kept, over backColor (0x00BBGGRR), all pixels opaque.
 TBitmap32 MakePreview(const TBitmap32& picture, int32_t backColor);
 
-// Decodes the picture file (format by extension) and makes its preview as
-// a 32-bit BMP file. Throws DecodeError when the file cannot be decoded.
-std::vector<uint8_t> PreviewBmpFromFile(const std::string& path, int32_t backColor);
+// Decodes the picture file (format by extension; turned as its orientation
+// tag says when upright is true) and makes its preview as a 32-bit BMP
+// file. Throws DecodeError when the file cannot be decoded.
+std::vector<uint8_t> PreviewBmpFromFile(const std::string& path, int32_t backColor,
+                                        bool upright = true);
 
 // The preview of a job as BMP file bytes: its preview file (a .bmp as it
 // is, another picture fitted; a video is refused), else made from the first

@@ -1,7 +1,5 @@
 #include "saver_writer.h"
 
-#include <sys/stat.h>
-
 #include <climits>
 #include <filesystem>
 #include <vector>
@@ -11,7 +9,9 @@
 #include "pack_error.h"
 #include "payload/picture_loader.h"
 #include "preview_maker.h"
+#include "partial_file.h"
 #include "saver_file.h"
+#include "upright.h"
 #include "zlib_codec.h"
 
 namespace saver {
@@ -29,46 +29,90 @@ struct TStoredItem {
   int32_t PackedSize = 0;  // 0 = plain
 };
 
+// The bytes stored for one item: either the file streamed as it is, or
+// bytes prepared in memory (a picture turned upright).
+struct TItemSource {
+  std::string Path;
+  const std::vector<uint8_t>* Bytes = nullptr;
+};
+
 // Appends one item, compressed when the mode asks for it (auto: when that
-// is smaller), and describes it for the item's table entry.
-TStoredItem StoreItem(TSaverFile& out, const std::string& path, TCompressMode mode,
+// saves at least kAutoCompressSavingPercent), and describes it for the
+// item's table entry.
+TStoredItem StoreItem(TSaverFile& out, const TItemSource& source, TCompressMode mode,
                       std::string& how) {
-  TFile in = OpenForReading(path);
-  const int64_t length = FileLength(in.get(), path);
+  const std::string& path = source.Path;
+  TFile in(nullptr, &std::fclose);
+  int64_t length = 0;
+  if (source.Bytes) {
+    length = int64_t(source.Bytes->size());
+  } else {
+    in = OpenForReading(path);
+    length = FileLength(in.get(), path);
+  }
   TStoredItem item;
   item.Size = CheckedI32(length, path);
   const bool tryCompress = mode == TCompressMode::Always ||
                            (mode == TCompressMode::Auto && length > 0 && length <= kAutoCompressLimit);
-  if (!tryCompress) {
+  if (!tryCompress && !source.Bytes) {
     out.Copy(in.get(), path, length);
     how = std::to_string(length) + " bytes, stored";
     return item;
   }
-  std::vector<uint8_t> bytes(static_cast<size_t>(length));
-  if (std::fread(bytes.data(), 1, bytes.size(), in.get()) != bytes.size())
-    throw PackError("cannot read " + path + ": " + ErrnoText());
+  std::vector<uint8_t> read;
+  if (!source.Bytes) {
+    read.resize(static_cast<size_t>(length));
+    if (std::fread(read.data(), 1, read.size(), in.get()) != read.size())
+      throw PackError("cannot read " + path + ": " + ErrnoText());
+  }
+  const std::vector<uint8_t>& bytes = source.Bytes ? *source.Bytes : read;
+  if (!tryCompress) {
+    out.Write(bytes);
+    how = std::to_string(length) + " bytes, stored";
+    return item;
+  }
   std::vector<uint8_t> packed = ZlibCompress(bytes);
-  if (mode == TCompressMode::Always || packed.size() < bytes.size()) {
+  const bool saves = int64_t(packed.size()) * 100 <= length * (100 - kAutoCompressSavingPercent);
+  if (mode == TCompressMode::Always || saves) {
     item.PackedSize = CheckedI32(int64_t(packed.size()), path);
     out.Write(packed);
     how = std::to_string(length) + " bytes, compressed to " + std::to_string(packed.size());
   } else {
     out.Write(bytes);
-    how = std::to_string(length) + " bytes, stored (compression would not save space)";
+    how = std::to_string(length) + " bytes, stored (compression would save less than " +
+          std::to_string(kAutoCompressSavingPercent) + "%)";
   }
   return item;
 }
 
-fs::path TemporaryPathFor(const fs::path& output) {
-  return output.parent_path() / ("." + output.filename().string() + ".part");
+int64_t SizeOf(const std::string& path) {
+  std::error_code ec;
+  const auto size = fs::file_size(path, ec);
+  return ec ? 0 : int64_t(size);
+}
+
+// "turned upright (EXIF orientation 6)".
+std::string TurnedText(const TUprightPicture& upright, const std::string& ext) {
+  const bool tiff = LowerExtensionOf("x" + ext).rfind(".tif", 0) == 0;
+  return std::string("turned upright (") + (tiff ? "TIFF" : "EXIF") + " orientation " +
+         std::to_string(upright.Orientation) + ")";
 }
 
 }  // namespace
 
-TPackResult PackSaver(const TPackJob& job, const TPackProgress& progress) {
+TPackResult PackSaver(const TPackJob& job, const TPackReport& report) {
   if (job.Output.empty()) throw PackError("no output file given (-o FILE)");
   if (job.Player.empty()) throw PackError("no player executable given (--player PATH)");
-  CheckPackJob(job);
+  auto item = [&](const std::string& line) {
+    if (report.Item) report.Item(line);
+  };
+  auto step = [&](const TPackStep& s) {
+    if (report.Step) report.Step(s);
+  };
+  CheckPackJob(job, [&](size_t done, size_t total) {
+    step({"checking", done, total, 0, 0});
+  });
+  const std::vector<uint8_t> preview = PreviewBmpForJob(job, item);
 
   std::vector<int32_t> maskIndex(job.Pictures.size());
   for (size_t i = 0; i < job.Pictures.size(); ++i) {
@@ -77,21 +121,36 @@ TPackResult PackSaver(const TPackJob& job, const TPackProgress& progress) {
       if (job.Masks[m].Name == job.Pictures[i].Mask) maskIndex[i] = int32_t(m);
   }
 
+  // Progress counts the items and the bytes read from the files.
+  TPackStep progress{"packing", 0, job.Pictures.size() + job.Masks.size() + job.Music.size() +
+                                       (job.Background.empty() ? 0 : 1),
+                     0, SizeOf(job.Player) + SizeOf(job.Banner)};
+  for (auto& p : job.Pictures) progress.ByteCount += SizeOf(p.File);
+  for (auto& m : job.Masks) progress.ByteCount += SizeOf(m.File);
+  for (auto& m : job.Music) progress.ByteCount += SizeOf(m.File);
+  progress.ByteCount += job.Background.empty() ? 0 : SizeOf(job.Background);
+  auto done = [&](const std::string& file) {
+    ++progress.Items;
+    progress.Bytes += SizeOf(file);
+    step(progress);
+  };
+
   const fs::path output(job.Output);
-  const fs::path temporary = TemporaryPathFor(output);
   PayloadTrailer t = job.Trailer;
   TPackResult result;
-  try {
-    TSaverFile out(temporary.string(), output.string());
+  TPartialFile partial(output);
+  {
+    TSaverFile out(partial.Path().string(), output.string());
     {
       TFile player = OpenForReading(job.Player);
       out.Copy(player.get(), job.Player, FileLength(player.get(), job.Player));
+      progress.Bytes += SizeOf(job.Player);
+      step(progress);
     }
     const int64_t payloadStart = out.Position();
     auto fromPayload = [&](int64_t at) { return CheckedI32(at - payloadStart, "the payload"); };
 
     t.LeadInSize = 0;
-    const std::vector<uint8_t> preview = PreviewBmpForJob(job, progress);
     out.Write(preview);
     t.PreviewSize = CheckedI32(int64_t(preview.size()), "the preview");
 
@@ -101,6 +160,7 @@ TPackResult PackSaver(const TPackJob& job, const TPackProgress& progress) {
       const int64_t length = FileLength(banner.get(), job.Banner);
       out.Copy(banner.get(), job.Banner, length);
       t.BannerSize = CheckedI32(length, job.Banner);
+      progress.Bytes += length;
     }
 
     // Pictures: table, then data.
@@ -109,22 +169,46 @@ TPackResult PackSaver(const TPackJob& job, const TPackProgress& progress) {
     std::vector<uint8_t> table;
     size_t videos = 0;
     for (size_t i = 0; i < job.Pictures.size(); ++i) {
-      const TPictureSource& source = job.Pictures[i];
+      const TPackPicture& source = job.Pictures[i];
       PictureEntry e = source.Entry;
       e.Ext = source.Entry.Ext.empty() ? ExtensionOf(source.File) : source.Entry.Ext;
       e.MaskIndex = maskIndex[i];
       e.Start = fromPayload(out.Position());
+      // A picture whose orientation tag turns it is stored turned.
+      std::optional<TUprightPicture> upright;
+      std::string turned;
+      if (!job.KeepOrientation && MayCarryOrientation(e.Ext)) {
+        try {
+          upright = UprightPicture(ReadWholeFile(source.File), e.Ext);
+        } catch (const std::runtime_error& err) {
+          throw PackError("cannot turn " + source.File + " upright: " + err.what() +
+                          " (--keep-orientation stores it as it is)");
+        }
+        if (upright) {
+          turned = ", " + TurnedText(*upright, e.Ext);
+          if ((upright->TrimmedColumns || upright->TrimmedRows) && report.Note) {
+            std::string cut;
+            if (upright->TrimmedColumns) cut = Plural(size_t(upright->TrimmedColumns), "pixel column");
+            if (upright->TrimmedRows)
+              cut += (cut.empty() ? "" : " and ") + Plural(size_t(upright->TrimmedRows), "pixel row");
+            report.Note(source.File + ": " + TurnedText(*upright, e.Ext) + " losslessly, " +
+                        "dropping " + cut + " of a partial block at its edge");
+          }
+        }
+      }
       std::string how;
-      const TStoredItem item = StoreItem(out, source.File, job.Compress, how);
-      e.Size = item.Size;
-      e.PackedSize = item.PackedSize;
+      const TStoredItem stored =
+          StoreItem(out, {source.File, upright ? &upright->Bytes : nullptr}, job.Compress, how);
+      e.Size = stored.Size;
+      e.PackedSize = stored.PackedSize;
       const std::vector<uint8_t> record = SerializePictureEntry(e);
       table.insert(table.end(), record.begin(), record.end());
       // A video item is stored as it is, like a picture; the player plays it.
       const bool video = IsVideoExtension(e.Ext);
       videos += video ? 1 : 0;
-      progress(std::string(video ? "video " : "picture ") + std::to_string(i + 1) + "/" +
-               std::to_string(job.Pictures.size()) + " " + source.File + ": " + how);
+      item(std::string(video ? "video " : "picture ") + std::to_string(i + 1) + "/" +
+           std::to_string(job.Pictures.size()) + " " + source.File + ": " + how + turned);
+      done(source.File);
     }
     out.Patch(pictureTable, table);
     t.PictureCount = int32_t(job.Pictures.size());
@@ -139,13 +223,14 @@ TPackResult PackSaver(const TPackJob& job, const TPackProgress& progress) {
       e.Format = MaskFormatOf(job.Masks[i].File);
       e.Start = fromPayload(out.Position());
       std::string how;
-      const TStoredItem item = StoreItem(out, job.Masks[i].File, job.Compress, how);
-      e.Size = item.Size;
-      e.PackedSize = item.PackedSize;
+      const TStoredItem stored = StoreItem(out, {job.Masks[i].File}, job.Compress, how);
+      e.Size = stored.Size;
+      e.PackedSize = stored.PackedSize;
       const std::vector<uint8_t> record = SerializeMaskEntry(e);
       table.insert(table.end(), record.begin(), record.end());
-      progress("mask " + std::to_string(i + 1) + "/" + std::to_string(job.Masks.size()) + " " +
-               job.Masks[i].File + ": " + how);
+      item("mask " + std::to_string(i + 1) + "/" + std::to_string(job.Masks.size()) + " " +
+           job.Masks[i].File + ": " + how);
+      done(job.Masks[i].File);
     }
     out.Patch(maskTable, table);
     t.MaskCount = int32_t(job.Masks.size());
@@ -161,8 +246,9 @@ TPackResult PackSaver(const TPackJob& job, const TPackProgress& progress) {
       t.BackgroundSize = CheckedI32(int64_t(packed.size()), job.Background);
       t.BackgroundUnpackedSize = CheckedI32(int64_t(bytes.size()), job.Background);
       t.BackPictureExt = ExtensionOf(job.Background);
-      progress("background " + job.Background + ": " + std::to_string(bytes.size()) +
-               " bytes, compressed to " + std::to_string(packed.size()));
+      item("background " + job.Background + ": " + std::to_string(bytes.size()) +
+           " bytes, compressed to " + std::to_string(packed.size()));
+      done(job.Background);
     }
 
     // Music: table, then data; positions count from the table's first byte.
@@ -174,13 +260,14 @@ TPackResult PackSaver(const TPackJob& job, const TPackProgress& progress) {
       e.Ext = job.Music[i].Ext.empty() ? ExtensionOf(job.Music[i].File) : job.Music[i].Ext;
       e.Start = CheckedI32(out.Position() - musicTable, "the music section");
       std::string how;
-      const TStoredItem item = StoreItem(out, job.Music[i].File, job.Compress, how);
-      e.Size = item.Size;
-      e.PackedSize = item.PackedSize;
+      const TStoredItem stored = StoreItem(out, {job.Music[i].File}, job.Compress, how);
+      e.Size = stored.Size;
+      e.PackedSize = stored.PackedSize;
       const std::vector<uint8_t> record = SerializeMusicEntry(e);
       table.insert(table.end(), record.begin(), record.end());
-      progress("music " + std::to_string(i + 1) + "/" + std::to_string(job.Music.size()) + " " +
-               job.Music[i].File + ": " + how);
+      item("music " + std::to_string(i + 1) + "/" + std::to_string(job.Music.size()) + " " +
+           job.Music[i].File + ": " + how);
+      done(job.Music[i].File);
     }
     out.Patch(musicTable, table);
     t.MusicCount = int32_t(job.Music.size());
@@ -199,21 +286,13 @@ TPackResult PackSaver(const TPackJob& job, const TPackProgress& progress) {
     result.PayloadSize = t.PayloadSize;
     result.Videos = videos;
     out.Close();
-
-    if (::chmod(temporary.c_str(), 0755) != 0)
-      throw PackError("cannot write " + output.string() + ": " + ErrnoText());
-    std::error_code ec;
-    fs::rename(temporary, output, ec);
-    if (ec) throw PackError("cannot write " + output.string() + ": " + ec.message());
-  } catch (...) {
-    std::error_code ignored;
-    fs::remove(temporary, ignored);
-    throw;
   }
-  progress("wrote " + output.string() + ": " + std::to_string(result.FileSize) + " bytes, " +
-           Plural(job.Pictures.size() - result.Videos, "picture") +
-           (result.Videos ? ", " + Plural(result.Videos, "video") : std::string()) + ", " +
-           Plural(job.Masks.size(), "mask") + ", " + Plural(job.Music.size(), "music track"));
+  partial.Commit(fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                 fs::perms::others_read | fs::perms::others_exec);
+  item("wrote " + output.string() + ": " + std::to_string(result.FileSize) + " bytes, " +
+       Plural(job.Pictures.size() - result.Videos, "picture") +
+       (result.Videos ? ", " + Plural(result.Videos, "video") : std::string()) + ", " +
+       Plural(job.Masks.size(), "mask") + ", " + Plural(job.Music.size(), "music track"));
   return result;
 }
 
