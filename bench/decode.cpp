@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "bench_common.h"
-#include "payload/fit_rect.h"
-#include "payload/picture_decoder.h"
+#include "payload/compose/fit_rect.h"
+#include "payload/decoders/picture_decoder.h"
 
 namespace saver::bench {
 namespace {

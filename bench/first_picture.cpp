@@ -21,7 +21,7 @@
 
 #include "bench_common.h"
 #include "desktop/xvfb_display.h"
-#include "payload/compose_frame.h"
+#include "payload/compose/compose_frame.h"
 #include "platform/desktop.h"
 
 namespace saver::bench {

@@ -6,9 +6,9 @@
 
 #include "bench_common.h"
 #include "graphics/region.h"
-#include "payload/draw_picture.h"
-#include "payload/fit_rect.h"
-#include "payload/gradient.h"
+#include "payload/compose/draw_picture.h"
+#include "payload/compose/fit_rect.h"
+#include "payload/compose/gradient.h"
 
 namespace saver::bench {
 namespace {

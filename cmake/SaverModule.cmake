@@ -1,9 +1,16 @@
-# One static library per source module: every .cpp directly in src/<name>/.
-# A module without sources yet becomes an interface library so that
-# dependants still link.
+# One static library per source module: every .cpp directly in src/<name>/,
+# or in each of its FOLDERS (relative to src/) when given. A module without
+# sources yet becomes an interface library so that dependants still link.
 function(saver_module name)
-  cmake_parse_arguments(M "" "" "DEPS" ${ARGN})
-  file(GLOB sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/${name}/*.cpp)
+  cmake_parse_arguments(M "" "" "DEPS;FOLDERS" ${ARGN})
+  if(NOT M_FOLDERS)
+    set(M_FOLDERS ${name})
+  endif()
+  set(sources)
+  foreach(folder ${M_FOLDERS})
+    file(GLOB folder_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/${folder}/*.cpp)
+    list(APPEND sources ${folder_sources})
+  endforeach()
   if(sources)
     add_library(saver_${name} STATIC ${sources})
     target_include_directories(saver_${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)

@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "payload/picture_decoder.h"
+#include "payload/decoders/picture_decoder.h"
 
 namespace saver::fuzz {
 

@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <string>
 
-#include "payload/extract.h"
-#include "payload/reader.h"
+#include "payload/format/extract.h"
+#include "payload/format/reader.h"
 
 namespace {
 

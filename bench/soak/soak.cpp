@@ -26,7 +26,7 @@
 #include <string>
 #include <vector>
 
-#include "payload/png_writer.h"
+#include "payload/decoders/png_writer.h"
 #include "platform/clock.h"
 #include "platform/surface.h"
 #include "platform/ui_thread.h"

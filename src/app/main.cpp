@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "payload/reader.h"
+#include "payload/format/reader.h"
 #include "platform/desktop.h"
 #include "platform/media_player.h"
 #include "platform/run_mode.h"

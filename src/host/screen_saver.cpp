@@ -4,7 +4,7 @@
 #include <charconv>
 #include <cctype>
 
-#include "payload/mul_div.h"
+#include "payload/compose/mul_div.h"
 #include "platform/libraries.h"
 #include "platform/message_box.h"
 #include "platform/registry.h"

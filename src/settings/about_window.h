@@ -5,7 +5,7 @@
 // Title, Author and Website each time it is shown.
 #include <memory>
 
-#include "payload/records.h"
+#include "payload/format/records.h"
 #include "platform/controls.h"
 
 namespace saver {

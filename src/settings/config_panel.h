@@ -12,7 +12,7 @@
 #include <memory>
 #include <string>
 
-#include "payload/records.h"
+#include "payload/format/records.h"
 #include "platform/controls.h"
 #include "settings/settings_store.h"
 

@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-#include "payload/picture_decoder.h"
+#include "payload/decoders/picture_decoder.h"
 
 namespace saver {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "payload/payload_data.h"
+#include "payload/format/payload_data.h"
 #include "platform/registry.h"
 
 namespace saver {

@@ -6,11 +6,11 @@
 #include <utility>
 
 #include "host/screen_saver.h"
-#include "payload/bmp_writer.h"
-#include "payload/extract.h"
-#include "payload/fit_rect.h"
-#include "payload/log_line.h"
-#include "payload/picture_decoder.h"
+#include "payload/decoders/bmp_writer.h"
+#include "payload/format/extract.h"
+#include "payload/compose/fit_rect.h"
+#include "payload/format/log_line.h"
+#include "payload/decoders/picture_decoder.h"
 #include "platform/cp1252.h"
 #include "platform/desktop_wallpaper.h"
 #include "platform/paths.h"

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cctype>
 
-#include "payload/caption.h"
-#include "payload/gradient.h"
-#include "payload/preview_image.h"
+#include "payload/compose/caption.h"
+#include "payload/compose/gradient.h"
+#include "payload/compose/preview_image.h"
 #include "platform/clock.h"
 #include "platform/cp1252.h"
 #include "platform/message_box.h"

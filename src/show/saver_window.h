@@ -12,11 +12,11 @@
 #include <vector>
 
 #include "host/screen_saver.h"
-#include "payload/background.h"
-#include "payload/payload_data.h"
-#include "payload/picture_cache.h"
-#include "payload/picture_loader.h"
-#include "payload/reader.h"
+#include "payload/compose/background.h"
+#include "payload/format/payload_data.h"
+#include "payload/compose/picture_cache.h"
+#include "payload/compose/picture_loader.h"
+#include "payload/format/reader.h"
 #include "platform/media_player.h"
 #include "platform/window.h"
 #include "settings/config_panel.h"

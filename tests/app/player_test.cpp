@@ -11,7 +11,7 @@
 
 #include "desktop/xvfb_display.h"
 #include "media/media_files.h"
-#include "payload/picture_decoder.h"
+#include "payload/decoders/picture_decoder.h"
 #include "pictures/saver_builder.h"
 #include "payload/reader_test_file.h"
 #include "platform/registry.h"

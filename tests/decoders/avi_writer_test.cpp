@@ -1,4 +1,4 @@
-#include "payload/avi_writer.h"
+#include "payload/decoders/avi_writer.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

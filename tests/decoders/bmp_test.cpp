@@ -3,7 +3,7 @@
 
 #include "decoders/allocation_probe.h"
 #include "decoders/picture_builders.h"
-#include "payload/picture_decoder.h"
+#include "payload/decoders/picture_decoder.h"
 
 namespace saver {
 namespace {

@@ -1,4 +1,4 @@
-#include "payload/bmp_writer.h"
+#include "payload/decoders/bmp_writer.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -8,7 +8,7 @@
 #include <stdexcept>
 
 #include "decoders/picture_builders.h"
-#include "payload/picture_decoder.h"
+#include "payload/decoders/picture_decoder.h"
 
 namespace saver {
 namespace {

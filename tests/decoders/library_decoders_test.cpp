@@ -8,8 +8,8 @@
 
 #include "decoders/allocation_probe.h"
 #include "decoders/picture_builders.h"
-#include "payload/picture_decoder.h"
-#include "payload/png_writer.h"
+#include "payload/decoders/picture_decoder.h"
+#include "payload/decoders/png_writer.h"
 
 namespace saver {
 namespace {

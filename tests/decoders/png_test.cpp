@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "payload/picture_decoder.h"
-#include "payload/png_writer.h"
+#include "payload/decoders/picture_decoder.h"
+#include "payload/decoders/png_writer.h"
 
 namespace saver {
 namespace {

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "graphics/bitmap32.h"
-#include "payload/avi_writer.h"
+#include "payload/decoders/avi_writer.h"
 
 namespace saver::testing {
 

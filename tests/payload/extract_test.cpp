@@ -1,4 +1,4 @@
-#include "payload/extract.h"
+#include "payload/format/extract.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -6,8 +6,8 @@
 
 #include <filesystem>
 
-#include "payload/log_line.h"
-#include "payload/records.h"
+#include "payload/format/log_line.h"
+#include "payload/format/records.h"
 #include "payload/reader_test_file.h"
 #include "platform/paths.h"
 

@@ -1,4 +1,4 @@
-#include "payload/log_line.h"
+#include "payload/format/log_line.h"
 
 #include <gtest/gtest.h>
 

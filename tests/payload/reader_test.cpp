@@ -1,11 +1,11 @@
-#include "payload/reader.h"
+#include "payload/format/reader.h"
 
 #include <gtest/gtest.h>
 
 #include <deque>
 
-#include "payload/extract.h"
-#include "payload/log_line.h"
+#include "payload/format/extract.h"
+#include "payload/format/log_line.h"
 #include "payload/reader_test_file.h"
 #include "platform/message_box.h"
 

@@ -1,4 +1,4 @@
-#include "payload/records.h"
+#include "payload/format/records.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,11 @@
-#include "payload/back_picture.h"
+#include "payload/compose/back_picture.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "payload/log_line.h"
+#include "payload/format/log_line.h"
 
 namespace saver {
 namespace {

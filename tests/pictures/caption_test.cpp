@@ -1,4 +1,4 @@
-#include "payload/caption.h"
+#include "payload/compose/caption.h"
 
 #include <gtest/gtest.h>
 

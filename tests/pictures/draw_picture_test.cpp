@@ -1,4 +1,4 @@
-#include "payload/draw_picture.h"
+#include "payload/compose/draw_picture.h"
 
 #include <gtest/gtest.h>
 

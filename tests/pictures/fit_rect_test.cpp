@@ -1,4 +1,4 @@
-#include "payload/fit_rect.h"
+#include "payload/compose/fit_rect.h"
 
 #include <gtest/gtest.h>
 

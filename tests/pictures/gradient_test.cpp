@@ -1,4 +1,4 @@
-#include "payload/gradient.h"
+#include "payload/compose/gradient.h"
 
 #include <gtest/gtest.h>
 
@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <string>
 
-#include "payload/mul_div.h"
-#include "payload/png_writer.h"
+#include "payload/compose/mul_div.h"
+#include "payload/decoders/png_writer.h"
 
 namespace saver {
 namespace {

@@ -1,4 +1,4 @@
-#include "payload/picture_cache.h"
+#include "payload/compose/picture_cache.h"
 
 #include <gtest/gtest.h>
 

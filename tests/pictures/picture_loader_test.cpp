@@ -1,4 +1,4 @@
-#include "payload/picture_loader.h"
+#include "payload/compose/picture_loader.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "payload/reader.h"
+#include "payload/format/reader.h"
 #include "payload/reader_test_file.h"
 #include "pictures/saver_builder.h"
 #include "platform/paths.h"

@@ -3,8 +3,8 @@
 #include <filesystem>
 #include <stdexcept>
 
-#include "payload/compose_frame.h"
-#include "payload/preview_image.h"
+#include "payload/compose/compose_frame.h"
+#include "payload/compose/preview_image.h"
 #include "payload/reader_test_file.h"
 #include "pictures/saver_builder.h"
 #include "platform/paths.h"

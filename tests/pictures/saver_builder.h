@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "graphics/bitmap32.h"
-#include "payload/png_writer.h"
-#include "payload/records.h"
+#include "payload/decoders/png_writer.h"
+#include "payload/format/records.h"
 
 namespace saver::testing {
 

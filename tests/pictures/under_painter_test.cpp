@@ -1,4 +1,4 @@
-#include "payload/under_painter.h"
+#include "payload/compose/under_painter.h"
 
 #include <gtest/gtest.h>
 

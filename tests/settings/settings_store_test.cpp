@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "payload/reader.h"
+#include "payload/format/reader.h"
 #include "payload/reader_test_file.h"
 #include "platform/message_box.h"
 

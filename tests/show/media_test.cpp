@@ -5,8 +5,8 @@
 #include <fstream>
 #include <set>
 
-#include "payload/log_line.h"
-#include "payload/picture_decoder.h"
+#include "payload/format/log_line.h"
+#include "payload/decoders/picture_decoder.h"
 #include "show/show_harness.h"
 
 namespace saver {

@@ -8,7 +8,7 @@
 #include <exception>
 
 #include "graphics/bitmap32.h"
-#include "payload/png_writer.h"
+#include "payload/decoders/png_writer.h"
 
 int main(int argc, char** argv) {
   if (argc != 2 || !std::strcmp(argv[1], "--help")) {

@@ -13,7 +13,7 @@
 #include <nlohmann/json.hpp>
 
 #include "graphics/bitmap32.h"
-#include "payload/bmp_writer.h"
+#include "payload/decoders/bmp_writer.h"
 #include "saver-pack/partial_file.h"
 #include "saver-pack/saver_file.h"
 #include "saver-pack/user_install.h"

@@ -5,7 +5,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "payload/bmp_writer.h"
+#include "payload/decoders/bmp_writer.h"
 #include "tools/tool_runner.h"
 
 namespace saver::testing {

@@ -8,8 +8,8 @@
 #include <sstream>
 
 #include "media/avi_layout.h"
-#include "payload/picture_decoder.h"
-#include "payload/png_writer.h"
+#include "payload/decoders/picture_decoder.h"
+#include "payload/decoders/png_writer.h"
 #include "tools/tool_runner.h"
 
 namespace saver::testing {

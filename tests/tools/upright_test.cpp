@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "payload/picture_decoder.h"
+#include "payload/decoders/picture_decoder.h"
 #include "saver-pack/upright.h"
 #include "tools/tool_runner.h"
 

@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <exception>
 
-#include "payload/compose_frame.h"
-#include "payload/png_writer.h"
+#include "payload/compose/compose_frame.h"
+#include "payload/decoders/png_writer.h"
 #include "platform/desktop.h"
 
 namespace saver {

@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <stdexcept>
 
-#include "payload/extract.h"
+#include "payload/format/extract.h"
 #include "platform/cp1252.h"
 
 namespace saver {

@@ -2,8 +2,8 @@
 
 #include <stdexcept>
 
-#include "payload/binary_file.h"
-#include "payload/reader.h"
+#include "payload/format/binary_file.h"
+#include "payload/format/reader.h"
 
 namespace saver {
 namespace {

@@ -3,7 +3,7 @@
 // read with the player's own reader but without its run-time choices.
 #include <string>
 
-#include "payload/payload_data.h"
+#include "payload/format/payload_data.h"
 
 namespace saver {
 

@@ -4,8 +4,8 @@
 
 #include "input_file.h"
 #include "pack_error.h"
-#include "payload/picture_decoder.h"
-#include "payload/picture_loader.h"
+#include "payload/decoders/picture_decoder.h"
+#include "payload/compose/picture_loader.h"
 
 namespace saver {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "payload/records.h"
+#include "payload/format/records.h"
 
 namespace saver {
 

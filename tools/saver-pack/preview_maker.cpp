@@ -3,10 +3,10 @@
 #include "input_file.h"
 #include "pack_error.h"
 #include "pack_job.h"
-#include "payload/bmp_writer.h"
-#include "payload/fit_rect.h"
-#include "payload/picture_decoder.h"
-#include "payload/picture_loader.h"
+#include "payload/decoders/bmp_writer.h"
+#include "payload/compose/fit_rect.h"
+#include "payload/decoders/picture_decoder.h"
+#include "payload/compose/picture_loader.h"
 #include "upright.h"
 
 namespace saver {

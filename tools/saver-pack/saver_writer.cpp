@@ -7,7 +7,7 @@
 #include "input_file.h"
 #include "pack_checks.h"
 #include "pack_error.h"
-#include "payload/picture_loader.h"
+#include "payload/compose/picture_loader.h"
 #include "preview_maker.h"
 #include "partial_file.h"
 #include "saver_file.h"

@@ -10,7 +10,7 @@
 #include <memory>
 #include <stdexcept>
 
-#include "payload/picture_decoder.h"
+#include "payload/decoders/picture_decoder.h"
 
 namespace saver {
 namespace {

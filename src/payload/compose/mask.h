@@ -1,0 +1,23 @@
+#pragma once
+// Masks: grey pictures whose blue channel is the opacity of the picture they
+// belong to.
+#include <cstdint>
+#include <string>
+
+#include "graphics/bitmap32.h"
+#include "payload/decoders/picture_decoder.h"
+#include "payload/format/records.h"
+
+namespace saver {
+
+// The temporary file name of a mask by its format: ".bmp" (0), ".png" (1), else ".gif".
+std::string MaskExtension(uint8_t format);
+
+// Extracts the mask item (at payloadStart + entry.Start of the saver file
+// source) into the temporary folder, decodes it into mask (opaque) and deletes
+// the file. Any failure (also a mask larger than maxPixels) is absorbed and
+// leaves mask as it was.
+void LoadMask(const std::string& source, int64_t payloadStart, const MaskEntry& entry,
+              TBitmap32& mask, uint64_t maxPixels = kMaxPicturePixels);
+
+}  // namespace saver

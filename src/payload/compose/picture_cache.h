@@ -1,0 +1,55 @@
+#pragma once
+// The picture cache: each picture item is decoded on its first use and kept
+// (PayloadData::PictureCache), so a picture shown again is only composed.
+// The kept pictures are bounded by a memory budget: when a newly decoded
+// picture would exceed it, the pictures shown longest ago are dropped (and
+// decoded anew should they come up again), so a show of thousands of large
+// photos stays within memory.
+#include <cstddef>
+#include <cstdint>
+#include <list>
+#include <memory>
+#include <vector>
+
+#include "graphics/bitmap32.h"
+#include "payload/format/payload_data.h"
+
+namespace saver {
+
+// A quarter of physical memory, at most 1 GiB.
+size_t DefaultPictureCacheBudget();
+
+// Pixel memory of one entry: its picture and its mask.
+size_t MemImageBytes(const TMemImage& image);
+
+class TPictureCache {
+ public:
+  // Tracks entries, whose size must not change while this cache tracks it.
+  // Entries already loaded count as shown, in index order.
+  explicit TPictureCache(std::vector<TMemImage>& entries,
+                         size_t budgetBytes = DefaultPictureCacheBudget());
+
+  // The loaded entry of index, now the most recently shown; nullptr when it
+  // is not loaded or index is out of range.
+  TMemImage* Find(int32_t index);
+
+  // Fills the entry of index (Loaded, picture, mask or none) as the most
+  // recently shown, then drops the least recently shown others while the
+  // total exceeds the budget. The entry just stored always stays, even when
+  // it alone exceeds the budget.
+  TMemImage& Store(int32_t index, TBitmap32 picture, std::unique_ptr<TBitmap32> mask);
+
+  void Clear();  // unloads every entry
+  size_t UsedBytes() const { return used_; }
+  size_t Budget() const { return budget_; }
+
+ private:
+  void Unload(int32_t index);
+
+  std::vector<TMemImage>& entries_;
+  size_t budget_;
+  size_t used_ = 0;
+  std::list<int32_t> recent_;  // loaded indices, most recently shown first
+};
+
+}  // namespace saver

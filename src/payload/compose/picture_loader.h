@@ -1,0 +1,74 @@
+#pragma once
+// LoadImage: turns one picture item into the next screen-sized frame. The
+// background goes first, then the picture, decoded once into the picture
+// cache and drawn by its size and position mode through its mask. The
+// composed frame goes to the show (IPictureSink), which captions and
+// displays it or brings it in with a transition.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "graphics/bitmap32.h"
+#include "payload/compose/background.h"
+#include "payload/compose/fit_rect.h"
+#include "payload/format/payload_data.h"
+#include "payload/compose/picture_cache.h"
+
+namespace saver {
+
+class IPictureSink {
+ public:
+  virtual ~IPictureSink() = default;
+  // The show step for picture item index, composed into working (the
+  // window's client size). With fromDesktop, working holds the desktop
+  // capture instead. Failures may be raised: the load then ends silently.
+  virtual void ShowStep(int32_t index, TBitmap32& working, bool fromDesktop) = 0;
+  // The desktop capture goes into the window's own picture buffer at once.
+  virtual void SetWindowImage(const TBitmap32& working) {}
+  // A video item, extracted to path (which the video's playback removes when
+  // it ends); working holds the background to show around it.
+  virtual void PlayVideo(int32_t index, const std::string& path, TBitmap32& working) {}
+};
+
+// True for the extensions that play as video, in any case: ".avi", ".mpeg",
+// ".mpg", ".mp4", ".mkv", ".webm", ".mov", ".m4v" and ".ogv".
+bool IsVideoExtension(const std::string& ext);
+
+// The size and position mode of a picture: its own unless -1, else the setting.
+int32_t PictureStretchMode(const PictureEntry& entry, const PayloadTrailer& trailer);
+
+class TPictureLoader {
+ public:
+  TPictureLoader(PayloadData& data, TBackground& background, TPictureCache& cache,
+                 TRandomInt random);
+
+  bool PreviewMode = false;  // pictures stretch over the whole (small) window
+
+  // Composes item index at width x height and hands it to sink. Returns false
+  // when anything failed (extraction, decoding, drawing, the sink): nothing
+  // was shown and the screen stays as it was. An item whose extraction or
+  // decoding failed once is not extracted again for the rest of the run.
+  bool LoadImage(int32_t index, bool fromDesktop, int32_t width, int32_t height,
+                 IPictureSink& sink);
+
+  // Draws picture item index onto working as LoadImage does, decoding it into
+  // the cache first when needed. Raises on failure. A picture whose header
+  // states more pixels than the picture cache's budget holds is refused
+  // before any pixel memory is reserved.
+  void ComposePicture(int32_t index, TBitmap32& working);
+
+ private:
+  // Extracts the item into path.
+  void Extract(const PictureEntry& entry, const std::string& path);
+  TMemImage& Decode(int32_t index, const std::string& path, int32_t width, int32_t height);
+  bool HasFailed(int32_t index) const;
+  void MarkFailed(int32_t index);
+
+  PayloadData& data_;
+  TBackground& background_;
+  TPictureCache& cache_;
+  TRandomInt random_;
+  std::vector<bool> failed_;  // by item index: extraction or decoding failed
+};
+
+}  // namespace saver

@@ -1,0 +1,120 @@
+// GIF decoding through giflib: the first image of the file, placed on the
+// logical screen, with its transparent colour as alpha 0.
+#include <gif_lib.h>
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "payload/decoders/decoders.h"
+
+namespace saver {
+namespace {
+
+struct GifSource {
+  TSourceReader* reader;
+  bool failed;  // the source could not be read
+};
+
+// giflib's read callback: a short count is how it learns of the end (or of a
+// source that cannot be read).
+int ReadFromSource(GifFileType* gif, GifByteType* out, int count) {
+  auto* src = static_cast<GifSource*>(gif->UserData);
+  try {
+    return int(src->reader->Read(out, size_t(std::max(count, 0))));
+  } catch (...) {
+    src->failed = true;
+    return 0;
+  }
+}
+
+[[noreturn]] void Fail(GifFileType* gif, const char* what) {
+  const char* reason = gif && gif->Error ? GifErrorString(gif->Error) : nullptr;
+  throw DecodeError(std::string("GIF: ") + what + (reason ? std::string(": ") + reason : ""));
+}
+
+struct TGifFile {
+  GifFileType* gif = nullptr;
+  ~TGifFile() {
+    int error = 0;
+    if (gif) DGifCloseFile(gif, &error);
+  }
+};
+
+// Reads records up to the first image descriptor; returns the transparent
+// colour index of the graphic control block before it, or NO_TRANSPARENT_COLOR.
+int SkipToFirstImage(GifFileType* gif) {
+  int transparent = NO_TRANSPARENT_COLOR;
+  for (;;) {
+    GifRecordType type;
+    if (DGifGetRecordType(gif, &type) == GIF_ERROR) Fail(gif, "damaged file");
+    if (type == IMAGE_DESC_RECORD_TYPE) return transparent;
+    if (type == TERMINATE_RECORD_TYPE) Fail(gif, "no image in file");
+    if (type != EXTENSION_RECORD_TYPE) Fail(gif, "damaged file");
+    int code = 0;
+    GifByteType* block = nullptr;
+    if (DGifGetExtension(gif, &code, &block) == GIF_ERROR) Fail(gif, "damaged extension");
+    if (code == GRAPHICS_EXT_FUNC_CODE && block && block[0] >= 4) {
+      GraphicsControlBlock gcb;
+      if (DGifExtensionToGCB(block[0], block + 1, &gcb) == GIF_OK)
+        transparent = gcb.TransparentColor;
+    }
+    while (block) {
+      if (DGifGetExtensionNext(gif, &block) == GIF_ERROR) Fail(gif, "damaged extension");
+    }
+  }
+}
+
+}  // namespace
+
+TBitmap32 DecodeGif(const TPictureSource& source, const TDecodeHint& hint) {
+  uint8_t signature[6] = {};
+  if (source.ReadAt(0, signature, 6) != 6 || std::memcmp(signature, "GIF", 3) != 0)
+    throw DecodeError("GIF: bad signature");
+  TSourceReader reader(source);
+  GifSource src{&reader, false};
+  TGifFile file;
+  int error = 0;
+  file.gif = DGifOpen(&src, ReadFromSource, &error);
+  if (!file.gif) throw DecodeError(std::string("GIF: ") + GifErrorString(error));
+  GifFileType* gif = file.gif;
+
+  int transparent = SkipToFirstImage(gif);
+  if (DGifGetImageDesc(gif) == GIF_ERROR) Fail(gif, "damaged image descriptor");
+  const GifImageDesc& desc = gif->Image;
+  // The picture is the logical screen, grown if the image reaches beyond it.
+  int64_t width = std::max<int64_t>(gif->SWidth, int64_t(desc.Left) + desc.Width);
+  int64_t height = std::max<int64_t>(gif->SHeight, int64_t(desc.Top) + desc.Height);
+  CheckPictureSize(width, height, hint);
+  if (desc.Width <= 0 || desc.Height <= 0) Fail(gif, "empty image");
+
+  const ColorMapObject* map = desc.ColorMap ? desc.ColorMap : gif->SColorMap;
+  TColor32 palette[256];
+  for (int i = 0; i < 256; ++i) {
+    if (map && i < map->ColorCount)
+      palette[i] = Color32(map->Colors[i].Red, map->Colors[i].Green, map->Colors[i].Blue);
+    else if (map)
+      palette[i] = Color32(0, 0, 0);
+    else
+      palette[i] = Color32(uint8_t(i), uint8_t(i), uint8_t(i));  // no colour table: grey
+  }
+  if (transparent >= 0 && transparent < 256) palette[transparent] = 0;
+
+  TBitmap32 bitmap{int32_t(width), int32_t(height)};
+  std::vector<GifPixelType> line(size_t(desc.Width));
+  auto putRow = [&](int row) {
+    if (DGifGetLine(gif, line.data(), desc.Width) == GIF_ERROR) Fail(gif, "damaged image data");
+    TColor32* out = bitmap.ScanLine(desc.Top + row) + desc.Left;
+    for (int x = 0; x < desc.Width; ++x) out[x] = palette[line[size_t(x)]];
+  };
+  if (desc.Interlace) {
+    static const int kStart[] = {0, 4, 2, 1}, kStep[] = {8, 8, 4, 2};
+    for (int pass = 0; pass < 4; ++pass)
+      for (int row = kStart[pass]; row < desc.Height; row += kStep[pass]) putRow(row);
+  } else {
+    for (int row = 0; row < desc.Height; ++row) putRow(row);
+  }
+  return bitmap;
+}
+
+}  // namespace saver
