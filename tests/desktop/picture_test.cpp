@@ -33,21 +33,26 @@ void CheckPicturePainting(TestDesktop& d) {
   const TRect target{60, 40, 160, 90};
   surface.StretchFrom(second, second.BoundsRect(), target);
   const Window handle = Window(window->Handle());
-  GC gc = XCreateGC(d.x, handle, 0, nullptr);
-  XSetForeground(d.x, gc, 0x00FF00);
-  XSetSubwindowMode(d.x, gc, IncludeInferiors);  // over the controls too
-  XFillRectangle(d.x, handle, gc, 0, 0, unsigned(width), unsigned(height));
-  XSync(d.x, False);
-  XFreeGC(d.x, gc);
-  surface.Invalidate();
   TBitmap32 expected(width, height);
   expected.Clear(0xFF00FF00u);
   second.DrawTo(expected, target, second.BoundsRect());
   TBitmap32 shot;
-  EXPECT_TRUE(PumpUntil([&] {
-    shot = d.server->Screenshot();
-    return Difference(shot, expected, target).empty();
-  }));
+  // On a loaded machine an expose of the window's appearance can still come
+  // after the scribble and rightly repaint all of it: then scribble again.
+  for (int attempt = 0; attempt < 5; ++attempt) {
+    GC gc = XCreateGC(d.x, handle, 0, nullptr);
+    XSetForeground(d.x, gc, 0x00FF00);
+    XSetSubwindowMode(d.x, gc, IncludeInferiors);  // over the controls too
+    XFillRectangle(d.x, handle, gc, 0, 0, unsigned(width), unsigned(height));
+    XSync(d.x, False);
+    XFreeGC(d.x, gc);
+    surface.Invalidate();
+    EXPECT_TRUE(PumpUntil([&] {
+      shot = d.server->Screenshot();
+      return Difference(shot, expected, target).empty();
+    }));
+    if (Difference(shot, expected, all).empty()) break;
+  }
   EXPECT_EQ(Difference(shot, expected, all), "");
 
   // The snapshot a transition takes is what the control shows.
