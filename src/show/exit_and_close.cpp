@@ -154,6 +154,7 @@ void TSSWindow::FormClose() {
 
 void TSSWindow::ReleaseShow() {
   WaitForTransition();
+  if (composeAhead_) composeAhead_->Cancel();  // removes its item file
   try {
     if (cache_) cache_->Clear();
     background_.reset();

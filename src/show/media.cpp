@@ -185,6 +185,7 @@ void TSSWindow::RemoveMusicFile() {
 }
 
 void TSSWindow::RemoveTemporaryFiles() {
+  if (composeAhead_) composeAhead_->Cancel();  // its item file goes as it ends
   RemoveFile(mPlay_->FileName());
   RemoveMusicFile();
 }

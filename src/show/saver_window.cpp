@@ -96,6 +96,7 @@ TSSWindow::TSSWindow(std::vector<std::string> args, std::string selfPath,
 
 TSSWindow::~TSSWindow() {
   closing_ = true;
+  if (composeAhead_) composeAhead_->Cancel();
   WaitForTransition();
   FormHide();  // the filter must not outlive the window
 }
@@ -142,6 +143,7 @@ void TSSWindow::FormCreate() {
   cache_ = std::make_unique<TPictureCache>(cacheEntries_);
   loader_ = std::make_unique<TPictureLoader>(Data, *background_, *cache_,
                                              [this](int32_t range) { return Random(range); });
+  if (ComposeAheadEnabled) composeAhead_ = std::make_unique<TComposeAhead>(Data, *cache_);
 
   if (!daemonWindow_) ws.SetMessageFilter([this](TMessage& m) { DeactivateScrSaver(m); });
   MultiMonitor = monitors.size() > 1 && !daemonWindow_;
@@ -163,6 +165,7 @@ void TSSWindow::FormCreate() {
     timer_->SetEnabled(false);
   }
   t.DesktopStart = 0;  // only the start of a show comes from the desktop
+  PrepareNextPicture();
 }
 
 void TSSWindow::CreateSecondWindow() {
@@ -203,6 +206,7 @@ void TSSWindow::TimerTimer() {
   timer_->SetEnabled(count >= 2 && !PreviewMode && !VideoPlaying && !TransitionRunning);
   if (count == 1 && !Data.PictureTable.empty() && IsFlashExt(Data.PictureTable[0].Ext))
     timer_->SetEnabled(true);
+  PrepareNextPicture();
 }
 
 void TSSWindow::ChooseNextCounter() {
@@ -214,7 +218,41 @@ void TSSWindow::ChooseNextCounter() {
 void TSSWindow::LoadImage(int32_t index, bool fromDesktop) {
   if (!loader_) return;
   const TRect client = ClientRect(*window_);
+  if (composeAhead_ && fromDesktop) composeAhead_->Cancel();
+  if (composeAhead_ && !fromDesktop) {
+    std::optional<TPreparedFrame> prepared = composeAhead_->Take(
+        index, client.Width(), client.Height(), TComposeState{random_, Data.Trailer});
+    if (prepared) {
+      ShowPrepared(index, *prepared);
+      return;
+    }
+  }
   loader_->LoadImage(index, fromDesktop, client.Width(), client.Height(), *this);
+}
+
+void TSSWindow::ShowPrepared(int32_t index, TPreparedFrame& prepared) {
+  random_ = prepared.End.Random;
+  Data.Trailer = prepared.End.Trailer;
+  if (prepared.Background) background_->Bitmap = std::move(*prepared.Background);
+  try {
+    ShowFrame(index, prepared.Frame, false, &prepared);
+  } catch (...) {
+    // As in LoadImage: the screen keeps what it showed.
+  }
+}
+
+void TSSWindow::PrepareNextPicture() {
+  // During a transition the worker would take cores from its frames: its
+  // end (RestartTimer) starts the look-ahead.
+  if (!composeAhead_ || closing_ || TransitionRunning) return;
+  if (!timer_->Enabled() && !VideoPlaying) return;  // no tick is to come
+  const int32_t index = Order.Counter;
+  if (index < 0 || size_t(index) >= Data.PictureTable.size()) return;
+  // A video is extracted for its player by the tick; a failed item fails at once.
+  if (IsVideoExtension(Data.PictureTable[size_t(index)].Ext) || loader_->HasFailed(index)) return;
+  const TRect client = ClientRect(*window_);
+  composeAhead_->Start(index, client.Width(), client.Height(),
+                       TComposeState{random_, Data.Trailer}, *background_);
 }
 
 void TSSWindow::LoadPreviewImage() {
@@ -232,6 +270,11 @@ void TSSWindow::LoadPreviewImage() {
 void TSSWindow::SetWindowImage(const TBitmap32& working) { image32_->Buffer() = working; }
 
 void TSSWindow::ShowStep(int32_t index, TBitmap32& working, bool fromDesktop) {
+  ShowFrame(index, working, fromDesktop, nullptr);
+}
+
+void TSSWindow::ShowFrame(int32_t index, TBitmap32& working, bool fromDesktop,
+                          TPreparedFrame* prepared) {
   IPictureControl* target = image32_;
   if (!fromDesktop) {
     CurrentPicture = index;
@@ -242,7 +285,14 @@ void TSSWindow::ShowStep(int32_t index, TBitmap32& working, bool fromDesktop) {
     // With two monitors the pictures alternate between them, the main one first.
     TargetToggle = MultiMonitor ? !TargetToggle : true;
     if (!TargetToggle && secondImage_) target = secondImage_;
-    target->Buffer() = working;  // the screen still shows the old picture
+    // The screen still shows the old picture.
+    if (prepared) {
+      ShowPictureCaption(prepared->Buffer, Data.PictureTable[size_t(index)], client.Width(),
+                         client.Height());
+      std::swap(target->Buffer(), prepared->Buffer);
+    } else {
+      target->Buffer() = working;  // into the buffer's own pixels
+    }
   }
   if (PreviewMode || FirstPicture) {
     CopyPictureAt(image32_->Surface(), working);
@@ -253,8 +303,10 @@ void TSSWindow::ShowStep(int32_t index, TBitmap32& working, bool fromDesktop) {
   } else {
     const int32_t effect = RandomEffect(Data.Text.Effect);
     const int32_t steps = SlideshowStepCount(window_->Bounds().Width(), Data.Trailer.EffectSpeed);
-    StartTransition(target->Surface(), working, effect, kFrameDelay, steps, false,
-                    TTransitionHandlers{.OnTerminate = [this] { RestartTimer(); }});
+    // The worker takes working: no further frame-sized copy before its first frame.
+    StartTransition(target->Surface(), std::move(working), effect, kFrameDelay, steps, false,
+                    TTransitionHandlers{.OnTerminate = [this] { RestartTimer(); }},
+                    prepared ? std::move(prepared->Snapshot) : TBitmap32());
   }
   FirstPicture = false;
 }
@@ -268,11 +320,14 @@ void TSSWindow::WaitForTransition() {
 }
 
 void TSSWindow::FollowResize() {
+  // What it prepared has the old size; it may also hold the picture to recompose.
+  if (composeAhead_) composeAhead_->Cancel();
   const TRect client = ClientRect(*window_);
   image32_->SetBounds(client);
   if (background_) background_->Paint(Data.Trailer, client.Width(), client.Height());
   resized_ = true;
   if (!TransitionRunning) RecomposeAfterResize();
+  PrepareNextPicture();
 }
 
 void TSSWindow::RecomposeAfterResize() {
@@ -297,6 +352,7 @@ void TSSWindow::RestartTimer() {
   RecomposeAfterResize();
   timer_->SetEnabled(true);
   if (AbortTransition) FinishScreenSaver(true);
+  PrepareNextPicture();
 }
 
 // What the payload reader drives in the window.
@@ -329,10 +385,7 @@ void TSSWindow::LoadBackgroundPicture(PayloadData& data) { background_->LoadPict
 
 void TSSWindow::ClearBackgroundPicture() { background_->Picture.reset(); }
 
-int TSSWindow::Random(int range) {
-  if (range <= 0) return 0;
-  return std::uniform_int_distribution<int>(0, range - 1)(random_);
-}
+int TSSWindow::Random(int range) { return RandomBelow(random_, range); }
 
 void TSSWindow::ShowCursor() { WindowSystem().ShowCursor(true); }
 

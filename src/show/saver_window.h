@@ -21,7 +21,9 @@
 #include "platform/window.h"
 #include "settings/config_panel.h"
 #include "settings/settings_store.h"
+#include "show/compose_ahead.h"
 #include "show/next_picture.h"
+#include "show/show_random.h"
 
 namespace saver {
 
@@ -110,6 +112,8 @@ class TSSWindow final : private IReaderHost, private IPictureSink {
   IControl& PanelDisplay() { return *panelDisplay_; }
   IWindow* SecondWindow() { return secondWindow_.get(); }
   IPictureControl* SecondImage() { return secondImage_; }
+  // The look-ahead of the next picture; nullptr when the show has none.
+  TComposeAhead* ComposeAhead() { return composeAhead_.get(); }
 
  private:
   // IReaderHost: what the payload reader drives in the window.
@@ -132,6 +136,13 @@ class TSSWindow final : private IReaderHost, private IPictureSink {
   void PlayVideo(int32_t index, const std::string& path, TBitmap32& working) override;
 
   void CreateSecondWindow();
+  // Starts the look-ahead of the picture the next tick brings in, when a
+  // tick is to come and nothing else runs.
+  void PrepareNextPicture();
+  // A look-ahead's frame, shown as LoadImage shows a frame it composed.
+  void ShowPrepared(int32_t index, TPreparedFrame& prepared);
+  // The show step, with the buffers a look-ahead made for it when there are.
+  void ShowFrame(int32_t index, TBitmap32& working, bool fromDesktop, TPreparedFrame* prepared);
   void ArmTimerForNextItem();
   uint32_t ItemInterval(int32_t item) const;
   void FollowResize();
@@ -161,11 +172,12 @@ class TSSWindow final : private IReaderHost, private IPictureSink {
   bool resized_ = false;  // the daemon's window changed size: recompose the picture on screen
   bool skipPassword_ = false;
   bool closing_ = false;  // the window is closing or going away: no more show steps
-  std::mt19937 random_;
+  TShowRandom random_;
   std::unique_ptr<TBackground> background_;
   std::vector<TMemImage> cacheEntries_;
   std::unique_ptr<TPictureCache> cache_;
   std::unique_ptr<TPictureLoader> loader_;
+  std::unique_ptr<TComposeAhead> composeAhead_;  // last: its worker ends first
 };
 
 }  // namespace saver

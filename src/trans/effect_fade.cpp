@@ -36,6 +36,7 @@ void DimPicture(const TBitmap32& picture, uint8_t alpha, TBitmap32& out, int32_t
 void DoFade(TTransThread& t, int32_t v) {
   const bool toBlack = v == 2;
   const int32_t d = std::max(765 / t.Steps(), 1);
+  t.PrepareWork();
   for (int32_t level = d; level < 255 && !t.Aborted(); level += d) {
     t.BeginFrame();
     t.ComposeRows(0, t.FHeight, t.FWidth, [&](int32_t top, int32_t bottom) {

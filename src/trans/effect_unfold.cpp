@@ -302,6 +302,7 @@ bool StretchLineInto(TTransThread& t, const TBitmap32& picture, const TLineDropL
 
 void DoLineDrop(TTransThread& t, int32_t variant) {
   TFold piece = MakeLineDropPiece(variant, t.FWidth, t.FHeight, t.Steps());
+  t.PrepareWork();
   for (;;) {
     t.BeginFrame();
     if (!piece.Step() || t.Aborted()) break;

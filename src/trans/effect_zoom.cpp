@@ -82,6 +82,7 @@ std::vector<TZoom> ZoomPieces(int32_t v, int32_t n, int32_t wd, int32_t ht) {
 void DoZoom(TTransThread& t, int32_t v) {
   std::vector<TZoom> pieces = ZoomPieces(v, t.Steps(), t.FWidth, t.FHeight);
   if (pieces.empty()) return;
+  t.PrepareWork();
   std::vector<TRect> shown(pieces.size());
   while (true) {
     t.BeginFrame();

@@ -56,8 +56,12 @@ void CopyPictureAt(ISurface& canvas, const TBitmap32& picture) {
   }
 }
 
-bool StartTransition(ISurface& canvas, const TBitmap32& picture, int32_t effect, int32_t delay,
-                     int32_t steps, bool wait, TTransitionHandlers handlers) {
+namespace {
+
+// picture is a const TBitmap32& (copied for the worker) or a TBitmap32&& (taken).
+template <class Picture>
+bool StartWith(ISurface& canvas, Picture&& picture, TBitmap32 snapshot, int32_t effect,
+               int32_t delay, int32_t steps, bool wait, TTransitionHandlers handlers) {
   ReseedTransitionRandom(Clock().PerformanceCounter());
   AbortTransition = false;
   TransitionRunning = true;
@@ -70,7 +74,8 @@ bool StartTransition(ISurface& canvas, const TBitmap32& picture, int32_t effect,
   }
   TTransThread* thread = nullptr;
   try {
-    thread = new TTransThread(effect, canvas, picture, delay);
+    thread = new TTransThread(effect, canvas, std::forward<Picture>(picture), delay,
+                              std::move(snapshot));
     CurrentTransition = thread;
     thread->Start(std::move(handlers));
   } catch (...) {
@@ -86,6 +91,19 @@ bool StartTransition(ISurface& canvas, const TBitmap32& picture, int32_t effect,
     std::this_thread::yield();
   }
   return true;
+}
+
+}  // namespace
+
+bool StartTransition(ISurface& canvas, const TBitmap32& picture, int32_t effect, int32_t delay,
+                     int32_t steps, bool wait, TTransitionHandlers handlers) {
+  return StartWith(canvas, picture, TBitmap32(), effect, delay, steps, wait, std::move(handlers));
+}
+
+bool StartTransition(ISurface& canvas, TBitmap32&& picture, int32_t effect, int32_t delay,
+                     int32_t steps, bool wait, TTransitionHandlers handlers, TBitmap32 snapshot) {
+  return StartWith(canvas, std::move(picture), std::move(snapshot), effect, delay, steps, wait,
+                   std::move(handlers));
 }
 
 int32_t SlideshowStepCount(int32_t windowWidth, int32_t speed) {

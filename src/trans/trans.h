@@ -57,6 +57,14 @@ struct TTransitionHandlers {
 // Call on the UI thread, only while TransitionRunning is false.
 bool StartTransition(ISurface& canvas, const TBitmap32& picture, int32_t effect, int32_t delay,
                      int32_t steps, bool wait, TTransitionHandlers handlers = {});
+// The same, the worker taking picture instead of a copy of it (a frame-sized
+// copy less on the UI thread): picture is not to be used after the call. A
+// snapshot of picture's size, made ahead, holds the worker's copy of what
+// canvas showed when the canvas covers it, so that the UI thread need not
+// make a buffer for it.
+bool StartTransition(ISurface& canvas, TBitmap32&& picture, int32_t effect, int32_t delay,
+                     int32_t steps, bool wait, TTransitionHandlers handlers = {},
+                     TBitmap32 snapshot = {});
 
 // Copies (0, 0, picture width, picture height) of picture to the same place
 // on canvas; errors are ignored (the screen stays as it was).

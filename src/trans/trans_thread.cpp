@@ -8,16 +8,29 @@
 
 namespace saver {
 
-TTransThread::TTransThread(int32_t effect, ISurface& canvas, const TBitmap32& picture,
-                           int32_t delay)
+namespace {
+
+// Where the copy of canvas goes: snapshot when the copy writes every pixel of
+// it (what it held then never shows), else a cleared bitmap of picture's size.
+TBitmap32 SnapshotBuffer(TBitmap32 snapshot, const TBitmap32& picture, const ISurface& canvas) {
+  const int32_t w = picture.Width(), h = picture.Height();
+  if (snapshot.Width() == w && snapshot.Height() == h && canvas.Width() >= w &&
+      canvas.Height() >= h)
+    return snapshot;
+  return TBitmap32(w, h);
+}
+
+}  // namespace
+
+TTransThread::TTransThread(int32_t effect, ISurface& canvas, TBitmap32 picture, int32_t delay,
+                           TBitmap32 snapshot)
     : FEffect(effect),
-      FNewPicture(picture),
-      FOldPicture(picture.Width(), picture.Height()),
-      FWork(picture.Width(), picture.Height()),
+      FNewPicture(std::move(picture)),
+      FOldPicture(SnapshotBuffer(std::move(snapshot), FNewPicture, canvas)),
       FCanvas(&canvas),
       FDelay(delay),
-      FWidth(picture.Width()),
-      FHeight(picture.Height()),
+      FWidth(FNewPicture.Width()),
+      FHeight(FNewPicture.Height()),
       ui_(&UiThread()),
       clock_(&Clock()),
       steps_(std::clamp(StepCount.load(), 1, kMaxSteps)),
@@ -31,6 +44,10 @@ TTransThread::TTransThread(int32_t effect, ISurface& canvas, const TBitmap32& pi
 void TTransThread::Start(TTransitionHandlers handlers) {
   handlers_ = std::move(handlers);
   thread_ = std::thread([this] { Execute(); });
+}
+
+void TTransThread::PrepareWork() {
+  if (FWork.Width() != FWidth || FWork.Height() != FHeight) FWork.SetSize(FWidth, FHeight);
 }
 
 int32_t TTransThread::Random(int32_t n) {

@@ -7,6 +7,7 @@
 //
 // Effect routines (effects.h) are free functions that drive this object:
 //
+//   t.PrepareWork();          // once, by a routine that composes in t.FWork
 //   t.BeginFrame();
 //   ... set t.FSrcRect / t.FDstRect, t.PaintNew() (or compose in t.FWork
 //       and t.PaintWork()) ...
@@ -37,10 +38,12 @@ constexpr int32_t kMaxSteps = 1 << 16;
 
 class TTransThread {
  public:
-  // Runs on the UI thread: copies picture, snapshots (0, 0, w, h) of canvas
-  // and takes the step count from StepCount (kept within 1..kMaxSteps). The
-  // thread is not started yet.
-  TTransThread(int32_t effect, ISurface& canvas, const TBitmap32& picture, int32_t delay);
+  // Runs on the UI thread: takes picture, snapshots (0, 0, w, h) of canvas
+  // (into snapshot when it has that size and the canvas covers it) and takes
+  // the step count from StepCount (kept within 1..kMaxSteps). The thread is
+  // not started yet.
+  TTransThread(int32_t effect, ISurface& canvas, TBitmap32 picture, int32_t delay,
+               TBitmap32 snapshot = {});
   TTransThread(const TTransThread&) = delete;
   TTransThread& operator=(const TTransThread&) = delete;
 
@@ -52,7 +55,7 @@ class TTransThread {
   int32_t FEffect;
   TBitmap32 FNewPicture;  // private copy of the incoming picture
   TBitmap32 FOldPicture;  // the outgoing picture as the surface showed it
-  TBitmap32 FWork;        // composition buffer for whole-frame effects
+  TBitmap32 FWork;        // composition buffer: PrepareWork, or assigned by the effect
   ISurface* FCanvas;      // where frames are painted; not owned
   int32_t FDelay;         // minimum frame duration, ms (negative counts as 0)
   int32_t FWidth, FHeight;
@@ -64,6 +67,9 @@ class TTransThread {
   void PaintNew() { Paint(FNewPicture); }
   void PaintOld() { Paint(FOldPicture); }
   void PaintWork() { Paint(FWork); }
+  // Makes FWork picture-sized and cleared unless it already is: only the
+  // effects that compose in it pay for a frame-sized buffer, on the worker.
+  void PrepareWork();
   // Copies each of rects (unscaled, empty ones skipped) from source to the
   // same place on the canvas, all in one hand-over to the UI thread.
   void PaintParts(const TBitmap32& source, std::span<const TRect> rects);

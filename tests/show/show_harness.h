@@ -1,7 +1,8 @@
 #pragma once
 // Runs the player's main window on the in-memory desktop with a saver of
 // solid-coloured pictures, so that what is on screen tells which picture
-// it is. Time moves only through the timers the test fires.
+// it is. Time moves only through the timers the test fires, and the
+// look-ahead of the next picture has finished whenever the harness returns.
 #include <memory>
 #include <string>
 #include <vector>
@@ -44,6 +45,7 @@ class ShowHarness {
     path = desk.scratch.Write("show.scr", b.Build());
     w = std::make_unique<TSSWindow>(std::move(args), path);
     desk.ws.Run(w->Window());
+    WaitForLookAhead();
   }
 
   // Fires the next timer and lets a transition it started run to its end.
@@ -57,6 +59,10 @@ class ShowHarness {
   void Settle() {
     desk.ui.PumpUntil([] { return !TransitionRunning.load(); });
     desk.ui.ProcessMessages();
+    WaitForLookAhead();
+  }
+  void WaitForLookAhead() {
+    if (w && w->ComposeAhead()) w->ComposeAhead()->Wait();
   }
 
   void Send(uint32_t message, uint64_t wParam = 0, int64_t lParam = 0) {

@@ -12,11 +12,11 @@ std::string MaskExtension(uint8_t format) {
 }
 
 void LoadMask(const std::string& source, int64_t payloadStart, const MaskEntry& entry,
-              TBitmap32& mask, uint64_t maxPixels) {
+              TBitmap32& mask, uint64_t maxPixels, const std::string& tempPrefix) {
   TTempFile file;
   try {
     const std::string ext = MaskExtension(entry.Format);
-    file.Path = TempItemPath("SSMASK", ext);
+    file.Path = TempItemPath(tempPrefix, ext);
     ExtractItem(source, file.Path, entry.PackedSize > 0, entry.Size, entry.PackedSize,
                 payloadStart + entry.Start);
     TDecodeHint hint;

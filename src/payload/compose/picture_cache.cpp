@@ -67,6 +67,20 @@ void TPictureCache::Unload(int32_t index) {
   entry.Loaded = false;
 }
 
+TMemImage TPictureCache::Take(int32_t index) {
+  TMemImage taken;
+  if (index < 0 || size_t(index) >= entries_.size() || !entries_[size_t(index)].Loaded)
+    return taken;
+  TMemImage& entry = entries_[size_t(index)];
+  taken.Loaded = true;
+  taken.Picture = std::move(entry.Picture);
+  taken.Mask = std::move(entry.Mask);
+  recent_.remove(index);
+  used_ -= std::min(used_, MemImageBytes(taken));
+  entry.Loaded = false;
+  return taken;
+}
+
 void TPictureCache::Clear() {
   while (!recent_.empty()) Unload(recent_.front());
 }

@@ -39,6 +39,11 @@ class TPictureCache {
   // it alone exceeds the budget.
   TMemImage& Store(int32_t index, TBitmap32 picture, std::unique_ptr<TBitmap32> mask);
 
+  // Removes the entry of index from the cache and returns what it held
+  // (Loaded false when it held nothing): a picture lent to another thread,
+  // which Store gives back.
+  TMemImage Take(int32_t index);
+
   void Clear();  // unloads every entry
   size_t UsedBytes() const { return used_; }
   size_t Budget() const { return budget_; }

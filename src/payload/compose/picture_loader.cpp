@@ -64,7 +64,7 @@ TMemImage& TPictureLoader::Decode(int32_t index, const std::string& path, int32_
     // A mask that cannot be loaded stays empty: the picture is then invisible.
     if (size_t(entry.MaskIndex) < data_.MaskTable.size())
       LoadMask(data_.SourcePath, data_.PayloadStart, data_.MaskTable[size_t(entry.MaskIndex)],
-               *mask, hint.MaxPixels);
+               *mask, hint.MaxPixels, MaskTempPrefix);
   }
   return cache_.Store(index, std::move(picture), std::move(mask));
 }
@@ -77,8 +77,9 @@ void TPictureLoader::ComposePicture(int32_t index, TBitmap32& working) {
   if (!image) {
     if (HasFailed(index)) throw PayloadError("picture item failed before");
     try {
-      const TTempFile file(TempItemPath("SSIMG", entry.Ext));
+      const TTempFile file(TempItemPath(PictureTempPrefix, entry.Ext));
       Extract(entry, file.Path);
+      if (AfterExtract) AfterExtract();
       image = &Decode(index, file.Path, working.Width(), working.Height());
     } catch (...) {
       MarkFailed(index);
@@ -118,7 +119,7 @@ bool TPictureLoader::LoadImage(int32_t index, bool fromDesktop, int32_t width, i
       // A video is never cached: it is extracted again each time it comes up,
       // unless its extraction failed before.
       if (HasFailed(index)) return false;
-      const std::string path = TempItemPath("SSIMG", entry.Ext);
+      const std::string path = TempItemPath(PictureTempPrefix, entry.Ext);
       try {
         Extract(entry, path);
       } catch (...) {

@@ -5,6 +5,7 @@
 // composed frame goes to the show (IPictureSink), which captions and
 // displays it or brings it in with a transition.
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -20,8 +21,9 @@ class IPictureSink {
  public:
   virtual ~IPictureSink() = default;
   // The show step for picture item index, composed into working (the
-  // window's client size). With fromDesktop, working holds the desktop
-  // capture instead. Failures may be raised: the load then ends silently.
+  // window's client size), which the step may take. With fromDesktop,
+  // working holds the desktop capture instead. Failures may be raised: the
+  // load then ends silently.
   virtual void ShowStep(int32_t index, TBitmap32& working, bool fromDesktop) = 0;
   // The desktop capture goes into the window's own picture buffer at once.
   virtual void SetWindowImage(const TBitmap32& working) {}
@@ -43,6 +45,12 @@ class TPictureLoader {
                  TRandomInt random);
 
   bool PreviewMode = false;  // pictures stretch over the whole (small) window
+  // Prefixes of the temporary item files (TempItemPath): a loader at work
+  // beside another one needs names of its own.
+  std::string PictureTempPrefix = "SSIMG", MaskTempPrefix = "SSMASK";
+  // Runs between extracting an item and decoding it: what it raises fails
+  // the item like a decoding error, the item file removed.
+  std::function<void()> AfterExtract;
 
   // Composes item index at width x height and hands it to sink. Returns false
   // when anything failed (extraction, decoding, drawing, the sink): nothing
@@ -57,11 +65,13 @@ class TPictureLoader {
   // before any pixel memory is reserved.
   void ComposePicture(int32_t index, TBitmap32& working);
 
+  // True once item index failed to extract or decode.
+  bool HasFailed(int32_t index) const;
+
  private:
   // Extracts the item into path.
   void Extract(const PictureEntry& entry, const std::string& path);
   TMemImage& Decode(int32_t index, const std::string& path, int32_t width, int32_t height);
-  bool HasFailed(int32_t index) const;
   void MarkFailed(int32_t index);
 
   PayloadData& data_;

@@ -1,0 +1,163 @@
+// How long a tick of the show takes to bring in a 24-megapixel JPEG: from the
+// timer's tick to the first frame its transition paints, with the look-ahead
+// (the picture was extracted, decoded and composed during the display time
+// before the tick) and without it (the tick does all of that itself). The
+// show runs on the test doubles (an in-memory window, a manual clock, a
+// pumped UI thread), so no display is needed. The time is wall-clock, since
+// the frame comes from the transition's worker; the counter cpu_ms is the
+// process's CPU time over the same span, which leaves out the time the
+// threads wait preempted on a loaded machine. Each tick brings in a picture
+// not decoded before, as at the first round of a show.
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <memory>
+
+#include <jpeglib.h>  // after cstdio: it uses FILE and size_t
+
+#include "bench_common.h"
+#include "pictures/saver_builder.h"
+#include "show/compose_ahead.h"
+#include "show/fake_desktop.h"
+#include "show/saver_window.h"
+
+namespace saver::bench {
+namespace {
+
+using SteadyClock = std::chrono::steady_clock;
+
+double ProcessCpuSeconds() {
+  timespec t{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
+}
+
+constexpr int32_t kPictureWidth = 6000, kPictureHeight = 4000;
+constexpr int kTicks = 8;
+
+// A photo-like picture (smooth gradients with fine texture) as a JPEG of quality 90.
+std::vector<uint8_t> PhotoJpeg() {
+  std::vector<uint8_t> rgb(size_t(kPictureWidth) * 3);
+  jpeg_compress_struct c{};
+  jpeg_error_mgr err{};
+  c.err = jpeg_std_error(&err);
+  jpeg_create_compress(&c);
+  unsigned char* out = nullptr;
+  unsigned long size = 0;
+  jpeg_mem_dest(&c, &out, &size);
+  c.image_width = kPictureWidth;
+  c.image_height = kPictureHeight;
+  c.input_components = 3;
+  c.in_color_space = JCS_RGB;
+  jpeg_set_defaults(&c);
+  jpeg_set_quality(&c, 90, TRUE);
+  jpeg_start_compress(&c, TRUE);
+  uint32_t noise = 1;
+  while (c.next_scanline < c.image_height) {
+    const int32_t y = int32_t(c.next_scanline);
+    for (int32_t x = 0; x < kPictureWidth; ++x) {
+      noise = noise * 1664525u + 1013904223u;
+      const int32_t grain = int32_t(noise >> 28) - 8;
+      rgb[size_t(x) * 3] = uint8_t(std::clamp(x * 255 / kPictureWidth + grain, 0, 255));
+      rgb[size_t(x) * 3 + 1] = uint8_t(std::clamp(y * 255 / kPictureHeight + grain, 0, 255));
+      rgb[size_t(x) * 3 + 2] = uint8_t(std::clamp(((x ^ y) >> 5 & 63) + 96 + grain, 0, 255));
+    }
+    JSAMPROW row = rgb.data();
+    jpeg_write_scanlines(&c, &row, 1);
+  }
+  jpeg_finish_compress(&c);
+  std::vector<uint8_t> jpeg(out, out + size);
+  jpeg_destroy_compress(&c);
+  std::free(out);
+  return jpeg;
+}
+
+const std::vector<uint8_t>& Photo() {
+  static const std::vector<uint8_t> jpeg = PhotoJpeg();
+  return jpeg;
+}
+
+// The UI thread of the doubles, noting when a worker's paint has run on it.
+class PaintWatchingUi final : public IUiThread {
+ public:
+  explicit PaintWatchingUi(PumpedUiThread& ui) : ui_(ui) {}
+  void Synchronize(std::function<void()> fn) override {
+    ui_.Synchronize([&] {
+      fn();
+      painted = true;
+    });
+  }
+  void Post(std::function<void()> fn) override { ui_.Post(std::move(fn)); }
+  void ProcessMessages() override { ui_.ProcessMessages(); }
+  void RequestTerminate() override { ui_.RequestTerminate(); }
+  bool TerminateRequested() const override { return ui_.TerminateRequested(); }
+
+  std::atomic<bool> painted{false};
+
+ private:
+  PumpedUiThread& ui_;
+};
+
+void TickToFirstFrame(benchmark::State& st, TFrameSize size, bool ahead) {
+  ComposeAheadEnabled = ahead;
+  testing::FakeDesktop desk;
+  PaintWatchingUi ui(desk.ui);
+  SetUiThread(&ui);
+  desk.ws.monitors = {TRect{0, 0, size.Width, size.Height}};
+  testing::SaverBuilder b;
+  b.text.Effect = "\x01";  // a slide: its first frame is small, so the tick's own work shows
+  b.trailer.Seconds = 5;
+  b.trailer.EffectSpeed = 5;
+  b.trailer.Stretch = StretchFit;
+  // The same photo as many items: each is decoded on its first tick.
+  for (int i = 0; i <= kTicks; ++i) b.AddPicture(Photo(), ".jpg");
+  const std::string path = desk.scratch.Write("show.scr", b.Build());
+  {
+    TSSWindow w({"/s"}, path);
+    desk.ws.Run(w.Window());
+    const auto settle = [&] {
+      desk.ui.PumpUntil([] { return !TransitionRunning.load(); });
+      desk.ui.ProcessMessages();
+      // The display time: the look-ahead has done its work before the tick.
+      if (w.ComposeAhead()) w.ComposeAhead()->Wait();
+    };
+    settle();
+    double cpu = 0;
+    for (auto _ : st) {
+      ui.painted = false;
+      const double cpuStart = ProcessCpuSeconds();
+      const auto start = SteadyClock::now();
+      if (!desk.ws.FireNextTimer()) {
+        st.SkipWithError("no tick");
+        break;
+      }
+      desk.ui.PumpUntil([&] { return ui.painted.load(); });
+      st.SetIterationTime(std::chrono::duration<double>(SteadyClock::now() - start).count());
+      cpu += ProcessCpuSeconds() - cpuStart;
+      settle();
+    }
+    st.counters["cpu_ms"] = cpu * 1e3 / double(st.iterations());
+    if (w.ComposeAhead()) st.counters["frames_made_ahead"] = w.ComposeAhead()->FramesUsed();
+  }
+  SetUiThread(&desk.ui);
+  ComposeAheadEnabled = true;
+}
+
+}  // namespace
+}  // namespace saver::bench
+
+int main(int argc, char** argv) {
+  using namespace saver::bench;
+  for (TFrameSize size : kFrameSizes)
+    for (bool ahead : {false, true})
+      benchmark::RegisterBenchmark(
+          FrameName(ahead ? "TickWithLookAhead" : "TickWithoutLookAhead", size).c_str(),
+          [size, ahead](benchmark::State& st) { TickToFirstFrame(st, size, ahead); })
+          ->UseManualTime()
+          ->Iterations(kTicks)
+          ->Unit(benchmark::kMillisecond);
+  return RunBenchmarks(argc, argv);
+}

@@ -1,0 +1,147 @@
+#include "show/compose_ahead.h"
+
+#include <utility>
+
+#include "payload/compose/picture_loader.h"
+
+namespace saver {
+
+std::atomic<bool> ComposeAheadEnabled{true};
+
+namespace {
+
+// Item files of their own: the tick may extract a picture, a mask or a video
+// while the worker extracts the next picture.
+constexpr char kPictureTempPrefix[] = "SSNEXT";
+constexpr char kMaskTempPrefix[] = "SSNEXTMASK";
+
+struct TCancelled {};
+
+// Keeps the composed frame instead of showing it.
+class TFrameKeeper final : public IPictureSink {
+ public:
+  void ShowStep(int32_t, TBitmap32& working, bool) override { Frame = std::move(working); }
+  std::optional<TBitmap32> Frame;
+};
+
+}  // namespace
+
+struct TComposeAhead::TJob {
+  int32_t Index, Width, Height;
+  TComposeState Start;  // the show's state when the job started
+  TShowRandom Random;   // the worker's copy, left as composing left it
+  TBackground Background;
+  bool Lent = false;  // the show's cache lent the picture
+  std::optional<TBitmap32> Frame;
+  TBitmap32 Buffer, Snapshot;
+  std::function<void(const std::atomic<bool>&)> AfterExtract;
+  std::atomic<bool> Cancelled{false};
+};
+
+TComposeAhead::TComposeAhead(const PayloadData& data, TPictureCache& cache)
+    : data_(data),
+      showCache_(cache),
+      entries_(data.PictureTable.size()),
+      // The same budget refuses the same pictures before decoding them.
+      cache_(entries_, cache.Budget()) {}
+
+TComposeAhead::~TComposeAhead() { Cancel(); }
+
+void TComposeAhead::Start(int32_t index, int32_t width, int32_t height,
+                          const TComposeState& state, const TBackground& background) {
+  if (job_ && job_->Index == index && job_->Width == width && job_->Height == height &&
+      job_->Start == state)
+    return;
+  Cancel();
+  if (index < 0 || size_t(index) >= entries_.size()) return;
+  auto job = std::make_unique<TJob>();
+  job->Index = index, job->Width = width, job->Height = height;
+  job->Start = state;
+  job->Random = state.Random;
+  job->AfterExtract = AfterExtract;
+  data_.Trailer = state.Trailer;
+  job->Background.Bitmap = background.Bitmap;
+  // Only a repaint draws the background picture again.
+  if (state.Trailer.RepaintBackground) job->Background.Picture = background.Picture;
+  TMemImage lent = showCache_.Take(index);
+  if (lent.Loaded) {
+    cache_.Store(index, std::move(*lent.Picture), std::move(lent.Mask));
+    job->Lent = true;
+  }
+  job_ = std::move(job);
+  try {
+    worker_ = std::thread([this, job = job_.get()] { Run(*job); });
+  } catch (...) {
+    Finish(false);  // no thread: the tick composes the picture itself
+  }
+}
+
+void TComposeAhead::Run(TJob& job) {
+  TPictureLoader loader(data_, job.Background, cache_,
+                        [&job](int32_t range) { return RandomBelow(job.Random, range); });
+  loader.PictureTempPrefix = kPictureTempPrefix;
+  loader.MaskTempPrefix = kMaskTempPrefix;
+  loader.AfterExtract = [&job] {
+    if (job.AfterExtract) job.AfterExtract(job.Cancelled);
+    if (job.Cancelled.load()) throw TCancelled{};
+  };
+  TFrameKeeper keeper;
+  if (job.Cancelled.load()) return;
+  // A failure leaves no frame; the loader has absorbed it.
+  if (!loader.LoadImage(job.Index, false, job.Width, job.Height, keeper)) return;
+  // Of the background only a repainted bitmap is still needed, by the tick.
+  job.Background.Picture.reset();
+  if (!job.Start.Trailer.RepaintBackground) job.Background.Bitmap = TBitmap32();
+  try {
+    // The frame-sized buffers the tick needs besides the frame, made now
+    // rather than between the tick and the transition's first frame.
+    job.Buffer = *keeper.Frame;
+    job.Snapshot.SetSize(job.Width, job.Height);
+    job.Frame = std::move(keeper.Frame);
+  } catch (...) {
+    // No memory for them: the tick composes the picture itself.
+  }
+}
+
+std::optional<TPreparedFrame> TComposeAhead::Take(int32_t index, int32_t width, int32_t height,
+                                                  const TComposeState& state) {
+  if (!job_) return std::nullopt;
+  Wait();
+  TJob& job = *job_;
+  // The tick composes this picture at this size now: what the job decoded is
+  // what the tick would decode.
+  const bool same = job.Index == index && job.Width == width && job.Height == height;
+  std::optional<TPreparedFrame> prepared;
+  if (same && job.Start == state && job.Frame) {
+    prepared.emplace();
+    prepared->Frame = std::move(*job.Frame);
+    prepared->Buffer = std::move(job.Buffer);
+    prepared->Snapshot = std::move(job.Snapshot);
+    prepared->End = TComposeState{job.Random, data_.Trailer};
+    if (job.Start.Trailer.RepaintBackground) prepared->Background = std::move(job.Background.Bitmap);
+    ++framesUsed_;
+  }
+  Finish(same);
+  return prepared;
+}
+
+void TComposeAhead::Cancel() {
+  if (!job_) return;
+  job_->Cancelled = true;
+  Wait();
+  Finish(false);
+}
+
+void TComposeAhead::Wait() {
+  if (worker_.joinable()) worker_.join();
+}
+
+void TComposeAhead::Finish(bool keepDecoded) {
+  Wait();
+  TMemImage image = cache_.Take(job_->Index);
+  if (image.Loaded && (job_->Lent || keepDecoded))
+    showCache_.Store(job_->Index, std::move(*image.Picture), std::move(image.Mask));
+  job_.reset();
+}
+
+}  // namespace saver
