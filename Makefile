@@ -5,6 +5,8 @@
 #   make check   the plain suite only (quick)
 #   make bench   build the benchmarks and print their ratio tables
 #   make fuzz    build the libFuzzer targets with clang (FUZZ_SECONDS each)
+#   make soak    the soak program (bench/soak) in build/release, then built with
+#                LeakSanitizer in build/soak-lsan (docs/reliability.md)
 #   make install the player, tools, demo saver, manuals and completion under
 #                PREFIX (default /usr/local; DESTDIR is honoured), stripped
 #   make package the Debian package and its -dbgsym package in build/deb/package,
@@ -15,7 +17,7 @@ PREFIX ?= /usr/local
 FUZZ_SECONDS ?= 60
 CMAKE_GEN = -G Ninja
 
-.PHONY: all build demo test check test-asan test-tsan bench fuzz install package clean
+.PHONY: all build demo test check test-asan test-tsan bench fuzz soak install package clean
 
 all: build
 
@@ -63,6 +65,19 @@ build/fuzz/build.ninja:
 fuzz: build/fuzz/build.ninja
 	cmake --build build/fuzz -j $(JOBS)
 	scripts/fuzz-all $(FUZZ_SECONDS)
+
+# Only the soak target is built in the LeakSanitizer tree.
+build/soak-lsan/build.ninja:
+	cmake -S . -B build/soak-lsan $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSAVER_TESTS=OFF \
+	  -DCMAKE_C_FLAGS="-fsanitize=leak -fno-omit-frame-pointer" \
+	  -DCMAKE_CXX_FLAGS="-fsanitize=leak -fno-omit-frame-pointer" \
+	  -DCMAKE_EXE_LINKER_FLAGS=-fsanitize=leak
+
+soak: build/release/build.ninja build/soak-lsan/build.ninja
+	cmake --build build/release -j $(JOBS) --target soak
+	build/release/bench/soak
+	cmake --build build/soak-lsan -j $(JOBS) --target soak
+	build/soak-lsan/bench/soak
 
 # The paths compiled in from the prefix are forgotten so that they follow it.
 install:
