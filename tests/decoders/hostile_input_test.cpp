@@ -23,6 +23,7 @@
 #include "payload/decoders/png_writer.h"
 #include "payload/format/reader.h"
 #include "payload/reader_test_file.h"
+#include "pictures/recording_sink.h"
 #include "pictures/saver_builder.h"
 #include "platform/paths.h"
 
@@ -111,14 +112,7 @@ Bytes JpegClaiming(uint16_t width, uint16_t height) {
   return jpeg;
 }
 
-struct RecordingSink : IPictureSink {
-  void ShowStep(int32_t index, TBitmap32& working, bool) override {
-    shown.push_back(index);
-    frame = working;
-  }
-  std::vector<int32_t> shown;
-  TBitmap32 frame;
-};
+using test::RecordingSink;
 
 // A saver read for the show, with a loader over a cache of the given budget.
 struct TLoaderRig {

@@ -8,6 +8,7 @@
 
 #include "payload/format/reader.h"
 #include "payload/reader_test_file.h"
+#include "pictures/recording_sink.h"
 #include "pictures/saver_builder.h"
 #include "platform/paths.h"
 #include "platform/screen.h"
@@ -27,23 +28,7 @@ TBitmap32 Solid(int32_t w, int32_t h, TColor32 c) {
   return b;
 }
 
-// Records what the show was handed.
-struct RecordingSink : IPictureSink {
-  void ShowStep(int32_t index, TBitmap32& working, bool fromDesktop) override {
-    shown.push_back(index);
-    desktop = fromDesktop;
-    frame = working;
-  }
-  void SetWindowImage(const TBitmap32& working) override { windowImage = working; }
-  void PlayVideo(int32_t index, const std::string& path, TBitmap32&) override {
-    videos.push_back(index);
-    videoPath = path;
-  }
-  std::vector<int32_t> shown, videos;
-  bool desktop = false;
-  TBitmap32 frame, windowImage;
-  std::string videoPath;
-};
+using test::RecordingSink;
 
 class PictureLoaderTest : public ::testing::Test {
  protected:
