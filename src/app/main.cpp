@@ -15,6 +15,7 @@
 #include "platform/desktop.h"
 #include "platform/media_player.h"
 #include "platform/run_mode.h"
+#include "platform/ui_thread.h"
 #include "platform/window_system.h"
 #include "settings/about_window.h"
 #include "show/saver_window.h"
@@ -98,6 +99,9 @@ int main(int argc, char** argv) {
   } catch (...) {
     // A start that failed has nothing to show; the program ends.
   }
+  // The media library loads once the window is up and the loop runs: its
+  // loading would compete with the first picture for the machine.
+  saver::UiThread().Post(saver::StartMediaLibrary);
   if (window) ws.Run(window->Window());
   about.reset();
   window.reset();

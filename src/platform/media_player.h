@@ -57,7 +57,13 @@ void SetMediaPlayerFactory(TMediaPlayerFactory factory);
 
 // Makes CreateMediaPlayer give players on the desktop's media library
 // (implemented by the media backend). Needs the UI thread service and the C
-// numeric locale; call it after the desktop has started.
+// numeric locale; call it after the desktop has started. The library loads
+// in the background once StartMediaLibrary is called (or a player needs it
+// at once, or after two seconds): a track opened before then starts when it
+// has loaded.
 void UseMpvMediaPlayer();
+// Lets the media library load: call it once the program has shown what it
+// shows first, since loading takes a core for a moment.
+void StartMediaLibrary();
 
 }  // namespace saver

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <clocale>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -12,6 +13,7 @@
 #include <memory>
 #include <random>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -56,6 +58,7 @@ class MpvPlayer : public ::testing::Test {
     dir = templ;
     SetUiThread(&ui);
     UseMpvMediaPlayer();
+    StartMediaLibrary();
   }
   void TearDown() override {
     SetMediaPlayerFactory(nullptr);
@@ -262,6 +265,32 @@ TEST_F(MpvPlayer, ManyPlayersLeaveNoDescriptorsOrThreadsBehind) {
       [&] { return Entries("/proc/self/fd") <= fds && Entries("/proc/self/task") <= threads; });
   EXPECT_LE(Entries("/proc/self/fd"), fds);
   EXPECT_LE(Entries("/proc/self/task"), threads);
+}
+
+bool LibraryMapped() {
+  std::ifstream maps("/proc/self/maps");
+  const std::string text((std::istreambuf_iterator<char>(maps)), {});
+  return text.find("libmpv") != std::string::npos;
+}
+
+// Loading the library takes a core for a moment: it waits until the program
+// lets it, once its first picture is on screen. (In a fresh process, where
+// nothing loaded it before.)
+TEST(MpvLibrary, LoadsOnlyOnceTheProgramLetsIt) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        PumpedUiThread ui;
+        SetUiThread(&ui);
+        UseMpvMediaPlayer();
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        if (LibraryMapped()) std::_Exit(1);
+        StartMediaLibrary();
+        for (int i = 0; i < 1000 && !LibraryMapped(); ++i)
+          std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        std::_Exit(LibraryMapped() ? 0 : 2);
+      },
+      ::testing::ExitedWithCode(0), "");
 }
 
 TEST(MpvOptions, OverridesAreNameValuePairsSeparatedByCommas) {

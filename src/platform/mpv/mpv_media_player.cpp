@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
@@ -91,13 +92,44 @@ void UseCLocale() {
   if (!numeric || std::strcmp(numeric, "C") != 0) std::setlocale(LC_NUMERIC, "C");
 }
 
-// The first player's handle starts with the process, on a thread that also
-// loads the library, so both are ready when the first track opens. (Made in
-// a player's constructor instead, its thread could only start once the
-// library had loaded: making a thread waits for the loader's lock.)
+// The first player's handle starts on a thread made with the process, which
+// also loads the library, so both are ready soon after the first track
+// opens. (Made in a player's constructor instead, its thread could only start
+// once the library had loaded: making a thread waits for the loader's lock.)
 std::mutex g_spareMutex;
 std::future<Started> g_spare;
 std::weak_ptr<Link> g_spareTaker;  // the player waiting for it
+
+// Loading the library and its dependencies takes a core for a fifth of a
+// second, and the loader's lock with it, which every new thread and plugin of
+// the program waits for. So the thread waits until the program has shown
+// what it shows first (StartMediaLibrary), a player needs its handle now, or
+// kLoadGateTimeout has passed; at the exit it gives up instead.
+constexpr std::chrono::seconds kLoadGateTimeout{2};
+std::mutex g_gateMutex;
+std::condition_variable g_gateChanged;
+enum class Gate { Closed, Open, Abandoned } g_gate = Gate::Closed;
+
+void SetGate(Gate gate) {
+  {
+    std::lock_guard<std::mutex> lock(g_gateMutex);
+    if (g_gate != Gate::Closed) return;
+    g_gate = gate;
+  }
+  g_gateChanged.notify_all();
+}
+
+// Whether the library may load: false once the program is ending.
+bool PassGate() {
+  std::unique_lock<std::mutex> lock(g_gateMutex);
+  g_gateChanged.wait_for(lock, kLoadGateTimeout, [] { return g_gate != Gate::Closed; });
+  return g_gate != Gate::Abandoned;
+}
+
+// Destroyed before g_spare, whose destructor waits for the thread.
+struct AbandonGateAtExit {
+  ~AbandonGateAtExit() { SetGate(Gate::Abandoned); }
+} g_abandonGateAtExit;
 
 std::future<Started> TakeSpareHandle(const std::shared_ptr<Link>& taker) {
   std::lock_guard<std::mutex> lock(g_spareMutex);
@@ -253,6 +285,7 @@ class MpvMediaPlayer final : public IMediaPlayer {
     if (h_) return;
     if (!startError_.empty()) throw MediaError(startError_);
     UseCLocale();
+    if (starting_.valid()) SetGate(Gate::Open);  // waiting here for the gate would stall
     Started s = starting_.valid() ? starting_.get() : StartHandle();
     if (!s.h) {
       startError_ = s.error;
@@ -442,6 +475,7 @@ void UseMpvMediaPlayer() {
     std::lock_guard<std::mutex> lock(g_spareMutex);
     if (!g_spare.valid())
       g_spare = std::async(std::launch::async, [] {
+        if (!PassGate()) return Started{nullptr, {}, "the program ended"};
         Started s = StartHandle();
         UiThread().Post(SpareHandleReady);
         return s;
@@ -449,5 +483,7 @@ void UseMpvMediaPlayer() {
   }
   SetMediaPlayerFactory([] { return std::make_unique<MpvMediaPlayer>(); });
 }
+
+void StartMediaLibrary() { SetGate(Gate::Open); }
 
 }  // namespace saver
