@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "payload/compose/picture_loader.h"
+#include "payload/format/log_line.h"
 
 namespace saver {
 
@@ -39,6 +40,7 @@ struct TComposeAhead::TJob {
   TBitmap32 Buffer, Snapshot;
   std::function<void(const std::atomic<bool>&)> AfterExtract;
   std::atomic<bool> Cancelled{false};
+  std::vector<std::string> Log;  // the diagnostic lines, written when the frame is used
 };
 
 TComposeAhead::TComposeAhead(const PayloadData& data, TPictureCache& cache)
@@ -84,6 +86,7 @@ void TComposeAhead::Run(TJob& job) {
   // transitions and the display server, so that the first picture reaches
   // the screen as fast as without it (on Linux the nice value is per thread).
   setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), 10);
+  TLogCapture capture(job.Log);
   TPictureLoader loader(data_, job.Background, cache_,
                         [&job](int32_t range) { return RandomBelow(job.Random, range); });
   loader.PictureTempPrefix = kPictureTempPrefix;
@@ -126,6 +129,7 @@ std::optional<TPreparedFrame> TComposeAhead::Take(int32_t index, int32_t width, 
     prepared->Snapshot = std::move(job.Snapshot);
     prepared->End = TComposeState{job.Random, data_.Trailer};
     if (job.Start.Trailer.RepaintBackground) prepared->Background = std::move(job.Background.Bitmap);
+    for (const std::string& line : job.Log) LogLine(line);
     ++framesUsed_;
   }
   Finish(same);

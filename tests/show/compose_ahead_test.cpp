@@ -9,6 +9,7 @@
 #include <future>
 #include <thread>
 
+#include "payload/format/log_line.h"
 #include "show/show_harness.h"
 
 namespace saver {
@@ -37,12 +38,15 @@ TEST(ComposeAhead, TheShowIsTheSameWithAndWithoutIt) {
   struct Run {
     std::vector<int32_t> order;
     std::vector<TBitmap32> screens;
+    std::vector<std::string> log;
     PayloadTrailer trailer;
     int32_t framesUsed = 0, failedTicks = 0, ticksComposing = 0;
   };
   constexpr int kTicks = 16;
   const auto play = [](int32_t displayOrder, bool ahead) {
     ComposeAheadScope scope(ahead);
+    Run run;
+    SetLogSink([&run](const std::string& line) { run.log.push_back(line); });
     ShowHarness show(5);
     show.desk.ws.monitors = {TRect{0, 0, 160, 120}};
     show.b.text.Effect = "\x01\x17\x3d\x73";
@@ -65,7 +69,6 @@ TEST(ComposeAhead, TheShowIsTheSameWithAndWithoutIt) {
     show.w = std::make_unique<TSSWindow>(std::vector<std::string>{"/s"}, show.path, 0x5000);
     show.desk.ws.Run(show.w->Window());
     show.WaitForLookAhead();
-    Run run;
     const auto record = [&] {
       run.order.push_back(show.w->CurrentPicture);
       run.screens.push_back(static_cast<FakePictureControl&>(show.w->Image32()).Screen());
@@ -91,6 +94,8 @@ TEST(ComposeAhead, TheShowIsTheSameWithAndWithoutIt) {
     }
     run.trailer = show.w->Data.Trailer;
     if (show.w->ComposeAhead()) run.framesUsed = show.w->ComposeAhead()->FramesUsed();
+    show.w.reset();
+    SetLogSink({});
     return run;
   };
   for (int32_t displayOrder : {0, 1, 2}) {
@@ -101,6 +106,9 @@ TEST(ComposeAhead, TheShowIsTheSameWithAndWithoutIt) {
     for (size_t i = 0; i < with.screens.size(); ++i)
       EXPECT_TRUE(SameBitmap(with.screens[i], without.screens[i])) << "screen or buffer " << i;
     EXPECT_EQ(with.trailer, without.trailer);
+    // The log too: the lines of a frame made ahead come when it is shown,
+    // those of a frame dropped never.
+    EXPECT_EQ(with.log, without.log);
     // The failing item's ticks and those after a shuffle compose the picture
     // themselves; the others (also those after a resize, which starts the
     // look-ahead anew) take the frame made ahead.

@@ -12,6 +12,8 @@ std::mutex& SinkMutex() {
   return m;
 }
 
+thread_local std::vector<std::string>* t_capture = nullptr;
+
 LogSink& CustomSink() {
   static LogSink sink;
   return sink;
@@ -44,6 +46,10 @@ void WriteLogLine(const std::string& target, const std::string& text) {
 }
 
 void LogLine(const std::string& text) {
+  if (t_capture) {
+    t_capture->push_back(text);
+    return;
+  }
   std::lock_guard lock(SinkMutex());
   if (CustomSink())
     CustomSink()(text);
@@ -55,5 +61,11 @@ void SetLogSink(LogSink sink) {
   std::lock_guard lock(SinkMutex());
   CustomSink() = std::move(sink);
 }
+
+TLogCapture::TLogCapture(std::vector<std::string>& lines) : previous_(t_capture) {
+  t_capture = &lines;
+}
+
+TLogCapture::~TLogCapture() { t_capture = previous_; }
 
 }  // namespace saver

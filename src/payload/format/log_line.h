@@ -5,6 +5,7 @@
 // their own sink behind the hook. Safe to call from any thread.
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace saver {
 
@@ -18,5 +19,19 @@ void WriteLogLine(const std::string& target, const std::string& text);
 using LogSink = std::function<void(const std::string& line)>;
 // Replaces the sink; an empty function restores the SAVER_LOG sink.
 void SetLogSink(LogSink sink);
+
+// While it lives, the lines its thread logs go into `lines` instead of the
+// sink: work done ahead logs them when its result is used, and not at all
+// when it is dropped.
+class TLogCapture {
+ public:
+  explicit TLogCapture(std::vector<std::string>& lines);
+  ~TLogCapture();
+  TLogCapture(const TLogCapture&) = delete;
+  TLogCapture& operator=(const TLogCapture&) = delete;
+
+ private:
+  std::vector<std::string>* previous_;
+};
 
 }  // namespace saver
