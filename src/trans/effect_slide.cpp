@@ -1,4 +1,6 @@
 // Slide effects 1-22: the picture, or strips of it, slide into place.
+#include <vector>
+
 #include "trans/effects.h"
 #include "trans/piece_variants.h"
 #include "trans/rounding.h"
@@ -113,31 +115,26 @@ TSlideVariant MakeSlideVariant(int32_t variant, int32_t Wd, int32_t Ht, int32_t 
 
 void DoSlide(TTransThread& t, int32_t variant) {
   TSlideVariant pieces = MakeSlideVariant(variant, t.FWidth, t.FHeight, t.Steps());
+  std::vector<TPaintPiece> paints;
   for (;;) {
     t.BeginFrame();
     bool more = false;
     // A piece without steps left keeps its last rectangle and paints nothing:
     // painting it again would put the outgoing halves of "Door Open" back
-    // over revealed pixels. An empty rectangle makes no hand-over.
+    // over revealed pixels.
+    paints.clear();
     for (TSlide& s : pieces.Slides) {
       const bool moved = s.Steps > 0;
       more |= s.Step();
-      if (!moved) continue;
-      t.FSrcRect = s.SrcRect;
-      t.FDstRect = s.DstRect;
-      if (s.Outgoing)
-        t.PaintOld();
-      else
-        t.PaintNew();
+      if (moved)
+        paints.push_back({s.Outgoing ? &t.FOldPicture : &t.FNewPicture, s.SrcRect, s.DstRect});
     }
     for (TFold& f : pieces.Folds) {
       const bool moved = f.Steps > 0;
       more |= f.Step();
-      if (!moved) continue;
-      t.FSrcRect = f.SrcRect;
-      t.FDstRect = f.DstRect;
-      t.PaintNew();
+      if (moved) paints.push_back({&t.FNewPicture, f.SrcRect, f.DstRect});
     }
+    t.PaintPieces(paints);
     if (!more || t.Aborted()) break;
     t.WaitFrame();
   }

@@ -1,6 +1,8 @@
 // Unfold effects 23-64 and line-drop effects 65-68: moving windows reveal
 // the incoming picture in place; nothing is erased.
 #include <algorithm>
+#include <array>
+#include <vector>
 
 #include "graphics/pixel_kernels.h"
 
@@ -247,16 +249,17 @@ TLineDropLine LineDropLine(int32_t variant, const TFold& piece, int32_t Wd, int3
 
 void DoUnfold(TTransThread& t, int32_t variant) {
   std::vector<TFold> pieces = MakeUnfoldVariant(variant, t.FWidth, t.FHeight, t.Steps());
+  std::vector<TPaintPiece> paints;
   for (;;) {
     t.BeginFrame();
     bool more = false;
+    paints.clear();
     for (TFold& f : pieces) {
       if (f.Steps <= 0) continue;  // done: its rectangles are on the surface already
       more |= f.Step();
-      t.FSrcRect = f.SrcRect;
-      t.FDstRect = f.DstRect;
-      t.PaintNew();
+      paints.push_back({&t.FNewPicture, f.SrcRect, f.DstRect});
     }
+    t.PaintPieces(paints);
     if (!more || t.Aborted()) break;
     t.WaitFrame();
   }
@@ -306,15 +309,14 @@ void DoLineDrop(TTransThread& t, int32_t variant) {
   for (;;) {
     t.BeginFrame();
     if (!piece.Step() || t.Aborted()) break;
-    t.FSrcRect = piece.SrcRect;
-    t.FDstRect = piece.DstRect;
-    t.PaintNew();
-    // The line of the incoming picture stretched over what is still to come.
+    // The part of the incoming picture in place, then its line stretched
+    // over what is still to come: one hand-over paints both.
+    std::array<TPaintPiece, 2> paints{TPaintPiece{&t.FNewPicture, piece.SrcRect, piece.DstRect},
+                                      TPaintPiece{&t.FWork, {}, {}}};
     const TLineDropLine line = LineDropLine(variant, piece, t.FWidth, t.FHeight);
-    if (StretchLineInto(t, t.FNewPicture, line, t.FWork)) {
-      t.FSrcRect = t.FDstRect = IntersectRect(line.Dst, t.FWork.BoundsRect());
-      t.PaintWork();
-    }
+    if (StretchLineInto(t, t.FNewPicture, line, t.FWork))
+      paints[1].SrcRect = paints[1].DstRect = IntersectRect(line.Dst, t.FWork.BoundsRect());
+    t.PaintPieces(paints);
     t.WaitFrame();
   }
 }

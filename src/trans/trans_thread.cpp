@@ -75,6 +75,20 @@ void TTransThread::PaintParts(const TBitmap32& source, std::span<const TRect> re
   });
 }
 
+void TTransThread::PaintPieces(std::span<const TPaintPiece> pieces) {
+  if (pieces.empty()) return;
+  paintedSinceWait_ = true;
+  const auto shows = [](const TPaintPiece& p) {
+    return !p.SrcRect.IsEmpty() && !p.DstRect.IsEmpty();
+  };
+  if (std::none_of(pieces.begin(), pieces.end(), shows)) return;  // no hand-over
+  ui_->Synchronize([&] {
+    for (const TPaintPiece& p : pieces)
+      if (shows(p)) FCanvas->StretchFrom(*p.Source, p.SrcRect, p.DstRect);
+    FCanvas->Invalidate();
+  });
+}
+
 void TTransThread::BeginFrame() { frameStartTick_ = clock_->TickCount(); }
 
 void TTransThread::NotifyFrame() {

@@ -36,6 +36,13 @@ namespace saver {
 // cap keeps the effects' step arithmetic (up to ten times N) within 32 bits.
 constexpr int32_t kMaxSteps = 1 << 16;
 
+// One paint of a frame: SrcRect of Source (stretched if the sizes differ)
+// onto DstRect of the canvas.
+struct TPaintPiece {
+  const TBitmap32* Source;
+  TRect SrcRect, DstRect;
+};
+
 class TTransThread {
  public:
   // Runs on the UI thread: takes picture, snapshots (0, 0, w, h) of canvas
@@ -73,6 +80,10 @@ class TTransThread {
   // Copies each of rects (unscaled, empty ones skipped) from source to the
   // same place on the canvas, all in one hand-over to the UI thread.
   void PaintParts(const TBitmap32& source, std::span<const TRect> rects);
+  // Paints the pieces in turn (empty ones skipped), all in one hand-over:
+  // each hand-over wakes the UI thread and then the worker, which costs
+  // more than painting a small piece.
+  void PaintPieces(std::span<const TPaintPiece> pieces);
 
   // Marks the start of a frame (its tick count) for WaitFrame.
   void BeginFrame();

@@ -221,6 +221,33 @@ class FailingSurface : public BitmapSurface {
   int left_;
 };
 
+// A surface that counts the hand-overs painting it: each ends with one Invalidate.
+class CountingSurface : public BitmapSurface {
+ public:
+  using BitmapSurface::BitmapSurface;
+  void Invalidate() override { ++Invalidates; }
+  int Invalidates = 0;
+};
+
+// A hand-over wakes the UI thread and then the worker, which costs more than
+// painting a small piece: the pieces of a frame go in one, however many.
+TEST(TransThread, ThePiecesOfAFrameArePaintedInOneHandOver) {
+  // Ten sliding strips, ten pairs of lines, a line drop's piece and line.
+  for (int32_t effect : {22, 51, 65}) {
+    SCOPED_TRACE(effect);
+    TEffectHarness h(160, 120);
+    CountingSurface surface(160, 120);
+    surface.Bitmap() = h.Old;
+    int frames = 0, completions = 0;
+    ASSERT_TRUE(StartTransition(surface, h.New, effect, 0, 32, false,
+                                {[&] { completions++; }, [&] { frames++; }}));
+    h.Ui.PumpUntil([&] { return completions == 1; });
+    EXPECT_GT(frames, 0);
+    EXPECT_LE(surface.Invalidates, frames + 1);  // and the final frame's
+    EXPECT_TRUE(h.ShowsNewWhole(surface.Bitmap()));
+  }
+}
+
 // A surface that cannot be read back (a lost device): no snapshot for a worker.
 class UnreadableSurface : public BitmapSurface {
  public:
