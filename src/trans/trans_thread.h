@@ -72,7 +72,6 @@ class TTransThread {
   // FDstRect of the canvas, on the UI thread; the worker waits for it. The
   // three pictures are plain copies (their DrawMode is Opaque).
   void PaintNew() { Paint(FNewPicture); }
-  void PaintOld() { Paint(FOldPicture); }
   void PaintWork() { Paint(FWork); }
   // Makes FWork picture-sized and cleared unless it already is: only the
   // effects that compose in it pay for a frame-sized buffer, on the worker.
