@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <stdexcept>
+#include <vector>
 
 #include "trans/effects.h"
 
@@ -56,23 +57,15 @@ int32_t TTransThread::Random(int32_t n) {
 }
 
 void TTransThread::Paint(TBitmap32& source) {
-  paintedSinceWait_ = true;
-  if (FSrcRect.IsEmpty() || FDstRect.IsEmpty()) return;  // changes nothing: no hand-over
-  ui_->Synchronize([&] {
-    FCanvas->StretchFrom(source, FSrcRect, FDstRect);
-    FCanvas->Invalidate();
-  });
+  const TPaintPiece piece{&source, FSrcRect, FDstRect};
+  PaintPieces({&piece, 1});
 }
 
 void TTransThread::PaintParts(const TBitmap32& source, std::span<const TRect> rects) {
-  paintedSinceWait_ = true;
-  if (std::none_of(rects.begin(), rects.end(), [](const TRect& r) { return !r.IsEmpty(); }))
-    return;  // changes nothing: no hand-over
-  ui_->Synchronize([&] {
-    for (const TRect& r : rects)
-      if (!r.IsEmpty()) FCanvas->StretchFrom(source, r, r);
-    FCanvas->Invalidate();
-  });
+  std::vector<TPaintPiece> pieces;
+  pieces.reserve(rects.size());
+  for (const TRect& r : rects) pieces.push_back({&source, r, r});
+  PaintPieces(pieces);
 }
 
 void TTransThread::PaintPieces(std::span<const TPaintPiece> pieces) {
