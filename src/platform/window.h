@@ -1,7 +1,7 @@
 #pragma once
 // Windows and the controls on them, as the saver's forms use them. The
 // desktop backend makes them real top-level windows and child widgets; the
-// test doubles (fake_window_system.h) keep them in memory.
+// test doubles (tests/doubles) keep them in memory.
 #include <cstdint>
 #include <functional>
 #include <string>

@@ -12,10 +12,10 @@
 
 #include "payload/reader_test_file.h"
 #include "platform/clock.h"
-#include "platform/fake_libraries.h"
+#include "doubles/fake_libraries.h"
 #include "platform/desktop_wallpaper.h"
-#include "platform/fake_window_system.h"
-#include "platform/scripted_media_player.h"
+#include "doubles/fake_window_system.h"
+#include "doubles/scripted_media_player.h"
 #include "platform/message_box.h"
 #include "platform/registry.h"
 #include "platform/screen.h"

@@ -1,10 +1,10 @@
-#include "platform/fake_controls.h"
+#include "doubles/fake_controls.h"
 
 #include <algorithm>
 #include <cctype>
 #include <climits>
 
-#include "platform/fake_window_system.h"
+#include "doubles/fake_window_system.h"
 
 namespace saver {
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "platform/clock.h"
-#include "platform/fake_controls.h"
+#include "doubles/fake_controls.h"
 #include "platform/window_system.h"
 
 namespace saver {

@@ -1,4 +1,4 @@
-#include "platform/fake_window_system.h"
+#include "doubles/fake_window_system.h"
 
 #include <algorithm>
 
