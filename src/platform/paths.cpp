@@ -39,16 +39,27 @@ void MakeFolders(const std::string& path, mode_t mode) {
 }
 
 // A folder that only this user can reach. The last component is opened with
-// O_NOFOLLOW so a planted link is refused rather than followed.
+// O_NOFOLLOW so a planted link is refused rather than followed. Each refusal
+// says what is wrong with the folder: the start of the show reports it.
 void EnsurePrivateFolder(const std::string& path) {
-  if (::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) Fail("cannot create", path);
+  const std::string folder = "the temporary folder " + path;
+  if (::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) Fail("cannot create", folder);
   int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-  if (fd < 0) Fail("cannot open private folder", path);
+  if (fd < 0) {
+    struct stat link;
+    if (errno != ELOOP && errno != ENOTDIR) Fail("cannot open", folder);
+    if (::lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode))
+      throw std::runtime_error(folder + " is a symbolic link, which is refused");
+    throw std::runtime_error(folder + " is not a folder");
+  }
+  struct Closer {
+    int fd;
+    ~Closer() { ::close(fd); }
+  } closer{fd};
   struct stat st;
-  bool ok = ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid();
-  if (ok && (st.st_mode & 077) != 0) ok = ::fchmod(fd, 0700) == 0;
-  ::close(fd);
-  if (!ok) throw std::runtime_error("folder " + path + " is not private to this user");
+  if (::fstat(fd, &st) != 0) Fail("cannot examine", folder);
+  if (st.st_uid != ::geteuid()) throw std::runtime_error(folder + " belongs to another user");
+  if ((st.st_mode & 077) != 0 && ::fchmod(fd, 0700) != 0) Fail("cannot make private", folder);
 }
 
 std::string WithSlash(std::string path) {

@@ -2,23 +2,25 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <fstream>
 #include <memory>
-#include <nlohmann/json.hpp>
-#include <sstream>
 
 #include "platform/cp1252.h"
+#include "platform/ordered_json.h"
 #include "platform/paths.h"
 
 namespace saver {
 namespace {
 
-using Json = nlohmann::ordered_json;
+using Json = OrderedJson;
+
+// Keys, values and a value's own data: anything nested deeper is no store.
+constexpr size_t kMaxDepth = 64;
 
 bool SameName(const std::string& a, const std::string& b) {
   if (a.size() != b.size()) return false;
@@ -70,36 +72,42 @@ const char* TypeName(RegType t) {
   return "";
 }
 
-RegValue TypedValueFromJson(const Json& j) {
-  const std::string type = j.at("type").get<std::string>();
-  const Json& data = j.at("data");
-  if (type == "REG_DWORD") {
+// nullopt for a value of a form this store cannot use. Decided without
+// exceptions: a file may hold hundreds of thousands of such values.
+std::optional<RegValue> TypedValueFromJson(const Json& j) {
+  if (!j.is_object()) return std::nullopt;
+  auto type = j.find("type");
+  auto data = j.find("data");
+  if (type == j.end() || data == j.end() || !type->is_string()) return std::nullopt;
+  const std::string& name = type->get_ref<const std::string&>();
+  if (name == "REG_DWORD") {
     // Checked before converting: a number past 64 bits signed would wrap.
-    if (!data.is_number_integer() ||
-        (data.is_number_unsigned() && data.get<uint64_t>() > UINT32_MAX))
-      throw RegistryError("DWORD out of range");
-    int64_t v = data.get<int64_t>();
-    if (v < INT32_MIN || v > int64_t(UINT32_MAX)) throw RegistryError("DWORD out of range");
+    if (!data->is_number_integer() ||
+        (data->is_number_unsigned() && data->get<uint64_t>() > UINT32_MAX))
+      return std::nullopt;
+    int64_t v = data->get<int64_t>();
+    if (v < INT32_MIN || v > int64_t(UINT32_MAX)) return std::nullopt;
     return RegValue::Dword(int32_t(uint32_t(v)));
   }
-  if (type == "REG_SZ") return RegValue::Sz(Utf8ToCp1252(data.get<std::string>()));
-  if (type == "REG_EXPAND_SZ") return RegValue::ExpandSz(Utf8ToCp1252(data.get<std::string>()));
-  throw RegistryError("unknown value type " + type);
+  if (!data->is_string()) return std::nullopt;
+  const std::string& text = data->get_ref<const std::string&>();
+  if (name == "REG_SZ") return RegValue::Sz(Utf8ToCp1252(text));
+  if (name == "REG_EXPAND_SZ") return RegValue::ExpandSz(Utf8ToCp1252(text));
+  return std::nullopt;
 }
 
 RegValue ValueFromJson(const Json& j) {
-  try {
-    return TypedValueFromJson(j);
-  } catch (const std::exception&) {
-    return RegValue{RegType::Other, 0, j.dump()};
-  }
+  if (std::optional<RegValue> typed = TypedValueFromJson(j)) return *std::move(typed);
+  return RegValue{RegType::Other, 0, j.dump()};
 }
 
 Json ValueToJson(const RegValue& v) {
   if (v.type == RegType::Other) {
-    Json kept = Json::parse(v.text, nullptr, false);
-    if (kept.is_discarded()) throw RegistryError("value of unknown form");
-    return kept;
+    try {
+      return ParseOrderedJson(v.text, kMaxDepth);
+    } catch (const std::exception&) {
+      throw RegistryError("value of unknown form");
+    }
   }
   Json j;
   j["type"] = TypeName(v.type);
@@ -111,7 +119,7 @@ Json ValueToJson(const RegValue& v) {
 }
 
 Store Parse(const std::string& text) {
-  Json root = Json::parse(text);
+  Json root = ParseOrderedJson(text, kMaxDepth);
   if (!root.is_object()) throw RegistryError("store is not an object");
   Store store;
   for (auto& [key, values] : root.items()) {
@@ -125,26 +133,50 @@ Store Parse(const std::string& text) {
 }
 
 std::string Serialize(const Store& store) {
+  // Names within a key, and keys, are distinct: they are appended unsearched.
   Json root = Json::object();
   for (const auto& [key, values] : store) {
     Json k = Json::object();
-    for (const auto& [name, value] : values) k[Cp1252ToUtf8(name)] = ValueToJson(value);
-    root[Cp1252ToUtf8(key)] = std::move(k);
+    for (const auto& [name, value] : values) AppendMember(k, Cp1252ToUtf8(name), ValueToJson(value));
+    AppendMember(root, Cp1252ToUtf8(key), std::move(k));
   }
   return root.dump(2) + "\n";
 }
 
-// nullopt when there is no file yet.
+[[noreturn]] void Fail(const std::string& what) {
+  throw RegistryError(what + ": " + std::strerror(errno));
+}
+
+// nullopt when there is no file yet. Only a regular file of at most
+// FileRegistry::kMaxFileSize bytes is read: a store linked to a device or a
+// pipe, or grown past any sane size, is refused before it fills memory.
 std::optional<std::string> ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
+  // Non-blocking, so that opening a planted pipe does not wait for a writer.
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) {
     if (errno == ENOENT) return std::nullopt;
-    throw RegistryError("cannot read " + path + ": " + std::strerror(errno));
+    Fail("cannot read " + path);
   }
-  std::ostringstream s;
-  s << in.rdbuf();
-  if (in.bad()) throw RegistryError("cannot read " + path);
-  return s.str();
+  std::unique_ptr<int, void (*)(int*)> closer(&fd, [](int* f) { ::close(*f); });
+  struct stat st;
+  if (::fstat(fd, &st) != 0) Fail("cannot read " + path);
+  if (!S_ISREG(st.st_mode)) throw RegistryError("cannot read " + path + ": not a regular file");
+  const auto tooLarge = [&] {
+    return RegistryError("cannot read " + path + ": larger than " +
+                         std::to_string(FileRegistry::kMaxFileSize) + " bytes");
+  };
+  if (st.st_size > FileRegistry::kMaxFileSize) throw tooLarge();
+  // The bound holds while reading too: the file may grow meanwhile.
+  std::string text;
+  char chunk[65536];
+  for (;;) {
+    ssize_t n = ::read(fd, chunk, sizeof chunk);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) Fail("cannot read " + path);
+    if (n == 0) return text;
+    text.append(chunk, size_t(n));
+    if (text.size() > size_t(FileRegistry::kMaxFileSize)) throw tooLarge();
+  }
 }
 
 // A store that does not parse reads as empty (the settings then keep their
@@ -158,10 +190,6 @@ Store Load(const std::string& path, bool* corrupt = nullptr) {
     if (corrupt) *corrupt = true;
     return {};
   }
-}
-
-[[noreturn]] void Fail(const std::string& what) {
-  throw RegistryError(what + ": " + std::strerror(errno));
 }
 
 class FileLock {
@@ -230,7 +258,7 @@ std::optional<RegValues> FileRegistry::ReadKey(const std::string& keyPath) {
   Store store = Load(path_);
   std::string key = JoinKey(SplitKey(keyPath), SplitKey(keyPath).size());
   if (key.empty()) return RegValues{};  // the root always exists
-  if (RegValues* values = FindKey(store, key)) return *values;
+  if (RegValues* values = FindKey(store, key)) return std::move(*values);
   return std::nullopt;
 }
 
@@ -257,7 +285,12 @@ void FileRegistry::WriteValues(const std::string& keyPath, const RegValues& valu
     else
       target.push_back(nameValue);
   }
-  WriteAtomically(path_, Serialize(store));
+  std::string text = Serialize(store);
+  // Never write what the next read would refuse.
+  if (int64_t(text.size()) > kMaxFileSize)
+    throw RegistryError("cannot write " + path_ + ": it would be larger than " +
+                        std::to_string(kMaxFileSize) + " bytes");
+  WriteAtomically(path_, text);
 }
 
 std::string DefaultRegistryPath() { return ConfigFolder() + "registry.json"; }

@@ -61,9 +61,15 @@ const RegValue* FindValue(const RegValues& values, const std::string& name);
 // concurrent writers never lose each other's keys and a crash leaves either
 // the old or the new file. A file that cannot be parsed reads as an empty
 // store; the next write keeps it aside as path + ".corrupt". A value it
-// cannot use reads as RegType::Other and is written back unchanged.
+// cannot use reads as RegType::Other and is written back unchanged. A file
+// that is larger than kMaxFileSize, or no regular file at all, is not read:
+// reading and writing raise RegistryError and leave it as it is.
 class FileRegistry final : public IRegistry {
  public:
+  // Far above what settings take (about a kilobyte a saver), and low enough
+  // that reading the largest store takes a fraction of a second.
+  static constexpr int64_t kMaxFileSize = 1 << 20;
+
   explicit FileRegistry(std::string path) : path_(std::move(path)) {}
   std::optional<RegValues> ReadKey(const std::string& keyPath) override;
   void WriteValues(const std::string& keyPath, const RegValues& values) override;

@@ -7,12 +7,62 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
+#include <string_view>
+
+#include "platform/build_config.h"
 
 namespace saver {
 namespace {
 
 constexpr char kOpener[] = "xdg-open";
+constexpr char kBlank[] = " \t\r\n";
+
+// The rest of address after "scheme:", when it has that scheme (in any case).
+std::optional<std::string_view> AfterScheme(std::string_view address, std::string_view scheme) {
+  if (address.size() <= scheme.size() || address[scheme.size()] != ':') return std::nullopt;
+  for (size_t i = 0; i < scheme.size(); ++i) {
+    const char c = address[i];
+    if ((c >= 'A' && c <= 'Z' ? char(c + 32) : c) != scheme[i]) return std::nullopt;
+  }
+  return address.substr(scheme.size() + 1);
+}
+
+// A web page with a host, or a mail address.
+bool IsWebOrMail(std::string_view address) {
+  for (std::string_view web : {"http", "https"}) {
+    if (std::optional<std::string_view> rest = AfterScheme(address, web))
+      return rest->size() > 2 && rest->substr(0, 2) == "//" && (*rest)[2] != '/';
+  }
+  std::optional<std::string_view> mail = AfterScheme(address, "mailto");
+  return mail && !mail->empty();
+}
+
+std::string PercentEncodeBlanksAndControls(std::string_view text) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  for (char c : text) {
+    const uint8_t b = uint8_t(c);
+    if (b <= 0x20 || b == 0x7F) {
+      out += '%';
+      out += kHex[b >> 4];
+      out += kHex[b & 15];
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+// address without the blanks around it (a stray space or line end of a
+// text field).
+std::string_view Trimmed(const std::string& address) {
+  const size_t first = address.find_first_not_of(kBlank);
+  if (first == std::string::npos) return {};
+  return std::string_view(address).substr(first, address.find_last_not_of(kBlank) - first + 1);
+}
 
 bool IsRunnableFile(const std::string& path) {
   struct stat st;
@@ -68,8 +118,25 @@ std::string FindOnPath(const char* name) {
 
 }  // namespace
 
-void XdgShell::Open(const std::string& utf8Address) {
-  if (utf8Address.empty()) return;
+std::optional<std::string> OpenableAddress(const std::string& utf8Address) {
+  // The program's own addresses are trusted as they were built in.
+  if (utf8Address == kInfoAddress || utf8Address == kProjectAddress) return utf8Address;
+  std::string address = PercentEncodeBlanksAndControls(Trimmed(utf8Address));
+  if (!IsWebOrMail(address)) return std::nullopt;
+  return address;
+}
+
+void IShell::Open(const std::string& utf8Address) {
+  if (Trimmed(utf8Address).empty()) return;  // no address at all
+  if (std::optional<std::string> address = OpenableAddress(utf8Address)) {
+    Launch(*address);
+    return;
+  }
+  std::fprintf(stderr, "saver: not opening \"%s\": only web (http, https) and mail (mailto) addresses are opened\n",
+               PercentEncodeBlanksAndControls(utf8Address).c_str());
+}
+
+void XdgShell::Launch(const std::string& utf8Address) {
   std::string program = FindOnPath(kOpener);
   if (program.empty()) return;
 

@@ -7,6 +7,8 @@
 #include <cstring>
 #include <limits>
 
+#include "payload/format/log_line.h"
+
 namespace saver {
 namespace {
 
@@ -32,7 +34,8 @@ void ReadSettings(IRegistry& registry, const std::string& title, PayloadTrailer&
   std::optional<RegValues> key;
   try {
     key = registry.ReadKey(SettingsKeyPath(title));
-  } catch (const RegistryError&) {
+  } catch (const RegistryError& e) {
+    LogLine(std::string("Settings not read: ") + e.what());
     return;  // a key that cannot be opened leaves the defaults
   }
   if (!key) return;

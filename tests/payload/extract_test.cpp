@@ -61,9 +61,10 @@ TEST_F(ExtractTest, PlainCopyFailuresAreAbsorbed) {
   std::vector<uint8_t> file = Pattern(kExtractChunkSize + 100, 2);
   std::string src = scratch.Write("src", file), dest = scratch.Path("out");
 
-  // Size 0 copies the rest of the file from the position.
+  // An item of size 0 is empty: the bytes after it belong to other items.
   ExtractItem(src, dest, false, 0, 0, 100);
-  EXPECT_EQ(ScratchDir::Read(dest), std::vector<uint8_t>(file.begin() + 100, file.end()));
+  EXPECT_TRUE(std::filesystem::exists(dest));
+  EXPECT_EQ(ScratchDir::Read(dest).size(), 0u);
 
   // Running past the end keeps the whole chunks that could be read.
   ExtractItem(src, dest, false, 2 * kExtractChunkSize, 0, 50);

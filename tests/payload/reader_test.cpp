@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <filesystem>
+#include <functional>
 
 #include "payload/format/extract.h"
 #include "payload/format/log_line.h"
@@ -62,9 +64,14 @@ class ReaderTest : public ::testing::Test {
   }
   void ExpectFailureBox(const std::string& caption) {
     ASSERT_EQ(host.box.shown.size(), 1u) << reason;
+    // The system's own text first, then what failed; the log ends with it too.
+    EXPECT_FALSE(reason.empty());
     EXPECT_EQ(host.box.shown[0].text,
               "The screen saver can not run because of one of the following reasons:\r\n\r\n"
-              "* The file is corrupted\r\n* Your computer is out of resources\r\n* Windows error");
+              "* The file is corrupted\r\n* Your computer is out of resources\r\n* Windows error"
+              "\r\n\r\nReason: " + reason);
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ(log.back(), "Failure: " + reason);
     EXPECT_EQ(host.box.shown[0].caption, caption);
     EXPECT_EQ(host.box.shown[0].icon, MessageIcon::Error);
     ASSERT_GE(host.calls.size(), 2u);
@@ -247,9 +254,41 @@ TEST_F(ReaderTest, FileWithoutPayloadFailsAtTheMark) {
   std::vector<uint8_t> bare(500, 0);
   EXPECT_FALSE(ReadData(data, scratch.Write("bare.scr", bare), false, host, &reason));
   ExpectFailureBox("Screen Saver");
-  EXPECT_EQ(log, (std::vector<std::string>{"Data start at 500", "Checking mark"}));
+  EXPECT_EQ(log, (std::vector<std::string>{"Data start at 500", "Checking mark", "Failure: " + reason}));
   std::vector<uint8_t> tiny(3, 0);
   EXPECT_FALSE(ReadData(data, scratch.Write("tiny.scr", tiny), true, host, &reason));
+}
+
+// The common ways a start fails each name their cause: a saver file cut
+// short, and a temporary folder the show may not use.
+TEST_F(ReaderTest, AFailedStartSaysWhy) {
+  const std::string temp = scratch.Path("saver-" + std::to_string(::geteuid()));
+  const std::vector<uint8_t> whole = file.Bytes();
+  struct Case {
+    const char* name;
+    std::function<void()> plant;
+    std::vector<uint8_t> bytes;
+    const char* because;
+  } cases[] = {
+      {"a file cut short", [] {}, std::vector<uint8_t>(whole.begin(), whole.end() - 100), "cut short"},
+      {"a link in place of the temporary folder",
+       [&] { std::filesystem::create_directory_symlink(scratch.Path("elsewhere"), temp); }, whole,
+       "is a symbolic link"},
+      {"a file in place of the temporary folder", [&] { scratch.Write("saver-" + std::to_string(::geteuid()), {}); },
+       whole, "is not a folder"},
+  };
+  std::filesystem::create_directory(scratch.Path("elsewhere"));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::filesystem::remove_all(temp);
+    c.plant();
+    host = RecordingHost{};
+    log.clear();
+    EXPECT_FALSE(ReadData(data, scratch.Write("saver.scr", c.bytes), false, host, &reason));
+    ExpectFailureBox(c.bytes.size() < whole.size() ? "Screen Saver" : "Ocean Views");
+    EXPECT_NE(reason.find(c.because), std::string::npos) << reason;
+  }
+  std::filesystem::remove_all(temp);
 }
 
 TEST_F(ReaderTest, MissingFileIsAnExceptionNotAMessage) {

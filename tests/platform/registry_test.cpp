@@ -1,12 +1,14 @@
 #include "platform/registry.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <nlohmann/json.hpp>
 #include <thread>
 
@@ -107,6 +109,69 @@ TEST_F(RegistryTest, UnusableValuesAreKeptAndDoNotHideTheRest) {
   std::ifstream in(path);
   std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   EXPECT_NE(text.find("REG_QWORD"), std::string::npos) << text;
+}
+
+// The store is read only when it is a regular file within the bound; one
+// that is not (a link to a device, a pipe, a folder, a grown file) is refused
+// before anything is read into memory, and neither a read nor a write
+// changes it.
+TEST_F(RegistryTest, FilesPastTheBoundOrOfAnotherKindAreRefusedAndLeftAlone) {
+  const std::string store = R"({ "K": { "x": {"type": "REG_DWORD", "data": 1} } })";
+  auto padded = [&](int64_t size) { return store + std::string(size_t(size) - store.size(), ' '); };
+  { std::ofstream(path) << padded(FileRegistry::kMaxFileSize); }
+  EXPECT_EQ(FindValue(*FileRegistry(path).ReadKey("K"), "x")->dword, 1) << "a store at the bound";
+
+  struct Case {
+    const char* name;
+    std::function<void()> make;
+  } cases[] = {
+      {"a byte past the bound", [&] { std::ofstream(path) << padded(FileRegistry::kMaxFileSize + 1); }},
+      {"a link to an endless device", [&] { std::filesystem::create_symlink("/dev/zero", path); }},
+      {"a pipe", [&] { ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0); }},
+      {"a folder", [&] { std::filesystem::create_directory(path); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::filesystem::remove_all(path);
+    c.make();
+    const auto status = std::filesystem::symlink_status(path);
+    const std::string before = status.type() == std::filesystem::file_type::regular ? FileText() : "";
+    FileRegistry reg(path);
+    EXPECT_THROW(reg.ReadKey("K"), RegistryError);
+    EXPECT_THROW(reg.WriteValues("K", {{"x", RegValue::Dword(2)}}), RegistryError);
+    EXPECT_EQ(std::filesystem::symlink_status(path).type(), status.type());
+    if (!before.empty()) EXPECT_TRUE(FileText() == before);
+    EXPECT_FALSE(std::filesystem::exists(path + ".corrupt"));
+  }
+
+  // Nor is a store written that the next read would refuse.
+  std::filesystem::remove_all(path);
+  EXPECT_THROW(FileRegistry(path).WriteValues(
+                   "K", {{"x", RegValue::Sz(std::string(size_t(FileRegistry::kMaxFileSize), 'a'))}}),
+               RegistryError);
+  EXPECT_FALSE(std::filesystem::exists(path));
+}
+
+// Within the bound the file is still hostile: names repeat (the later
+// member replaces the earlier one in its place) and values nest as deep as
+// the bytes allow, which must neither overflow the stack nor pass as a store.
+TEST_F(RegistryTest, RepeatedNamesAndDeepNesting) {
+  { std::ofstream(path) << R"({ "K": { "x": {"type": "REG_DWORD", "data": 1}, "y": {"type": "REG_SZ", "data": "s"},
+                                        "x": {"type": "REG_DWORD", "data": 2} },
+                                "L": { "a": {"type": "REG_DWORD", "data": 3} }, "L": {} })"; }
+  RegValues k = *FileRegistry(path).ReadKey("K");
+  ASSERT_EQ(k.size(), 2u);
+  EXPECT_EQ(k[0], (std::pair<std::string, RegValue>{"x", RegValue::Dword(2)}));
+  EXPECT_EQ(k[1].first, "y");
+  EXPECT_TRUE(FileRegistry(path).ReadKey("L")->empty());
+
+  const size_t depth = size_t(FileRegistry::kMaxFileSize) / 2 - 40;
+  { std::ofstream(path) << R"({ "K": { "x": )" << std::string(depth, '[') << std::string(depth, ']') << "} }"; }
+  FileRegistry reg(path);
+  EXPECT_FALSE(reg.ReadKey("K"));
+  reg.WriteValues("K", {{"x", RegValue::Dword(4)}});
+  EXPECT_EQ(FindValue(*reg.ReadKey("K"), "x")->dword, 4);
+  EXPECT_TRUE(std::filesystem::exists(path + ".corrupt"));
 }
 
 // Writers in two processes, two threads each, hammer the store while a

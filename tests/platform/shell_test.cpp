@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -15,8 +16,11 @@
 #include <functional>
 #include <optional>
 #include <set>
+#include <sstream>
 #include <thread>
 
+#include "doubles/recording_shell.h"
+#include "platform/build_config.h"
 #include "platform/scoped_env.h"
 
 namespace saver {
@@ -135,7 +139,7 @@ TEST_F(ShellTest, StartsTheOpenerDetachedWithTheAddressAsItsOnlyArgument) {
 
   const std::set<std::string> addresses = {
       "https://example.org/page?a=1&b=2#top",
-      "file:///home/u/My Pictures/it's a \"quoted\" name $HOME `x` ;|&.html",
+      "https://example.org/it's_a_\"quoted\"_name_$HOME_`x`_;|&<>.html",
       "https://example.org/caf\xC3\xA9/\xE2\x82\xAC/\xE6\x97\xA5\xE6\x9C\xAC",
   };
   XdgShell shell;
@@ -207,6 +211,57 @@ TEST_F(ShellTest, NothingStartsWithoutAnOpenerOrAnAddress) {
     EXPECT_TRUE(HasNoChildren()) << (c.path ? *c.path : "(unset)") << " [" << c.address << "]";
   }
   ::prctl(PR_SET_CHILD_SUBREAPER, 0);
+}
+
+// Which addresses reach the opener, on the real shell and on its double
+// alike: web and mail addresses, and the program's own built-in ones; never
+// a file, a desktop entry or an option from a saver's text.
+TEST_F(ShellTest, OpensOnlyWebAndMailAddressesAndTheProgramsOwn) {
+  const std::string recorded = (dir / "records" / "opened").string();
+  WriteScript(dir / "bin" / "xdg-open", "#!/bin/sh\nprintf '%s\\n' \"$1\" >> '" + recorded + "'\n");
+  ScopedEnv path("PATH", (dir / "bin").string() + ":/usr/bin:/bin");
+  const std::vector<std::pair<std::string, std::string>> opened = {
+      {"https://example.org/a?b=1#c", "https://example.org/a?b=1#c"},
+      {"HTTP://Example.org", "HTTP://Example.org"},
+      {"mailto:someone@example.org?subject=Hi", "mailto:someone@example.org?subject=Hi"},
+      {" https://example.org/my page\r\n", "https://example.org/my%20page"},
+      {kInfoAddress, kInfoAddress},
+      {kProjectAddress, kProjectAddress},
+  };
+  const std::vector<std::string> refused = {
+      "file:///etc/passwd", "FILE:///etc/passwd", "/usr/share/applications/evil.desktop",
+      "evil.desktop", "--version", "javascript:alert(1)", "https:///etc/passwd",
+      "http:example.org", "ftp://example.org/", "smb://host/share", "mailto:",
+  };
+  std::vector<std::string> expected;
+  for (const auto& [address, handedOver] : opened) expected.push_back(handedOver);
+  std::sort(expected.begin(), expected.end());
+
+  XdgShell real;
+  RecordingShell recording;
+  for (IShell* shell : std::initializer_list<IShell*>{&real, &recording}) {
+    SCOPED_TRACE(shell == &real ? "xdg-open" : "the double");
+    fs::remove(recorded);
+    ::testing::internal::CaptureStderr();
+    for (const std::string& address : refused) shell->Open(address);
+    for (const char* nothing : {"", " \n"}) shell->Open(nothing);
+    for (const auto& [address, handedOver] : opened) shell->Open(address);
+    const std::string errors = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(size_t(std::count(errors.begin(), errors.end(), '\n')), refused.size()) << errors;
+    EXPECT_NE(errors.find("saver: not opening \"--version\""), std::string::npos) << errors;
+
+    std::vector<std::string> seen = recording.opened;
+    if (shell == &real) {
+      ASSERT_TRUE(PollUntil([&] {
+        const std::string text = ReadFile(recorded);
+        return size_t(std::count(text.begin(), text.end(), '\n')) >= expected.size();
+      }));
+      std::istringstream lines(ReadFile(recorded));
+      for (std::string line; std::getline(lines, line);) seen.push_back(line);
+    }
+    std::sort(seen.begin(), seen.end());
+    EXPECT_EQ(seen, expected);
+  }
 }
 
 TEST(Shell, ProcessShellIsReplaceableAndRestored) {

@@ -100,7 +100,8 @@ TEST_F(AboutTest, TheLinkOpensWebsiteAsStoredUntilWebsitePutHttpInFront) {
     EXPECT_EQ(Label("Link")->text(), "example.org/a&b");
     Click(Label("Link"));
   });
-  EXPECT_EQ(shell.opened, std::vector<std::string>{"example.org/a&b"});
+  // Without a scheme it would be a file for the opener: not opened.
+  EXPECT_TRUE(shell.opened.empty());
   Click("btnWebsite");
   WhileAboutShows([&] {
     EXPECT_EQ(Label("Link")->text(), "http://example.org/a&b");

@@ -23,7 +23,7 @@
 #include "platform/desktop.h"
 #include "platform/message_box.h"
 #include "platform/registry.h"
-#include "platform/shell.h"
+#include "doubles/recording_shell.h"
 #include "settings/about_window.h"
 #include "settings/settings_store.h"
 #include "show/saver_window.h"

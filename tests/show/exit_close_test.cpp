@@ -154,7 +154,7 @@ TEST(ShowClose, ClosingRestoresTheDesktopRemovesFilesAndOpensTheExitLinkLast) {
   bool visibleWhenOpened = true;
   struct WatchingShell final : IShell {
     std::function<void(const std::string&)> onOpen;
-    void Open(const std::string& a) override { onOpen(a); }
+    void Launch(const std::string& a) override { onOpen(a); }
   } shell;
   std::vector<std::string> opened;
   shell.onOpen = [&](const std::string& a) {

@@ -19,7 +19,7 @@
 #include "platform/message_box.h"
 #include "platform/registry.h"
 #include "platform/screen.h"
-#include "platform/shell.h"
+#include "doubles/recording_shell.h"
 #include "platform/text.h"
 #include "platform/ui_thread.h"
 #include "trans/trans.h"

@@ -103,7 +103,6 @@ void ExtractPlain(const std::string& source, const std::string& dest, int64_t si
   try {
     Fd in = OpenSource(source);
     if (!in.ok()) return;
-    if (size == 0) size = FileSize(in.get()) - position;
     if (position < 0 || size < 0) return;
     if (!FitsInFolder(FolderOf(dest), size)) {
       LogLine("Item larger than the free space of the temporary folder");

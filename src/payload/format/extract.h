@@ -29,8 +29,8 @@ bool FitsInFolder(const std::string& folder, int64_t size);
 //    source, a range outside the file, a size the folder cannot hold, a
 //    damaged or cut-off stream, an unwritable dest) raises an exception and
 //    leaves no dest behind.
-//  - plain: copies size bytes through one 512 KiB buffer; size 0 means the
-//    rest of the file from position. Failures are absorbed: dest is then
+//  - plain: copies size bytes through one 512 KiB buffer; an item of size 0
+//    gives an empty dest. Failures are absorbed: dest is then
 //    missing (always so for a size the folder cannot hold), empty or partial.
 void ExtractItem(const std::string& source, const std::string& dest, bool compressed,
                  int64_t size, int64_t packedSize, int64_t position);

@@ -27,7 +27,8 @@ void ReadTrailerAndMagic(BinaryFile& file, PayloadData& data, bool logged) {
   if (logged) LogLine("Data start at " + Dec(data.PayloadStart));
   std::vector<uint8_t> magic = file.ReadBytes(kMagicSize);
   if (logged) LogLine("Checking mark");
-  if (!IsMagic(magic)) throw PayloadError("no payload mark");
+  if (!IsMagic(magic))
+    throw PayloadError("the file does not end with a saver's payload: it may be cut short");
 }
 
 // Section lengths that cannot be right are refused before any seek or
@@ -151,9 +152,14 @@ void Guarded(BinaryFile& file, PayloadData& data, bool configMode, IReaderHost& 
 
 }  // namespace
 
+std::string ReadFailureText(const std::string& reason) {
+  return std::string(kReadFailureText) + "\r\n\r\nReason: " + reason;
+}
+
 bool ReadData(PayloadData& data, const std::string& path, bool configMode, IReaderHost& host,
               std::string* reason) {
   bool failed = false;
+  std::string failure;
   {
     BinaryFile file(path);  // an open failure leaves as an exception
     data.SourcePath = path;
@@ -161,19 +167,21 @@ bool ReadData(PayloadData& data, const std::string& path, bool configMode, IRead
       Guarded(file, data, configMode, host);
     } catch (const std::exception& e) {
       failed = true;
-      if (reason) *reason = e.what();
+      failure = e.what();
     } catch (...) {
       failed = true;
-      if (reason) *reason = "unknown failure";
+      failure = "unknown failure";
     }
   }  // the file closes whether the guarded part succeeded or not
   if (failed) {
+    LogLine("Failure: " + failure);
+    if (reason) *reason = failure;
     host.ShowCursor();
     if (IMessageBox* box = host.MessageBox()) {
       // A saver without a title still names itself: by its file's name.
       std::string caption = Cp1252ToUtf8(host.ApplicationTitle());
       if (caption.empty()) caption = std::filesystem::path(path).filename().string();
-      box->Show(kReadFailureText, caption, MessageIcon::Error);
+      box->Show(ReadFailureText(failure), caption, MessageIcon::Error);
     }
     host.RequestTerminate();
   }

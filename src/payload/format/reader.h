@@ -62,9 +62,13 @@ class IReaderHost {
   std::mt19937 rng_{std::random_device{}()};
 };
 
-// Reads the payload of the file at path. Returns false after a failure (when
-// *reason, if given, says what failed). A file that cannot be opened raises
-// std::system_error instead, without the message box.
+// The failure message: the system's own text, then the reason.
+std::string ReadFailureText(const std::string& reason);
+
+// Reads the payload of the file at path. Returns false after a failure, which
+// is logged as "Failure: " + reason and shown in the message box
+// (ReadFailureText); *reason, if given, says what failed. A file that cannot
+// be opened raises std::system_error instead, without the message box.
 bool ReadData(PayloadData& data, const std::string& path, bool configMode, IReaderHost& host,
               std::string* reason = nullptr);
 
