@@ -82,7 +82,8 @@ class TSSWindow final : private IReaderHost, private IPictureSink {
   void FormHide();
   void FormClose();
   // The process is asked to end (a signal): the show closes without asking
-  // for a password, as soon as a running transition has stopped.
+  // for a password and without its exit link, as soon as a running
+  // transition has stopped.
   void EndOnRequest();
 
   // What tests and the entry look at.
@@ -171,6 +172,7 @@ class TSSWindow final : private IReaderHost, private IPictureSink {
   TWindowHandle daemonWindow_ = 0;
   bool resized_ = false;  // the daemon's window changed size: recompose the picture on screen
   bool skipPassword_ = false;
+  bool endedByInput_ = false;  // the user's input asked the show to end (the exit link opens)
   bool closing_ = false;  // the window is closing or going away: no more show steps
   TShowRandom random_;
   std::unique_ptr<TBackground> background_;
