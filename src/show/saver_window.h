@@ -46,6 +46,10 @@ class TSSWindow final : private IReaderHost, private IPictureSink {
             TWindowHandle daemonWindow = 0);
   ~TSSWindow() override;
 
+  // The process's window, from the point in its start where it can tidy up
+  // until it goes; nullptr before and after.
+  static TSSWindow* Running() { return running_; }
+
   IWindow& Window() { return *window_; }
   // Removes the temporary files the show may have open (the display went away).
   void RemoveTemporaryFiles();
@@ -180,6 +184,8 @@ class TSSWindow final : private IReaderHost, private IPictureSink {
   std::unique_ptr<TPictureCache> cache_;
   std::unique_ptr<TPictureLoader> loader_;
   std::unique_ptr<TComposeAhead> composeAhead_;  // last: its worker ends first
+
+  static inline TSSWindow* running_ = nullptr;
 };
 
 }  // namespace saver

@@ -95,6 +95,16 @@ bool UsesX11() {
   return !platform || !*platform || std::strncmp(platform, "xcb", 3) == 0;
 }
 
+// Before the desktop starts, questions about the display go through a
+// connection of their own, which the start closes.
+std::unique_ptr<x11::Connection> g_earlyX11;
+
+x11::Connection* X11ForQueries() {
+  if (QCoreApplication::instance()) return qt::QtSystem().X11();
+  if (!g_earlyX11 && UsesX11()) g_earlyX11 = x11::Connection::Open(nullptr);
+  return g_earlyX11.get();
+}
+
 }  // namespace
 
 void EnsureGuiApplication() {
@@ -116,6 +126,7 @@ void UseDesktopTextAndScreen() {
 }
 
 bool StartDesktop(int& argc, char** argv, std::string* error) {
+  g_earlyX11.reset();
   const bool x11 = UsesX11();
   if (!QCoreApplication::instance()) {
     // Qt aborts when it cannot open the display: look first.
@@ -193,20 +204,19 @@ void SetTerminationHandler(std::function<void()> fn) {
   action.sa_handler = OnTerminationSignal;
   sigemptyset(&action.sa_mask);
   action.sa_flags = SA_RESTART;
-  sigaction(SIGTERM, &action, nullptr);
-  sigaction(SIGINT, &action, nullptr);
+  for (int signal : {SIGTERM, SIGINT, SIGHUP, SIGPIPE}) sigaction(signal, &action, nullptr);
 }
 
+bool CheckDisplay(std::string* error) { return !UsesX11() || x11::CheckDisplay(error); }
+
 TWindowHandle RootWindowHandle() {
-  if (QCoreApplication::instance())
-    if (x11::Connection* x = qt::QtSystem().X11()) return x->Root();
-  return 0;
+  x11::Connection* x = X11ForQueries();
+  return x ? x->Root() : 0;
 }
 
 TRect NativeWindowRect(TWindowHandle window) {
   TRect r;
-  if (QCoreApplication::instance())
-    if (x11::Connection* x = qt::QtSystem().X11(); x && x->Geometry(window, &r)) return r;
+  if (x11::Connection* x = X11ForQueries(); x && x->Geometry(window, &r)) return r;
   return TRect{};
 }
 

@@ -109,6 +109,8 @@ std::unique_ptr<Connection> Connection::Open(std::string* error) {
                              : std::string("no display (DISPLAY is not set)");
     return nullptr;
   }
+  // Protocol errors are collected for the error traps, not fatal.
+  XSetErrorHandler(IgnoreError);
   return std::unique_ptr<Connection>(new Connection(d));
 }
 
