@@ -77,6 +77,23 @@ int main(int argc, char** argv) {
     }
   std::vector<std::string> args(argv + 1, argv + argc);
 
+  // Requests to end are taken from the start: those that come before the
+  // window wait for it.
+  std::unique_ptr<saver::TSSWindow> window;
+  saver::SetDisplayLostHandler([] {
+    if (saver::TSSWindow* w = saver::TSSWindow::Running()) w->RemoveTemporaryFiles();
+  });
+  saver::SetTerminationHandler([&window] {
+    if (window && !saver::MessageBoxShowing()) {
+      window->EndOnRequest();
+      return;
+    }
+    // A box holds the loop until someone answers it, and a window still
+    // being made has no show to close: the process ends now, tidy.
+    if (saver::TSSWindow* w = saver::TSSWindow::Running()) w->RemoveTemporaryFiles();
+    std::fflush(nullptr);
+    std::_Exit(0);
+  });
   // What is wrong with the display or the window to draw into is said
   // before the toolkit starts, which would have its own say.
   std::string error;
@@ -107,21 +124,6 @@ int main(int argc, char** argv) {
   saver::IWindowSystem& ws = saver::WindowSystem();
   ws.SetApplicationTitle(saver::kDefaultApplicationTitle);
 
-  std::unique_ptr<saver::TSSWindow> window;
-  saver::SetDisplayLostHandler([] {
-    if (saver::TSSWindow* w = saver::TSSWindow::Running()) w->RemoveTemporaryFiles();
-  });
-  saver::SetTerminationHandler([&window] {
-    if (window && !saver::MessageBoxShowing()) {
-      window->EndOnRequest();
-      return;
-    }
-    // A box holds the loop until someone answers it, and a window still
-    // being made has no show to close: the process ends now, tidy.
-    if (saver::TSSWindow* w = saver::TSSWindow::Running()) w->RemoveTemporaryFiles();
-    std::fflush(nullptr);
-    std::_Exit(0);
-  });
   std::unique_ptr<saver::TAboutWindow> about;
   try {
     window = std::make_unique<saver::TSSWindow>(args, OwnPath(), daemon.window);

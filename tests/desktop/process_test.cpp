@@ -211,6 +211,32 @@ void AskToEndUnderABox(int signal) {
   _exit(4);
 }
 
+// Standard error into a pipe nobody reads: writing there is no request to end.
+void WriteToABrokenStandardError() {
+  setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  static int argc = 1;
+  static char name[] = "saver";
+  static char* argv[] = {name, nullptr};
+  std::string error;
+  if (!StartDesktop(argc, argv, &error)) _exit(2);
+  SetTerminationHandler([] { _exit(5); });
+  int fds[2];
+  if (pipe(fds) != 0) _exit(3);
+  close(fds[0]);
+  dup2(fds[1], STDERR_FILENO);
+  auto timer = WindowSystem().CreateTimer();
+  timer->SetInterval(1);
+  int ticks = 0;
+  timer->OnTimer = [&ticks] {
+    if (++ticks == 1) [[maybe_unused]] ssize_t n = write(STDERR_FILENO, "warning\n", 8);
+    if (ticks == 20) _exit(0);  // the loop turned often enough for a request to arrive
+  };
+  timer->SetEnabled(true);
+  auto main = WindowSystem().CreateWindow();
+  WindowSystem().Run(*main);
+  _exit(4);
+}
+
 void PaintOnScaledScreen() {
   BeginChild();
   setenv("QT_SCALE_FACTOR", "2", 1);
@@ -299,6 +325,10 @@ TEST_F(DesktopStart, EverySignalThatAsksToEndReachesTheHandlerUnderAModalBox) {
   for (int signal : {SIGTERM, SIGINT, SIGHUP, SIGPIPE})
     EXPECT_EXIT(AskToEndUnderABox(signal), ExitedWithCode(0), "(^|\n)asked to end\n$")
         << strsignal(signal);
+}
+
+TEST_F(DesktopStart, AWriteToStandardErrorNobodyReadsEndsNothing) {
+  EXPECT_EXIT(WriteToABrokenStandardError(), ExitedWithCode(0), "");
 }
 
 TEST_F(DesktopStart, ScaledScreenStaysOneToOneInDevicePixels) {
