@@ -180,15 +180,27 @@ void RunAndTerminate() {
   ExitWithResult();
 }
 
-// A request to end arrives while a message box holds the loop: the handler
-// runs there (the process ends in it).
-void AskToEndUnderABox(int signal) {
+void StartOffscreenDesktop() {
   setenv("QT_QPA_PLATFORM", "offscreen", 1);
   static int argc = 1;
   static char name[] = "saver";
   static char* argv[] = {name, nullptr};
   std::string error;
   if (!StartDesktop(argc, argv, &error)) _exit(2);
+}
+
+// The writing end of a pipe whose reader has gone.
+int PipeNobodyReads() {
+  int fds[2];
+  if (pipe(fds) != 0) _exit(3);
+  close(fds[0]);
+  return fds[1];
+}
+
+// A request to end arrives while a message box holds the loop: the handler
+// runs there (the process ends in it).
+void AskToEndUnderABox(int signal) {
+  StartOffscreenDesktop();
   SetTerminationHandler([] {
     std::fputs("asked to end\n", stderr);
     _exit(0);
@@ -200,10 +212,8 @@ void AskToEndUnderABox(int signal) {
       raise(signal);
       return;
     }
-    int fds[2];  // a write nobody reads, as into a closed log pipe
-    if (pipe(fds) != 0) _exit(3);
-    close(fds[0]);
-    [[maybe_unused]] ssize_t n = write(fds[1], "x", 1);
+    // A write nobody reads, as into a closed log pipe.
+    [[maybe_unused]] ssize_t n = write(PipeNobodyReads(), "x", 1);
   };
   timer->SetEnabled(true);
   MessageBoxService().Show("The saver is damaged.", "Screen Saver", MessageIcon::Error);
@@ -213,17 +223,9 @@ void AskToEndUnderABox(int signal) {
 
 // Standard error into a pipe nobody reads: writing there is no request to end.
 void WriteToABrokenStandardError() {
-  setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  static int argc = 1;
-  static char name[] = "saver";
-  static char* argv[] = {name, nullptr};
-  std::string error;
-  if (!StartDesktop(argc, argv, &error)) _exit(2);
+  StartOffscreenDesktop();
   SetTerminationHandler([] { _exit(5); });
-  int fds[2];
-  if (pipe(fds) != 0) _exit(3);
-  close(fds[0]);
-  dup2(fds[1], STDERR_FILENO);
+  dup2(PipeNobodyReads(), STDERR_FILENO);
   auto timer = WindowSystem().CreateTimer();
   timer->SetInterval(1);
   int ticks = 0;
