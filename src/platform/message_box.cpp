@@ -46,6 +46,9 @@ IMessageBox& MessageBoxService() {
 
 bool MessageBoxShowing() { return g_showing.load() > 0; }
 
-void SetMessageBoxService(IMessageBox* box) { g_box.store(box); }
+void SetMessageBoxService(IMessageBox* box) {
+  // The service itself stands for whatever box is set: setting it keeps that.
+  if (box != &MessageBoxService()) g_box.store(box);
+}
 
 }  // namespace saver
