@@ -14,6 +14,7 @@
 #include "payload/format/reader.h"
 #include "platform/desktop.h"
 #include "platform/media_player.h"
+#include "platform/message_box.h"
 #include "platform/run_mode.h"
 #include "platform/ui_thread.h"
 #include "platform/window_system.h"
@@ -44,9 +45,21 @@ constexpr char kUsage[] =
     "The pictures, music and settings come from the payload appended to this file.\n"
     "In full screen, F2 makes the picture on screen the desktop's wallpaper and F1\n"
     "ends the show with a page about making savers (when the keyboard ends the show).\n"
-    "SIGTERM or SIGINT ends the show as a close would, removing its temporary files.\n"
+    "SIGTERM, SIGINT or SIGHUP ends the show as a close would, removing its temporary\n"
+    "files, without opening the exit link; while a message box is up, at once.\n"
     "SAVER_LOG=FILE appends the diagnostic lines of the payload reader to FILE\n"
     "(\"-\" writes them to standard error).\n";
+
+// Whether id names a window on the display; without X11 there is nothing
+// to draw into and nothing to check.
+bool WindowExists(uint64_t id) {
+  return !saver::RootWindowHandle() || !saver::NativeWindowRect(id).IsEmpty();
+}
+
+int NoWindow(const std::string& id, const std::string& source) {
+  std::fprintf(stderr, "saver: no window %s to draw into (%s)\n", id.c_str(), source.c_str());
+  return 1;
+}
 
 std::string OwnPath() {
   std::vector<char> buf(4096);
@@ -64,8 +77,27 @@ int main(int argc, char** argv) {
     }
   std::vector<std::string> args(argv + 1, argv + argc);
 
+  // Requests to end are taken from the start: those that come before the
+  // window wait for it.
+  std::unique_ptr<saver::TSSWindow> window;
+  saver::SetDisplayLostHandler([] {
+    if (saver::TSSWindow* w = saver::TSSWindow::Running()) w->RemoveTemporaryFiles();
+  });
+  saver::SetTerminationHandler([&window] {
+    if (window && !saver::MessageBoxShowing()) {
+      window->EndOnRequest();
+      return;
+    }
+    // A box holds the loop until someone answers it, and a window still
+    // being made has no show to close: the process ends now, tidy.
+    if (saver::TSSWindow* w = saver::TSSWindow::Running()) w->RemoveTemporaryFiles();
+    std::fflush(nullptr);
+    std::_Exit(0);
+  });
+  // What is wrong with the display or the window to draw into is said
+  // before the toolkit starts, which would have its own say.
   std::string error;
-  if (!saver::StartDesktop(argc, argv, &error)) {
+  if (!saver::CheckDisplay(&error)) {
     std::fprintf(stderr, "saver: %s\n", error.c_str());
     return 1;
   }
@@ -73,24 +105,25 @@ int main(int argc, char** argv) {
   const saver::TDaemonWindow daemon =
       saver::DaemonWindow(args, std::getenv("XSCREENSAVER_WINDOW"), saver::RootWindowHandle());
   if (daemon.requested) {
-    if (!daemon.window) {
+    if (!daemon.window && daemon.id.empty()) {
       std::fputs("saver: no window to draw into (give -window-id ID or set XSCREENSAVER_WINDOW)\n",
                  stderr);
       return 2;
     }
+    if (!WindowExists(daemon.window)) return NoWindow(daemon.id, daemon.source);
     args = {"/s"};
+  }
+  if (const saver::RunModeInfo mode = saver::DetectRunMode(args);
+      mode.mode == saver::RunMode::Preview && mode.parent && !WindowExists(*mode.parent))
+    return NoWindow(args[1], args[0]);
+  if (!saver::StartDesktop(argc, argv, &error)) {
+    std::fprintf(stderr, "saver: %s\n", error.c_str());
+    return 1;
   }
   saver::UseMpvMediaPlayer();
   saver::IWindowSystem& ws = saver::WindowSystem();
   ws.SetApplicationTitle(saver::kDefaultApplicationTitle);
 
-  std::unique_ptr<saver::TSSWindow> window;
-  saver::SetDisplayLostHandler([&window] {
-    if (window) window->RemoveTemporaryFiles();
-  });
-  saver::SetTerminationHandler([&window] {
-    if (window) window->EndOnRequest();
-  });
   std::unique_ptr<saver::TAboutWindow> about;
   try {
     window = std::make_unique<saver::TSSWindow>(args, OwnPath(), daemon.window);

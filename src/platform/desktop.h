@@ -35,12 +35,19 @@ bool StartDesktop(int& argc, char** argv, std::string* error);
 // error and ends with status 1, without a core dump.
 void SetDisplayLostHandler(std::function<void()> fn);
 
-// Runs fn on the UI thread when the process is asked to end (SIGTERM or
-// SIGINT), instead of ending at once: the player tidies up and closes.
+// Runs fn on the UI thread when the process is asked to end (SIGTERM,
+// SIGINT, SIGHUP, or SIGPIPE from writing into a pipe nobody reads),
+// instead of ending at once: the player tidies up and closes. fn runs in
+// whatever event loop turns next, a modal box's included.
 void SetTerminationHandler(std::function<void()> fn);
 
+// Whether the display StartDesktop would start on can be opened; when it
+// cannot, *error gets the line StartDesktop would give. True without X11.
+bool CheckDisplay(std::string* error);
+
 // The root window of the display (0 without an X11 display): the window a
-// screen-saver daemon may hand over for drawing on the whole screen.
+// screen-saver daemon may hand over for drawing on the whole screen. Like
+// NativeWindowRect it may be asked before StartDesktop.
 TWindowHandle RootWindowHandle();
 
 // The desktop implementations of the platform services. They need the
@@ -55,7 +62,8 @@ IMessageBox& DesktopMessageBox();
 
 // A native window's rectangle relative to its parent (the root window for
 // top-level windows), in device pixels; empty when the id names no window
-// or there is no X11 display. For drawing full-size into a foreign window.
+// or there is no X11 display. For drawing full-size into a foreign window,
+// and for checking, before the desktop starts, that a window exists.
 TRect NativeWindowRect(TWindowHandle window);
 
 // For tools and tests: creates the process's application object when there

@@ -14,16 +14,41 @@ void StderrMessageBox::Show(const std::string& text, const std::string& caption,
 }
 
 namespace {
+
 std::atomic<IMessageBox*> g_box{nullptr};
+std::atomic<int> g_showing{0};
+
+// Every box goes through here, so that it is known while one is up.
+class CountingMessageBox final : public IMessageBox {
+ public:
+  void Show(const std::string& text, const std::string& caption, MessageIcon icon) override {
+    struct Up {
+      Up() { ++g_showing; }
+      ~Up() { --g_showing; }
+    } up;
+    Target().Show(text, caption, icon);
+  }
+
+ private:
+  static IMessageBox& Target() {
+    if (IMessageBox* box = g_box.load()) return *box;
+    static StderrMessageBox fallback;
+    return fallback;
+  }
+};
+
 }  // namespace
 
 IMessageBox& MessageBoxService() {
-  IMessageBox* box = g_box.load();
-  if (box) return *box;
-  static StderrMessageBox fallback;
-  return fallback;
+  static CountingMessageBox box;
+  return box;
 }
 
-void SetMessageBoxService(IMessageBox* box) { g_box.store(box); }
+bool MessageBoxShowing() { return g_showing.load() > 0; }
+
+void SetMessageBoxService(IMessageBox* box) {
+  // The service itself stands for whatever box is set: setting it keeps that.
+  if (box != &MessageBoxService()) g_box.store(box);
+}
 
 }  // namespace saver

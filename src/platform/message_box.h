@@ -38,4 +38,8 @@ class StderrMessageBox final : public IMessageBox {
 IMessageBox& MessageBoxService();
 void SetMessageBoxService(IMessageBox* box);  // nullptr restores the default
 
+// Whether a box shown through MessageBoxService is up (its Show has not
+// returned yet): input and requests that arrive meanwhile come from its loop.
+bool MessageBoxShowing();
+
 }  // namespace saver

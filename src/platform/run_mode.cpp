@@ -47,23 +47,26 @@ size_t Utf8CharacterLength(const std::string& text) {
 TDaemonWindow DaemonWindow(std::span<const std::string> args, const char* xscreensaverWindow,
                            uint64_t rootWindow) {
   TDaemonWindow d;
+  const auto given = [&d](const std::string& id, const char* source) {
+    d.requested = true;
+    d.id = id;
+    d.source = source;
+    d.window = ParseWindowId(id.c_str());
+    return d;
+  };
   for (size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "-window-id" || args[i] == "--window-id") {
-      d.requested = true;
-      d.window = i + 1 < args.size() ? ParseWindowId(args[i + 1].c_str()) : 0;
-      return d;
-    }
+    if (args[i] == "-window-id" || args[i] == "--window-id")
+      return given(i + 1 < args.size() ? args[i + 1] : std::string(), "-window-id");
   }
   for (const std::string& a : args)
     if (a == "-root" || a == "--root") {
+      if (xscreensaverWindow) return given(xscreensaverWindow, "XSCREENSAVER_WINDOW");
       d.requested = true;
-      d.window = xscreensaverWindow ? ParseWindowId(xscreensaverWindow) : rootWindow;
+      d.window = rootWindow;
       return d;
     }
-  if (args.empty() && xscreensaverWindow && *xscreensaverWindow) {
-    d.requested = true;
-    d.window = ParseWindowId(xscreensaverWindow);
-  }
+  if (args.empty() && xscreensaverWindow && *xscreensaverWindow)
+    return given(xscreensaverWindow, "XSCREENSAVER_WINDOW");
   return d;
 }
 

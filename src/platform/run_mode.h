@@ -33,7 +33,9 @@ RunModeInfo DetectRunMode(std::span<const std::string> args);
 // environment variable XSCREENSAVER_WINDOW). Ids are decimal or 0x-hex.
 struct TDaemonWindow {
   bool requested = false;  // one of the conventions was used
-  uint64_t window = 0;     // 0: the id given names no window
+  uint64_t window = 0;     // 0: no id, or one that is not a number
+  std::string id;          // the id as given (empty for none, and for the root window)
+  std::string source;      // where the id came from: "-window-id" or "XSCREENSAVER_WINDOW"
 };
 TDaemonWindow DaemonWindow(std::span<const std::string> args, const char* xscreensaverWindow,
                            uint64_t rootWindow);

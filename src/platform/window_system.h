@@ -1,8 +1,8 @@
 #pragma once
 // The window system: makes windows and timers, and offers what the saver
-// needs of the desktop as a whole (monitors, the mouse cursor, other
-// programs' top-level windows, the screen-saver-running state, the
-// application's title and its message filter and loop).
+// needs of the desktop as a whole (monitors, the mouse cursor, its own
+// top-level windows, the screen-saver-running state, the application's
+// title and its message filter and loop).
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -31,16 +31,20 @@ class IWindowSystem {
   virtual int32_t ShowCursor(bool show) = 0;
   virtual TPoint CursorPos() = 0;  // screen coordinates
 
-  // Other programs' top-level windows, by handle. A handle of no window
-  // makes these do nothing.
+  // This process's own top-level windows, by title and by handle. Other
+  // programs' windows are never found nor changed (an X server shows every
+  // client everyone's windows, and a saver must leave them as they are); a
+  // handle that names none of ours makes these do nothing.
   virtual TWindowHandle FindWindow(const std::string& utf8Title) = 0;  // exact title; 0: none
   virtual void ShowWindow(TWindowHandle window, bool show) = 0;
   virtual void EnableWindow(TWindowHandle window, bool enable) = 0;
   virtual void SetForegroundWindow(TWindowHandle window) = 0;
+  // The active window, whoever's it is; 0 when none.
   virtual TWindowHandle ForegroundWindow() = 0;
 
   // While set, the desktop's own shortcuts cannot switch away from the
-  // full-screen saver (the keyboard and pointer belong to it).
+  // full-screen saver: the keyboard and pointer belong to it. When another
+  // program holds them, they are taken as soon as it lets go.
   virtual void SetScreenSaverRunning(bool running) = 0;
 
   // The extended style of the application's own hidden window; the tool

@@ -10,6 +10,9 @@
 #include "payload/format/log_line.h"
 
 namespace saver {
+
+std::string SettingsKeyPath(const std::string& title) { return "\\Software\\Kelvastrom\\" + title; }
+
 namespace {
 
 constexpr int kEffectCount = 116;
@@ -25,12 +28,8 @@ void ReadBoolean(const RegValues& values, const char* name, uint8_t& field) {
   if (FindValue(values, name)) field = ReadInteger(values, name, 0) != 0 ? 1 : 0;
 }
 
-}  // namespace
-
-std::string SettingsKeyPath(const std::string& title) { return "\\Software\\Kelvastrom\\" + title; }
-
-void ReadSettings(IRegistry& registry, const std::string& title, PayloadTrailer& t,
-                  std::string& effect) {
+void ReadStoredSettings(IRegistry& registry, const std::string& title, PayloadTrailer& t,
+                        std::string& effect) {
   std::optional<RegValues> key;
   try {
     key = registry.ReadKey(SettingsKeyPath(title));
@@ -60,12 +59,26 @@ void ReadSettings(IRegistry& registry, const std::string& title, PayloadTrailer&
   ReadBoolean(v, "ExitESC", t.ExitESC);
 }
 
+}  // namespace
+
+void KeepAnExitCondition(PayloadTrailer& t) {
+  if (!t.ExitMouseMove && !t.ExitMouseButton && !t.ExitKeyboard && !t.ExitESC) t.ExitESC = 1;
+}
+
+void ReadSettings(IRegistry& registry, const std::string& title, PayloadTrailer& t,
+                  std::string& effect) {
+  ReadStoredSettings(registry, title, t, effect);
+  KeepAnExitCondition(t);
+}
+
 void ReadSettings(PayloadData& data) {
   IRegistry* registry = nullptr;
   try {
     registry = &Registry();
   } catch (const std::exception&) {
-    return;  // no store folder (for instance a read-only home): the defaults stay
+    // No store folder (for instance a read-only home): the defaults stay.
+    KeepAnExitCondition(data.Trailer);
+    return;
   }
   ReadSettings(*registry, data.Text.Title, data.Trailer, data.Text.Effect);
 }

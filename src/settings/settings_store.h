@@ -24,11 +24,17 @@ std::string SettingsKeyPath(const std::string& title);
 // title. A missing or unreadable key leaves every default in force. A value
 // of the wrong type raises SettingsError (integers must be DWORD, Effect SZ or
 // EXPAND_SZ). Numbers are taken as stored, without a range check; booleans
-// are true when non-zero.
+// are true when non-zero. The settings read always keep a way to end the
+// show (KeepAnExitCondition).
 void ReadSettings(IRegistry& registry, const std::string& title, PayloadTrailer& trailer,
                   std::string& effect);
 // The same on the process's registry and the in-memory payload.
 void ReadSettings(PayloadData& data);
+
+// The rule of the settings dialog's exit boxes, for settings from anywhere:
+// with every exit condition off (in a saver's defaults or in the store), Esc
+// ends the show.
+void KeepAnExitCondition(PayloadTrailer& trailer);
 
 // The state of the configuration panel's controls that WriteSettings stores
 // (TConfigPanel::ControlsToStore).

@@ -77,6 +77,8 @@ void TSSWindow::DeactivateScrSaver(TMessage& m) {
     }
     exit = false;
   }
+  // The exit link is for a user who ends the show, not for one answering a box.
+  if (exit) endedByInput_ = !MessageBoxShowing();
   FinishScreenSaver(exit);
 }
 
@@ -107,6 +109,7 @@ void TSSWindow::FinishScreenSaver(bool exit) {
 
 void TSSWindow::EndOnRequest() {
   skipPassword_ = true;
+  endedByInput_ = false;
   FinishScreenSaver(true);
 }
 
@@ -139,7 +142,10 @@ void TSSWindow::FormClose() {
   screenSaver_.reset();
   if (!PreviewMode) {
     RemoveMusicFile();
-    if (SaverMode && !Data.Text.Exitlink.empty()) Shell().Open(Cp1252ToUtf8(Data.Text.Exitlink));
+    // Only the user's input ends a show with its link: the filter that sees
+    // it runs neither in a daemon's window nor in preview.
+    if (SaverMode && endedByInput_ && !Data.Text.Exitlink.empty())
+      Shell().Open(Cp1252ToUtf8(Data.Text.Exitlink));
     if (!SaverMode) {
       try {
         WriteSettings(Data.Text.Title, configPanel_->ControlsToStore());

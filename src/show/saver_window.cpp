@@ -84,6 +84,7 @@ TSSWindow::TSSWindow(std::vector<std::string> args, std::string selfPath,
     window_->SetParentWindow(daemonWindow_);  // at the window's size from now on
     window_->OnResize = [this] { FollowResize(); };
   }
+  running_ = this;
   screenSaver_->Loaded();
 
   try {
@@ -95,6 +96,7 @@ TSSWindow::TSSWindow(std::vector<std::string> args, std::string selfPath,
 }
 
 TSSWindow::~TSSWindow() {
+  if (running_ == this) running_ = nullptr;
   closing_ = true;
   if (composeAhead_) composeAhead_->Cancel();
   WaitForTransition();

@@ -46,6 +46,10 @@ class TSSWindow final : private IReaderHost, private IPictureSink {
             TWindowHandle daemonWindow = 0);
   ~TSSWindow() override;
 
+  // The process's window, from the point in its start where it can tidy up
+  // until it goes; nullptr before and after.
+  static TSSWindow* Running() { return running_; }
+
   IWindow& Window() { return *window_; }
   // Removes the temporary files the show may have open (the display went away).
   void RemoveTemporaryFiles();
@@ -82,7 +86,8 @@ class TSSWindow final : private IReaderHost, private IPictureSink {
   void FormHide();
   void FormClose();
   // The process is asked to end (a signal): the show closes without asking
-  // for a password, as soon as a running transition has stopped.
+  // for a password and without its exit link, as soon as a running
+  // transition has stopped.
   void EndOnRequest();
 
   // What tests and the entry look at.
@@ -171,6 +176,7 @@ class TSSWindow final : private IReaderHost, private IPictureSink {
   TWindowHandle daemonWindow_ = 0;
   bool resized_ = false;  // the daemon's window changed size: recompose the picture on screen
   bool skipPassword_ = false;
+  bool endedByInput_ = false;  // the user's input asked the show to end (the exit link opens)
   bool closing_ = false;  // the window is closing or going away: no more show steps
   TShowRandom random_;
   std::unique_ptr<TBackground> background_;
@@ -178,6 +184,8 @@ class TSSWindow final : private IReaderHost, private IPictureSink {
   std::unique_ptr<TPictureCache> cache_;
   std::unique_ptr<TPictureLoader> loader_;
   std::unique_ptr<TComposeAhead> composeAhead_;  // last: its worker ends first
+
+  static inline TSSWindow* running_ = nullptr;
 };
 
 }  // namespace saver

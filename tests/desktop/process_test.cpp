@@ -1,16 +1,20 @@
 // Starting, running and ending: each case runs in a child process of its own,
 // since an application object is made once per process and some cases end it.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cstdio>
+#include <cstring>
 #include <stdexcept>
 #include <string>
 #include <thread>
 
 #include "desktop_fixture.h"
 #include "platform/desktop.h"
+#include "platform/message_box.h"
 #include "platform/ui_thread.h"
 
 namespace saver::test {
@@ -176,6 +180,65 @@ void RunAndTerminate() {
   ExitWithResult();
 }
 
+void StartOffscreenDesktop() {
+  setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  static int argc = 1;
+  static char name[] = "saver";
+  static char* argv[] = {name, nullptr};
+  std::string error;
+  if (!StartDesktop(argc, argv, &error)) _exit(2);
+}
+
+// The writing end of a pipe whose reader has gone.
+int PipeNobodyReads() {
+  int fds[2];
+  if (pipe(fds) != 0) _exit(3);
+  close(fds[0]);
+  return fds[1];
+}
+
+// A request to end arrives while a message box holds the loop: the handler
+// runs there (the process ends in it).
+void AskToEndUnderABox(int signal) {
+  StartOffscreenDesktop();
+  SetTerminationHandler([] {
+    std::fputs("asked to end\n", stderr);
+    _exit(0);
+  });
+  auto timer = WindowSystem().CreateTimer();
+  timer->SetInterval(1);
+  timer->OnTimer = [signal] {
+    if (signal != SIGPIPE) {
+      raise(signal);
+      return;
+    }
+    // A write nobody reads, as into a closed log pipe.
+    [[maybe_unused]] ssize_t n = write(PipeNobodyReads(), "x", 1);
+  };
+  timer->SetEnabled(true);
+  MessageBoxService().Show("The saver is damaged.", "Screen Saver", MessageIcon::Error);
+  std::fputs("the box was answered\n", stderr);
+  _exit(4);
+}
+
+// Standard error into a pipe nobody reads: writing there is no request to end.
+void WriteToABrokenStandardError() {
+  StartOffscreenDesktop();
+  SetTerminationHandler([] { _exit(5); });
+  dup2(PipeNobodyReads(), STDERR_FILENO);
+  auto timer = WindowSystem().CreateTimer();
+  timer->SetInterval(1);
+  int ticks = 0;
+  timer->OnTimer = [&ticks] {
+    if (++ticks == 1) [[maybe_unused]] ssize_t n = write(STDERR_FILENO, "warning\n", 8);
+    if (ticks == 20) _exit(0);  // the loop turned often enough for a request to arrive
+  };
+  timer->SetEnabled(true);
+  auto main = WindowSystem().CreateWindow();
+  WindowSystem().Run(*main);
+  _exit(4);
+}
+
 void PaintOnScaledScreen() {
   BeginChild();
   setenv("QT_SCALE_FACTOR", "2", 1);
@@ -258,6 +321,16 @@ TEST_F(DesktopStart, EmbeddedWindowFollowsItsParentAndClosesWithIt) {
 TEST_F(DesktopStart, RunEndsWhenTheMainWindowClosesOrOnTerminate) {
   EXPECT_EXIT(RunAndTerminate(),
       ExitedWithCode(0), "");
+}
+
+TEST_F(DesktopStart, EverySignalThatAsksToEndReachesTheHandlerUnderAModalBox) {
+  for (int signal : {SIGTERM, SIGINT, SIGHUP, SIGPIPE})
+    EXPECT_EXIT(AskToEndUnderABox(signal), ExitedWithCode(0), "(^|\n)asked to end\n$")
+        << strsignal(signal);
+}
+
+TEST_F(DesktopStart, AWriteToStandardErrorNobodyReadsEndsNothing) {
+  EXPECT_EXIT(WriteToABrokenStandardError(), ExitedWithCode(0), "");
 }
 
 TEST_F(DesktopStart, ScaledScreenStaysOneToOneInDevicePixels) {

@@ -79,31 +79,11 @@ TEST(DesktopWindows, NativeTitlesAreExactlyTheWindowTitle) {
   EXPECT_EQ(window->Title(), title);
 }
 
-TEST(DesktopWindows, OtherClientsWindowsAreFoundByExactTitleAndControlled) {
+TEST(DesktopWindows, NativeRectanglesAreThoseOfAnyClientsWindows) {
   TestDesktop& d = Desktop();
   const Window other = MakeForeignWindow(d.x, "Other Client Window", 120, 80);
-  IWindowSystem& ws = *d.system;
-  EXPECT_EQ(ws.FindWindow("Other Client Window"), TWindowHandle(other));
-  EXPECT_EQ(ws.FindWindow("Other Client"), 0u);
-  EXPECT_EQ(ws.FindWindow("Other Client Window 2"), 0u);
-
-  ws.ShowWindow(other, false);
-  XSync(d.x, False);
-  EXPECT_FALSE(Mapped(d.x, other));
-  ws.ShowWindow(other, true);
-  XSync(d.x, False);
-  EXPECT_TRUE(Mapped(d.x, other));
-
-  ws.SetForegroundWindow(other);
-  EXPECT_EQ(ws.ForegroundWindow(), TWindowHandle(other));
-  // Ids of no window change nothing and end nothing.
-  const TWindowHandle bogus = 0x7FFFFF0;
-  ws.ShowWindow(bogus, true);
-  ws.SetForegroundWindow(bogus);
-  ws.EnableWindow(bogus, false);
-  EXPECT_EQ(ws.ForegroundWindow(), TWindowHandle(other));
-  EXPECT_EQ(NativeWindowRect(bogus), TRect{});
   EXPECT_EQ(NativeWindowRect(other), (TRect{10, 10, 130, 90}));
+  EXPECT_EQ(NativeWindowRect(0x7FFFFF0), TRect{});
   XDestroyWindow(d.x, other);
   XSync(d.x, False);
 }

@@ -22,6 +22,7 @@ class FakeLibraries final : public ILibraries {
     return it == libraries_.end() ? nullptr : &it->second;
   }
   void* Symbol(void* library, const std::string& name) override {
+    if (!library) return nullptr;
     auto& exports = *static_cast<Exports*>(library);
     auto it = exports.find(name);
     return it == exports.end() ? nullptr : it->second;

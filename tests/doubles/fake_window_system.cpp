@@ -172,25 +172,31 @@ TWindowHandle FakeWindowSystem::AddOtherWindow(const std::string& title) {
   return h;
 }
 
+FakeWindow* FakeWindowSystem::OwnWindow(TWindowHandle handle) const {
+  for (FakeWindow* w : windows_)
+    if (w->Handle() == handle && !w->parent) return w;
+  return nullptr;
+}
+
 TWindowHandle FakeWindowSystem::FindWindow(const std::string& utf8Title) {
-  for (const auto& [handle, w] : others)
-    if (w.title == utf8Title) return handle;
+  for (FakeWindow* w : windows_)
+    if (!w->parent && w->Title() == utf8Title) return w->Handle();
   return 0;
 }
 
 void FakeWindowSystem::ShowWindow(TWindowHandle window, bool show) {
   calls.push_back("ShowWindow " + std::to_string(window) + (show ? " 1" : " 0"));
-  if (auto it = others.find(window); it != others.end()) it->second.visible = show;
+  if (FakeWindow* w = OwnWindow(window)) show ? w->Show() : w->Hide();
 }
 
 void FakeWindowSystem::EnableWindow(TWindowHandle window, bool enable) {
   calls.push_back("EnableWindow " + std::to_string(window) + (enable ? " 1" : " 0"));
-  if (auto it = others.find(window); it != others.end()) it->second.enabled = enable;
+  if (FakeWindow* w = OwnWindow(window)) w->enabled = enable;
 }
 
 void FakeWindowSystem::SetForegroundWindow(TWindowHandle window) {
   calls.push_back("SetForegroundWindow " + std::to_string(window));
-  if (others.count(window)) foreground = window;
+  if (OwnWindow(window)) foreground = window;
 }
 
 void FakeWindowSystem::SetScreenSaverRunning(bool running) {

@@ -126,12 +126,16 @@ class FakeWindowSystem final : public IWindowSystem {
   std::string ApplicationTitle() const override { return appTitle; }
   void Run(IWindow& main) override;
 
-  // Another program's top-level window, for FindWindow and the calls by handle.
+  // Another program's top-level window: the calls by title and by handle
+  // leave it alone, as they do on a real display.
   struct OtherWindow {
     std::string title;
     bool visible = true, enabled = true;
   };
   TWindowHandle AddOtherWindow(const std::string& title);
+  // Whether the saver holds the keyboard and the pointer: from
+  // SetScreenSaverRunning(true) on, as soon as no other client holds them.
+  bool InputHeld() const { return screenSaverRunning && !otherClientHoldsInput; }
 
   // Delivers m to window through the filter and its procedure; a key down
   // of Return or Escape then presses the window's default or cancel button,
@@ -152,6 +156,7 @@ class FakeWindowSystem final : public IWindowSystem {
   std::map<TWindowHandle, OtherWindow> others;
   TWindowHandle foreground = 0;
   bool screenSaverRunning = false;
+  bool otherClientHoldsInput = false;  // another client's keyboard and pointer grab
   uint32_t appExStyle = 0;
   std::string appTitle;
   int runs = 0;
@@ -162,6 +167,9 @@ class FakeWindowSystem final : public IWindowSystem {
  private:
   friend class FakeWindow;
   friend class FakeTimer;
+  // One of our top-level windows by handle; nullptr for anyone else's.
+  FakeWindow* OwnWindow(TWindowHandle handle) const;
+
   ManualClock& clock_;
   TWindowHandle nextHandle_ = 0x1000;
   std::vector<FakeWindow*> windows_;

@@ -74,14 +74,19 @@ class ScreenSaverTest : public ::testing::Test {
 };
 
 TEST_F(ScreenSaverTest, FullScreenMakesTheFormATopmostBorderlessSaverAndDestructionUndoesIt) {
-  const TWindowHandle title = desk.ws.AddOtherWindow("Screen Saver");
+  // Only our own window with the application's title is hidden.
+  auto title = desk.ws.CreateWindow();
+  title->SetTitle("Screen Saver");
+  title->Show();
+  const TWindowHandle foreign = desk.ws.AddOtherWindow("Screen Saver");
   desk.ws.appTitle = "Screen Saver";
   {
     auto s = Make({"/s"});
     s->Loaded();
     EXPECT_EQ(events, "S");
     EXPECT_FALSE(panel->Visible());  // the configuration panel is hidden at load
-    EXPECT_FALSE(desk.ws.others[title].visible);
+    EXPECT_FALSE(title->Visible());
+    EXPECT_TRUE(desk.ws.others[foreign].visible);
     EXPECT_TRUE(desk.ws.screenSaverRunning);
     EXPECT_EQ(desk.ws.cursorCount, -1);
     EXPECT_EQ(fake->WindowState(), TWindowState::Maximized);
@@ -154,7 +159,10 @@ TEST_F(ScreenSaverTest, PreviewEmbedsAScaledDisabledChildAndSkipsOnlyMissingHand
 }
 
 TEST_F(ScreenSaverTest, ConfigurationShowsOnlyThePanelCentredAndDisablesDisplaySettingsForC) {
-  const TWindowHandle display = desk.ws.AddOtherWindow(kDisplayPropertiesTitle);
+  auto displayWindow = desk.ws.CreateWindow();
+  displayWindow->SetTitle(kDisplayPropertiesTitle);
+  auto& display = static_cast<FakeWindow&>(*displayWindow);
+  const TWindowHandle foreign = desk.ws.AddOtherWindow(kDisplayPropertiesTitle);
   {
     auto s = Make({"/c:1234"});
     s->Loaded();
@@ -165,10 +173,11 @@ TEST_F(ScreenSaverTest, ConfigurationShowsOnlyThePanelCentredAndDisablesDisplayS
     EXPECT_EQ(fake->borderStyle, TBorderStyle::Dialog);
     const int32_t left = (1280 - 505) / 2, top = (1024 - 381) / 2;
     EXPECT_EQ(fake->Bounds(), (TRect{left, top, left + 505, top + 381}));
-    EXPECT_FALSE(desk.ws.others[display].enabled);
-    EXPECT_EQ(desk.ws.foreground, display);
+    EXPECT_FALSE(display.enabled);
+    EXPECT_EQ(desk.ws.foreground, display.Handle());
+    EXPECT_TRUE(desk.ws.others[foreign].enabled);  // another program's is left alone
   }
-  EXPECT_TRUE(desk.ws.others[display].enabled);
+  EXPECT_TRUE(display.enabled);
   // Destruction in any mode restores what full screen would have changed.
   EXPECT_EQ(desk.ws.cursorCount, 1);
   EXPECT_FALSE(desk.ws.screenSaverRunning);
@@ -181,7 +190,8 @@ TEST_F(ScreenSaverTest, ConfigurationShowsOnlyThePanelCentredAndDisablesDisplayS
 }
 
 TEST_F(ScreenSaverTest, WithoutItsPanelConfigurationFallsBackToTheMessageBox) {
-  const TWindowHandle display = desk.ws.AddOtherWindow(kDisplayPropertiesTitle);
+  auto display = desk.ws.CreateWindow();
+  display->SetTitle(kDisplayPropertiesTitle);
   auto s = Make({"/c"}, /*withPanel=*/false);
   s->ConfigurationBoxStyle = TConfigBoxStyle::cbsPanel;  // but no panel given
   s->ConfigurationBoxPanel = picture;                    // a picture is not a panel
@@ -193,7 +203,7 @@ TEST_F(ScreenSaverTest, WithoutItsPanelConfigurationFallsBackToTheMessageBox) {
   EXPECT_EQ(events, "CC");  // inside the box's handling and once more at the end
   EXPECT_TRUE(desk.ui.TerminateRequested());
   EXPECT_LT(fake->Bounds().Right, 0);  // moved off screen
-  EXPECT_TRUE(desk.ws.others[display].enabled);
+  EXPECT_TRUE(static_cast<FakeWindow&>(*display).enabled);
 }
 
 TEST_F(ScreenSaverTest, PasswordChangeCallsTheProviderWithTheOwnerAndEnds) {

@@ -72,18 +72,19 @@ TEST(RunMode, DaemonWindowFollowsTheDaemonsConventions) {
     const char* env;  // XSCREENSAVER_WINDOW
     bool requested;
     uint64_t window;
+    std::string id, source;  // as an error would name them
   } cases[] = {
-      {{"-window-id", "12345"}, nullptr, true, 12345},
-      {{"--window-id", "0x2a00007"}, "99", true, 0x2a00007},
-      {{"-window-id", "nonsense"}, nullptr, true, 0},
-      {{"-window-id"}, nullptr, true, 0},
-      {{"-root"}, nullptr, true, 777},        // the root window
-      {{"--root"}, "0X1C00003", true, 0x1c00003},
-      {{}, "4242", true, 4242},               // the variable alone
-      {{"/s"}, "4242", false, 0},             // a switch wins over the variable
-      {{"/c"}, nullptr, false, 0},
-      {{}, nullptr, false, 0},
-      {{}, "", false, 0},
+      {{"-window-id", "12345"}, nullptr, true, 12345, "12345", "-window-id"},
+      {{"--window-id", "0x2a00007"}, "99", true, 0x2a00007, "0x2a00007", "-window-id"},
+      {{"-window-id", "nonsense"}, nullptr, true, 0, "nonsense", "-window-id"},
+      {{"-window-id"}, nullptr, true, 0, "", "-window-id"},
+      {{"-root"}, nullptr, true, 777, "", ""},  // the root window
+      {{"--root"}, "0X1C00003", true, 0x1c00003, "0X1C00003", "XSCREENSAVER_WINDOW"},
+      {{}, "4242", true, 4242, "4242", "XSCREENSAVER_WINDOW"},  // the variable alone
+      {{"/s"}, "4242", false, 0, "", ""},                       // a switch wins over the variable
+      {{"/c"}, nullptr, false, 0, "", ""},
+      {{}, nullptr, false, 0, "", ""},
+      {{}, "", false, 0, "", ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE((c.args.empty() ? std::string("(none)") : c.args[0]) + " env " +
@@ -91,6 +92,8 @@ TEST(RunMode, DaemonWindowFollowsTheDaemonsConventions) {
     const TDaemonWindow d = DaemonWindow(c.args, c.env, 777);
     EXPECT_EQ(d.requested, c.requested);
     EXPECT_EQ(d.window, c.window);
+    EXPECT_EQ(d.id, c.id);
+    EXPECT_EQ(d.source, c.source);
   }
 }
 

@@ -13,8 +13,10 @@ void LogLine(const std::string& text);
 
 // What the SAVER_LOG sink does with one line for a target: "-" writes it to
 // standard error, any other target names a file it is appended to. The line
-// goes out whole, zero bytes included, followed by a newline.
-void WriteLogLine(const std::string& target, const std::string& text);
+// goes out whole, zero bytes included, followed by a newline. False when the
+// target is a pipe nobody reads (any more): the sink then stops logging,
+// and the process goes on without a SIGPIPE.
+bool WriteLogLine(const std::string& target, const std::string& text);
 
 using LogSink = std::function<void(const std::string& line)>;
 // Replaces the sink; an empty function restores the SAVER_LOG sink.

@@ -1,6 +1,7 @@
 // Starting the desktop: the application object, the process's services, and
 // what happens when the display goes away.
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -11,6 +12,7 @@
 #include <QSocketNotifier>
 #include <QThread>
 #include <atomic>
+#include <cerrno>
 #include <clocale>
 #include <cstdlib>
 #include <cstring>
@@ -95,6 +97,56 @@ bool UsesX11() {
   return !platform || !*platform || std::strncmp(platform, "xcb", 3) == 0;
 }
 
+// Before the desktop starts, questions about the display go through a
+// connection of their own, which the start closes.
+std::unique_ptr<x11::Connection> g_earlyX11;
+
+x11::Connection* X11ForQueries() {
+  if (QCoreApplication::instance()) return qt::QtSystem().X11();
+  if (!g_earlyX11 && UsesX11()) g_earlyX11 = x11::Connection::Open(nullptr);
+  return g_earlyX11.get();
+}
+
+// A signal only writes a byte into a pipe; the UI thread reads it and runs
+// the handler in peace.
+int g_signalPipe[2] = {-1, -1};
+std::function<void()> g_terminate;
+
+// A write to standard error that nobody reads any more (a log, the
+// toolkit's warnings) raises SIGPIPE: that is no request to end.
+bool StandardErrorBroken() {
+  pollfd p{STDERR_FILENO, POLLOUT, 0};
+  return poll(&p, 1, 0) == 1 && (p.revents & POLLERR);
+}
+
+void OnTerminationSignal(int signal) {
+  const int savedErrno = errno;
+  if (signal == SIGPIPE && StandardErrorBroken()) {
+    // What is written there from now on goes nowhere, without a signal.
+    const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (null >= 0) dup2(null, STDERR_FILENO), close(null);
+  } else {
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t n = write(g_signalPipe[1], &byte, 1);
+  }
+  errno = savedErrno;
+}
+
+// Runs the handler for what the pipe holds, once the application's loop
+// can watch it.
+void WatchSignalPipe() {
+  static bool watching = false;
+  if (watching || g_signalPipe[0] < 0 || !QCoreApplication::instance()) return;
+  watching = true;
+  auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, qApp);
+  QObject::connect(notifier, &QSocketNotifier::activated, [] {
+    char bytes[16];
+    while (read(g_signalPipe[0], bytes, sizeof bytes) > 0) {
+    }
+    if (g_terminate) g_terminate();
+  });
+}
+
 }  // namespace
 
 void EnsureGuiApplication() {
@@ -116,6 +168,7 @@ void UseDesktopTextAndScreen() {
 }
 
 bool StartDesktop(int& argc, char** argv, std::string* error) {
+  g_earlyX11.reset();
   const bool x11 = UsesX11();
   if (!QCoreApplication::instance()) {
     // Qt aborts when it cannot open the display: look first.
@@ -125,6 +178,7 @@ bool StartDesktop(int& argc, char** argv, std::string* error) {
     new QApplication(argc, argv);  // lives until the process ends
   }
   QGuiApplication::setQuitOnLastWindowClosed(false);
+  WatchSignalPipe();  // requests that came before the application wait there
   std::setlocale(LC_NUMERIC, "C");
   // The accessibility bridge starts a thread of its own when the first
   // window shows; started now, it does not wait behind libraries that load
@@ -164,49 +218,29 @@ IUiThread& DesktopUiThread() {
   return ui;
 }
 
-namespace {
-
-// A signal only writes a byte into a pipe; the UI thread reads it and runs
-// the handler in peace.
-int g_signalPipe[2] = {-1, -1};
-std::function<void()> g_terminate;
-
-void OnTerminationSignal(int) {
-  const char byte = 1;
-  [[maybe_unused]] const ssize_t n = write(g_signalPipe[1], &byte, 1);
-}
-
-}  // namespace
-
 void SetTerminationHandler(std::function<void()> fn) {
   g_terminate = std::move(fn);
-  if (g_signalPipe[0] >= 0 || !QCoreApplication::instance()) return;
-  if (pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
-  auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, qApp);
-  QObject::connect(notifier, &QSocketNotifier::activated, [] {
-    char bytes[16];
-    while (read(g_signalPipe[0], bytes, sizeof bytes) > 0) {
-    }
-    if (g_terminate) g_terminate();
-  });
-  struct sigaction action = {};
-  action.sa_handler = OnTerminationSignal;
-  sigemptyset(&action.sa_mask);
-  action.sa_flags = SA_RESTART;
-  sigaction(SIGTERM, &action, nullptr);
-  sigaction(SIGINT, &action, nullptr);
+  if (g_signalPipe[0] < 0) {
+    if (pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
+    struct sigaction action = {};
+    action.sa_handler = OnTerminationSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (int signal : {SIGTERM, SIGINT, SIGHUP, SIGPIPE}) sigaction(signal, &action, nullptr);
+  }
+  WatchSignalPipe();
 }
 
+bool CheckDisplay(std::string* error) { return !UsesX11() || x11::CheckDisplay(error); }
+
 TWindowHandle RootWindowHandle() {
-  if (QCoreApplication::instance())
-    if (x11::Connection* x = qt::QtSystem().X11()) return x->Root();
-  return 0;
+  x11::Connection* x = X11ForQueries();
+  return x ? x->Root() : 0;
 }
 
 TRect NativeWindowRect(TWindowHandle window) {
   TRect r;
-  if (QCoreApplication::instance())
-    if (x11::Connection* x = qt::QtSystem().X11(); x && x->Geometry(window, &r)) return r;
+  if (x11::Connection* x = X11ForQueries(); x && x->Geometry(window, &r)) return r;
   return TRect{};
 }
 

@@ -361,7 +361,10 @@ class QtWindowSystem final : public QObject, public IWindowSystem {
 
  private:
   QtWindow* WindowOf(QObject* qtWindow) const;
+  // One of our top-level windows by its native handle; nullptr for anyone else's.
+  QtWindow* OwnWindow(TWindowHandle handle) const;
   void TryGrab();
+  void ReleaseGrab();
   uint32_t VirtualKeyOf(const class QKeyEvent& e);
 
   std::vector<QtWindow*> windows_;
@@ -375,11 +378,10 @@ class QtWindowSystem final : public QObject, public IWindowSystem {
   QEventLoop* runLoop_ = nullptr;
   bool mainClosed_ = false;
   bool appActive_ = false;
-  // The screen-saver-running grab: wanted, held, and the window it is for.
-  bool grabWanted_ = false, grabHeld_ = false;
+  // The screen-saver-running grab: wanted, what is held, and the window it is for.
+  bool grabWanted_ = false, keyboardHeld_ = false, pointerHeld_ = false;
   QPointer<QtWindow> grabWindow_;
   QTimer grabRetry_;
-  int grabTries_ = 0;
 };
 
 // The process's Qt window system (made on first use; needs the application).

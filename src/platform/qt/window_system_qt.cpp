@@ -17,10 +17,9 @@ namespace saver::qt {
 
 namespace {
 
-// How long a screen-saver grab keeps being tried while another client holds
+// How often a screen-saver grab is tried again while another client holds
 // the input or the window is not on screen yet.
 constexpr int kGrabRetryMs = 25;
-constexpr int kGrabTries = 120;
 
 uint32_t KeySymbolOf(void* context, uint32_t keycode) {
   return static_cast<x11::Connection*>(context)->KeySymbol(keycode);
@@ -85,10 +84,12 @@ std::unique_ptr<ITimer> QtWindowSystem::CreateTimer() { return std::make_unique<
 
 void QtWindowSystem::WindowDestroyed(QtWindow* w) {
   std::erase(windows_, w);
-  if (grabWindow_ == w && grabHeld_) {
-    x11::UngrabInput(toolkitDisplay_);
-    grabHeld_ = false;
-  }
+  if (grabWindow_ == w) ReleaseGrab();
+}
+
+void QtWindowSystem::ReleaseGrab() {
+  if (keyboardHeld_ || pointerHeld_) x11::UngrabInput(toolkitDisplay_);
+  keyboardHeld_ = pointerHeld_ = false;
 }
 
 std::vector<TRect> QtWindowSystem::Monitors() {
@@ -119,21 +120,36 @@ TPoint QtWindowSystem::CursorPos() {
   return TPoint{r.Left, r.Top};
 }
 
+QtWindow* QtWindowSystem::OwnWindow(TWindowHandle handle) const {
+  if (!handle) return nullptr;
+  for (QtWindow* w : windows_)
+    if (!w->Embedded() && w->internalWinId() == WId(handle)) return w;
+  return nullptr;
+}
+
 TWindowHandle QtWindowSystem::FindWindow(const std::string& utf8Title) {
-  return x11_ ? x11_->FindWindow(utf8Title) : 0;
+  // A window without its native window yet is on no display to be found.
+  for (QtWindow* w : windows_)
+    if (!w->Embedded() && w->internalWinId() && w->Title() == utf8Title)
+      return TWindowHandle(w->internalWinId());
+  return 0;
 }
 
 void QtWindowSystem::ShowWindow(TWindowHandle window, bool show) {
-  if (x11_) x11_->Show(window, show);
+  if (QtWindow* w = OwnWindow(window)) show ? w->Show() : w->Hide();
 }
 
-void QtWindowSystem::EnableWindow(TWindowHandle, bool) {
-  // X11 has no disabled state for another client's window: input goes where
-  // the server sends it, and only the owner can ignore it.
+void QtWindowSystem::EnableWindow(TWindowHandle window, bool enable) {
+  if (QtWindow* w = OwnWindow(window)) w->SetEnabled(enable);
 }
 
 void QtWindowSystem::SetForegroundWindow(TWindowHandle window) {
-  if (x11_) x11_->Activate(window);
+  QtWindow* w = OwnWindow(window);
+  if (!w) return;
+  if (x11_)
+    x11_->Activate(window);
+  else
+    w->activateWindow();
 }
 
 TWindowHandle QtWindowSystem::ForegroundWindow() { return x11_ ? x11_->ActiveWindow() : 0; }
@@ -156,46 +172,46 @@ void QtWindowSystem::ApplySkipTaskbar(QtWindow& w) {
 void QtWindowSystem::SetScreenSaverRunning(bool running) {
   grabWanted_ = running;
   if (running) {
-    grabTries_ = 0;
     TryGrab();
   } else {
     grabRetry_.stop();
-    if (grabHeld_) x11::UngrabInput(toolkitDisplay_);
-    grabHeld_ = false;
+    ReleaseGrab();
   }
 }
 
 void QtWindowSystem::TryGrab() {
   grabRetry_.stop();
-  if (!grabWanted_ || grabHeld_ || !toolkitDisplay_) return;
+  if (!grabWanted_ || (keyboardHeld_ && pointerHeld_) || !toolkitDisplay_) return;
   QtWindow* target = nullptr;
   for (QtWindow* w : windows_)
     if (w->FullScreen() && w->isVisible()) target = w;
   if (!target && main_ && main_->isVisible()) target = main_;
   // Not on screen yet: WindowShown tries again.
   if (!target) return;
-  const x11::TGrabResult r = x11::GrabInput(toolkitDisplay_, target->Handle());
-  if (r == x11::TGrabResult::Grabbed) {
-    grabHeld_ = true;
-    grabWindow_ = target;
-    return;
-  }
-  // Another client holds the input, or the window is not mapped yet.
-  if (r != x11::TGrabResult::Failed && ++grabTries_ < kGrabTries) grabRetry_.start();
+  if (grabWindow_ != target) ReleaseGrab();
+  grabWindow_ = target;
+  // Each is taken as soon as it is free: a held keyboard already keeps the
+  // desktop's shortcuts away while another client still has the pointer.
+  using x11::TGrabResult;
+  const TGrabResult keyboard = keyboardHeld_ ? TGrabResult::Grabbed
+                                             : x11::GrabKeyboard(toolkitDisplay_, target->Handle());
+  const TGrabResult pointer = pointerHeld_ ? TGrabResult::Grabbed
+                                           : x11::GrabPointer(toolkitDisplay_, target->Handle());
+  keyboardHeld_ = keyboard == TGrabResult::Grabbed;
+  pointerHeld_ = pointer == TGrabResult::Grabbed;
+  // Another client holds the rest (a menu, a locker) or the window is not
+  // mapped yet: tried again for as long as the saver runs.
+  if ((!keyboardHeld_ || !pointerHeld_) && keyboard != TGrabResult::Failed &&
+      pointer != TGrabResult::Failed)
+    grabRetry_.start();
 }
 
 void QtWindowSystem::WindowShown(QtWindow& w) {
-  if (grabWanted_ && !grabHeld_) {
-    grabTries_ = 0;
-    TryGrab();
-  }
+  if (grabWanted_) TryGrab();
 }
 
 void QtWindowSystem::WindowClosed(QtWindow& w) {
-  if (grabHeld_ && grabWindow_ == &w) {
-    x11::UngrabInput(toolkitDisplay_);
-    grabHeld_ = false;
-  }
+  if (grabWindow_ == &w) ReleaseGrab();
   if (main_ == &w) {
     mainClosed_ = true;
     QuitRun();

@@ -109,6 +109,8 @@ std::unique_ptr<Connection> Connection::Open(std::string* error) {
                              : std::string("no display (DISPLAY is not set)");
     return nullptr;
   }
+  // Protocol errors are collected for the error traps, not fatal.
+  XSetErrorHandler(IgnoreError);
   return std::unique_ptr<Connection>(new Connection(d));
 }
 
@@ -205,80 +207,6 @@ void Connection::Unwatch(TWindowId window) {
   Display* d = Dpy(display_);
   ErrorTrap trap(d);
   XSelectInput(d, Window(window), NoEventMask);
-  trap.Failed();
-}
-
-std::string Connection::Title(TWindowId window) {
-  if (!window) return {};
-  Display* d = Dpy(display_);
-  ErrorTrap trap(d);
-  std::string title;
-  bool found = false;
-  {
-    ::Atom type = None;
-    int format = 0;
-    unsigned long count = 0, after = 0;
-    unsigned char* data = nullptr;
-    if (XGetWindowProperty(d, Window(window), Intern("_NET_WM_NAME"), 0, 65536, False,
-                           Intern("UTF8_STRING"), &type, &format, &count, &after,
-                           &data) == Success) {
-      XMem owned(data);
-      if (type == Intern("UTF8_STRING") && format == 8 && data) {
-        title.assign(reinterpret_cast<const char*>(data), count);
-        found = true;
-      }
-    }
-  }
-  if (!found) {
-    XTextProperty text{};
-    if (XGetWMName(d, Window(window), &text) && text.value) {
-      XMem owned(text.value);
-      char** list = nullptr;
-      int count = 0;
-      if (Xutf8TextPropertyToTextList(d, &text, &list, &count) >= Success && list) {
-        if (count > 0 && list[0]) title = list[0];
-        XFreeStringList(list);
-      } else {
-        title.assign(reinterpret_cast<const char*>(text.value), text.nitems);
-      }
-    }
-  }
-  trap.Failed();
-  return title;
-}
-
-TWindowId Connection::FindWindow(const std::string& utf8Title) {
-  Display* d = Dpy(display_);
-  const Window root = DefaultRootWindow(d);
-  // Candidates topmost first: the window manager's stacking list when there
-  // is one, then the root's own children (what no manager handles).
-  std::vector<unsigned long> candidates =
-      ReadList(d, root, Intern("_NET_CLIENT_LIST_STACKING"), XA_WINDOW);
-  if (candidates.empty()) candidates = ReadList(d, root, Intern("_NET_CLIENT_LIST"), XA_WINDOW);
-  std::vector<unsigned long> ordered(candidates.rbegin(), candidates.rend());
-  {
-    ErrorTrap trap(d);
-    Window rootOut = 0, parent = 0, *children = nullptr;
-    unsigned count = 0;
-    if (XQueryTree(d, root, &rootOut, &parent, &children, &count) && children) {
-      for (unsigned i = count; i-- > 0;) ordered.push_back(children[i]);
-      XFree(children);
-    }
-    trap.Failed();
-  }
-  for (unsigned long w : ordered)
-    if (Title(w) == utf8Title) return w;
-  return 0;
-}
-
-void Connection::Show(TWindowId window, bool show) {
-  if (!Exists(window)) return;
-  Display* d = Dpy(display_);
-  ErrorTrap trap(d);
-  if (show)
-    XMapWindow(d, Window(window));
-  else
-    XWithdrawWindow(d, Window(window), DefaultScreen(d));
   trap.Failed();
 }
 
@@ -494,36 +422,41 @@ void UseDetectableAutoRepeat(void* display) {
   XkbSetDetectableAutoRepeat(Dpy(display), True, &supported);
 }
 
-TGrabResult GrabInput(void* display, TWindowId window) {
+namespace {
+
+TGrabResult GrabResult(int status) {
+  switch (status) {
+    case GrabSuccess:
+      return TGrabResult::Grabbed;
+    case AlreadyGrabbed:
+    case GrabFrozen:
+      return TGrabResult::Busy;
+    case GrabNotViewable:
+      return TGrabResult::NotViewable;
+    default:
+      return TGrabResult::Failed;
+  }
+}
+
+}  // namespace
+
+TGrabResult GrabKeyboard(void* display, TWindowId window) {
   Display* d = Dpy(display);
   if (!d || !window) return TGrabResult::Failed;
-  const auto result = [](int status) {
-    switch (status) {
-      case AlreadyGrabbed:
-      case GrabFrozen:
-        return TGrabResult::Busy;
-      case GrabNotViewable:
-        return TGrabResult::NotViewable;
-      default:
-        return TGrabResult::Failed;
-    }
-  };
   ErrorTrap trap(d);
-  const int keyboard =
-      XGrabKeyboard(d, Window(window), True, GrabModeAsync, GrabModeAsync, CurrentTime);
-  if (keyboard != GrabSuccess) {
-    trap.Failed();
-    return result(keyboard);
-  }
-  const int pointer = XGrabPointer(
+  const TGrabResult r = GrabResult(
+      XGrabKeyboard(d, Window(window), True, GrabModeAsync, GrabModeAsync, CurrentTime));
+  return trap.Failed() ? TGrabResult::Failed : r;
+}
+
+TGrabResult GrabPointer(void* display, TWindowId window) {
+  Display* d = Dpy(display);
+  if (!d || !window) return TGrabResult::Failed;
+  ErrorTrap trap(d);
+  const TGrabResult r = GrabResult(XGrabPointer(
       d, Window(window), True, ButtonPressMask | ButtonReleaseMask | PointerMotionMask,
-      GrabModeAsync, GrabModeAsync, None, None, CurrentTime);
-  if (pointer != GrabSuccess) {
-    XUngrabKeyboard(d, CurrentTime);
-    trap.Failed();
-    return result(pointer);
-  }
-  return trap.Failed() ? TGrabResult::Failed : TGrabResult::Grabbed;
+      GrabModeAsync, GrabModeAsync, None, None, CurrentTime));
+  return trap.Failed() ? TGrabResult::Failed : r;
 }
 
 void UngrabInput(void* display) {

@@ -1,11 +1,10 @@
 #pragma once
 // The Xlib side of the desktop backend. It keeps a private connection to the
 // X server for what the toolkit does not offer: watching foreign windows
-// (the preview parent), finding top-level windows by title, mapping and
-// focusing other clients' windows, window-manager states, the shared-memory
-// images that picture controls are painted from, and noticing that the
-// server went away. Input grabs must run on the toolkit's own connection,
-// whose Display* is passed in as void*.
+// (the preview parent), focusing our own windows, window-manager states,
+// the shared-memory images that picture controls are painted from, and
+// noticing that the server went away. Input grabs must run on the
+// toolkit's own connection, whose Display* is passed in as void*.
 //
 // No Xlib or toolkit type crosses this header: windows are X11 ids.
 // Every call is made from the UI thread.
@@ -60,13 +59,6 @@ class Connection {
              std::function<void()> destroyed);
   void Unwatch(TWindowId window);
 
-  // The topmost top-level window whose title (_NET_WM_NAME, else WM_NAME)
-  // is exactly utf8Title; 0 when none.
-  TWindowId FindWindow(const std::string& utf8Title);
-  // A window's title as FindWindow compares it.
-  std::string Title(TWindowId window);
-  // Maps or withdraws another client's window; nothing for unknown ids.
-  void Show(TWindowId window, bool show);
   // Makes a window the active one: through the window manager when there is
   // one, else by raising it and giving it the input focus.
   void Activate(TWindowId window);
@@ -146,9 +138,12 @@ void UseDetectableAutoRepeat(void* display);
 
 enum class TGrabResult { Grabbed, Busy, NotViewable, Failed };
 
-// Grabs the keyboard and the pointer for window on the toolkit's connection
+// Grab the keyboard or the pointer for window on the toolkit's connection
 // (owner events on: our own windows keep getting their events normally).
-TGrabResult GrabInput(void* display, TWindowId window);
+// Busy: another client holds it.
+TGrabResult GrabKeyboard(void* display, TWindowId window);
+TGrabResult GrabPointer(void* display, TWindowId window);
+// Lets go of both (what is not held stays as it is).
 void UngrabInput(void* display);
 
 }  // namespace saver::x11
