@@ -65,7 +65,7 @@ TEST(PackProgress, ShownOnATerminalQuietElsewhere) {
   const TRunResult terminal = RunOnTerminal(PackTool(), args);
   EXPECT_EQ(terminal.ExitCode, 0) << terminal.Err;
   // The status line is redrawn in place and counts items and megabytes...
-  EXPECT_TRUE(Has(terminal.Err, "\r\033[Ksaver-pack: checking 2/2 pictures")) << terminal.Err;
+  EXPECT_TRUE(Has(terminal.Err, "\r\033[Ksaver-pack: checking 3/3 files")) << terminal.Err;
   EXPECT_TRUE(Has(terminal.Err, "\r\033[Ksaver-pack: 3/3 items, ")) << terminal.Err;
   EXPECT_TRUE(Has(terminal.Err, " MB")) << terminal.Err;
   // ...and gives way to the summary.
@@ -106,7 +106,10 @@ TEST(PackRefusal, EveryPictureThatCannotBeUsedIsNamedAndNothingIsWritten) {
        {"saver-pack: cannot read " + missing + ": No such file or directory\n",
         "saver-pack: cannot decode " + (dir / "cut.jpg").string() + ": JPEG",
         "saver-pack: cannot decode " + (dir / "words.png").string() + ": PNG",
-        "saver-pack: cannot decode " + (dir / "song.wav").string() + ": unknown picture format '.wav'\n",
+        "saver-pack: cannot decode " + (dir / "song.wav").string() +
+            ": unknown picture format '.wav'; saver-pack takes pictures in JPEG, PNG, GIF, BMP, TIFF, "
+            "ICO, SVG, WebP, HEIC/HEIF, AVIF or JPEG XL, and videos in AVI, MPEG, MP4, MKV, WebM, "
+            "MOV, M4V or OGV\n",
         "saver-pack: cannot decode " + (dir / "mask.gif").string() + ": GIF"})
     EXPECT_TRUE(Has(r.Err, line)) << line << " missing from\n" << r.Err;
   // The background and the picture named words.png: both are named.
@@ -206,7 +209,7 @@ TEST(PartialFile, NothingIsLeftWhenTheWriterFailsOrIsStopped) {
   const fs::path target = dir / "s.scr";
   {
     TPartialFile partial(target);
-    TSaverFile out(partial.Path().string(), target.string());
+    TSaverFile out(partial);
     out.Write("half", 4);
     out.Close();
   }  // not committed
@@ -216,7 +219,7 @@ TEST(PartialFile, NothingIsLeftWhenTheWriterFailsOrIsStopped) {
     const pid_t pid = fork();
     if (pid == 0) {
       TPartialFile partial(target);
-      TSaverFile out(partial.Path().string(), target.string());
+      TSaverFile out(partial);
       out.Write("half", 4);
       raise(signal);  // as if the user pressed Ctrl-C, or the session ended
       _exit(0);
@@ -229,7 +232,7 @@ TEST(PartialFile, NothingIsLeftWhenTheWriterFailsOrIsStopped) {
 
   TPartialFile partial(target);
   {
-    TSaverFile out(partial.Path().string(), target.string());
+    TSaverFile out(partial);
     out.Write("whole", 5);
     out.Close();
   }

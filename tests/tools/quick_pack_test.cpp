@@ -92,7 +92,7 @@ TEST(QuickPack, PreviewIsMadeFromTheFirstPicture) {
 TEST(QuickPack, PreviewSkipsItemsThatAreNotPictures) {
   TScratchDir dir;
   WriteTextFile(dir / "clip.avi", "not decodable as a picture");
-  const TRunResult r = RunTool(PackTool(), {"-v", "--player", PlayerProgram(), "-o",
+  const TRunResult r = RunTool(PackTool(), {"-v", "--no-media-check", "--player", PlayerProgram(), "-o",
                                             (dir / "v.scr").string(), (dir / "clip.avi").string(),
                                             AssetPath("lake.jpg")});
   ASSERT_EQ(r.ExitCode, 0) << r.Err;

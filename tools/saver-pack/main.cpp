@@ -74,6 +74,7 @@ struct TOptions {
   std::string Output, Player, Background, Preview, Compress, Effects, Seconds;
   std::string Title, Author, Website;
   bool Quiet = false, Verbose = false, KeepOrientation = false, Install = false;
+  bool NoMediaCheck = false;
   bool HasTitle = false, HasAuthor = false, HasWebsite = false;  // even when empty
   std::vector<std::string> Files, Music;
 };
@@ -118,6 +119,11 @@ void DeclareOptions(CLI::App& app, TOptions& o) {
                "tag says it is turned is stored upright: a JPEG losslessly, dropping the partial "
                "block at an edge when its size is not a whole number of blocks (at most 15 "
                "pixels, and said on standard error), a TIFF decoded and written again.");
+  app.add_flag("--no-media-check", o.NoMediaCheck,
+               "Pack music and video without trying them. By default each is played for a moment "
+               "with the player's media library (libmpv, without sound or picture) and one that "
+               "cannot be played stops the pack; without the library saver-pack says so and packs "
+               "them untried.");
   app.add_option("--player", o.Player,
                  "The player executable to copy (default: the one installed with saver-pack, "
                  "which carries no debug information).")
@@ -139,6 +145,7 @@ void ApplyOptions(const TOptions& c, TPackJob& job) {
   if (c.HasWebsite) job.Text.Website = Text("--website", c.Website);
   if (c.Quiet) job.Quiet = true;
   if (c.KeepOrientation) job.KeepOrientation = true;
+  if (c.NoMediaCheck) job.MediaCheck = false;
   if (!c.Compress.empty()) {
     if (c.Compress == "auto") job.Compress = TCompressMode::Auto;
     else if (c.Compress == "always") job.Compress = TCompressMode::Always;
@@ -198,6 +205,10 @@ int main(int argc, char** argv) {
   TPackProgressView view(job.Quiet, options.Verbose, isatty(STDERR_FILENO) == 1);
   try {
     if (job.Pictures.empty()) view.Warning("the saver has no pictures");
+    const PayloadTrailer& t = job.Trailer;
+    if (!t.ExitMouseMove && !t.ExitMouseButton && !t.ExitKeyboard && !t.ExitESC)
+      view.Warning("ExitMouseMove, ExitMouseButton, ExitKeyboard and ExitESC are all off; the show "
+                   "still ends on Esc, since nothing else could end it");
     PackSaver(job, view.Report());
     view.Finish();
     if (options.Install) {

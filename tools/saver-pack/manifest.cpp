@@ -420,6 +420,7 @@ void LoadManifest(const std::string& path, TPackJob& job) {
   } catch (const PackError& e) {
     throw ManifestError(e.what());
   }
+  job.Manifest = path;
   ApplyManifest(std::string(bytes.begin(), bytes.end()), path,
                 fs::path(path).parent_path().string(), job);
 }

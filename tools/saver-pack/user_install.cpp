@@ -76,7 +76,7 @@ std::string DesktopString(const std::string& text) {
 
 void WriteFileAtomically(const fs::path& path, const std::string& text, fs::perms mode) {
   TPartialFile partial(path);
-  TSaverFile out(partial.Path().string(), path.string());
+  TSaverFile out(partial);
   out.Write(text.data(), text.size());
   out.Close();
   partial.Commit(mode);
@@ -121,7 +121,7 @@ TUserInstall InstallForUser(const fs::path& saver, const std::string& titleUtf8)
   MakeFolder(entries);
   {
     TPartialFile partial(install.Saver);
-    TSaverFile out(partial.Path().string(), install.Saver.string());
+    TSaverFile out(partial);
     TFile in = OpenForReading(saver.string());
     out.Copy(in.get(), saver.string(), FileLength(in.get(), saver.string()));
     out.Close();
