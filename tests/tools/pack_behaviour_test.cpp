@@ -16,7 +16,7 @@
 #include "payload/decoders/bmp_writer.h"
 #include "saver-pack/partial_file.h"
 #include "saver-pack/saver_file.h"
-#include "saver-pack/user_install.h"
+#include "saver-pack/saver_install.h"
 #include "tools/tool_runner.h"
 
 namespace saver::testing {
@@ -161,26 +161,35 @@ TEST(PackInstall, PutsTheSaverWhereTheDaemonsLookAndTellsTheRest) {
   const TRunResult r = PackAndInstall(dir, {"-q", "--install", "--player", PlayerProgram(), "-o",
                                             out.string(), "--title", "Ocean Views", AssetPath("lake.jpg")});
   ASSERT_EQ(r.ExitCode, 0) << r.Err;
-  const fs::path saver = dir / "data" / "saver" / "savers" / "ocean-views.scr";
+  const fs::path savers = dir / "data" / "saver" / "savers", saver = savers / "ocean-views.scr";
   const fs::path entry = dir / "data" / "applications" / "screensavers" / "saver-ocean-views.desktop";
   EXPECT_EQ(ReadFileBytes(saver), ReadFileBytes(out));
   EXPECT_NE(fs::status(saver).permissions() & fs::perms::owner_exec, fs::perms::none);
   const auto desktop = ReadFileBytes(entry);
   const std::string text(desktop.begin(), desktop.end());
   EXPECT_TRUE(Has(text, "\nName=Ocean Views\n")) << text;
-  EXPECT_TRUE(Has(text, "\nExec=" + saver.string() + " -root\n")) << text;
+  // mate-screensaver runs only programs in its folders and XScreenSaver's:
+  // the entry runs the saver through a link there, which root makes.
+  EXPECT_TRUE(Has(text, "\nExec=/usr/libexec/xscreensaver/saver-ocean-views -root\n")) << text;
+  EXPECT_TRUE(Has(r.Out, "\n  sudo mkdir -p /usr/libexec/xscreensaver && sudo ln -sf " + saver.string() +
+                             " /usr/libexec/xscreensaver/saver-ocean-views\n")) << r.Out;
   EXPECT_TRUE(Has(text, "\nCategories=Screensaver;\n")) << text;
-  // The daemons whose settings are the user's own get the line to add.
+  EXPECT_TRUE(Has(text, "\n[Desktop Action Settings]\nName=Settings\nExec=" + saver.string() + " /c\n")) << text;
+  // The daemons whose settings are the user's own get the line to add;
+  // xsecurelock a saver_ name it runs without root.
   EXPECT_TRUE(Has(r.Out, "\n  \"Ocean Views\"  " + saver.string() + " -root \\n\\\n")) << r.Out;
-  EXPECT_TRUE(Has(r.Out, "XSECURELOCK_SAVER=saver_ocean-views xsecurelock")) << r.Out;
+  EXPECT_TRUE(Has(r.Out, "XSECURELOCK_SAVER=" + (savers / "saver_ocean-views").string() + " xsecurelock")) << r.Out;
+  EXPECT_TRUE(fs::equivalent(savers / "saver_ocean-views", saver));
   EXPECT_FALSE(fs::exists(dir / ".xscreensaver"));
 
-  // A second install of the same name replaces the first.
-  ASSERT_EQ(PackAndInstall(dir, {"-q", "--install", "--player", PlayerProgram(), "-o", out.string(),
-                                 "--title", "Ocean Views", AssetPath("dunes.jpg")})
-                .ExitCode, 0);
+  // A second install of the same name replaces the first, and says so.
+  const TRunResult again = PackAndInstall(dir, {"-q", "--install", "--player", PlayerProgram(), "-o",
+                                                out.string(), "--title", "Ocean Views", AssetPath("dunes.jpg")});
+  ASSERT_EQ(again.ExitCode, 0);
+  EXPECT_TRUE(Has(again.Out, "Installed \"Ocean Views\" for you, replacing the saver installed as ocean-views:\n"))
+      << again.Out;
   EXPECT_EQ(ReadFileBytes(saver), ReadFileBytes(out));
-  EXPECT_EQ(Files(saver.parent_path()), std::vector<std::string>{"ocean-views.scr"});
+  EXPECT_EQ(Files(savers), (std::vector<std::string>{"ocean-views.scr", "saver_ocean-views"}));
 }
 
 TEST(PackInstall, NamesAndCommandWords) {

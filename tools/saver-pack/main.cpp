@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,7 +13,7 @@
 #include "platform/cp1252.h"
 #include "saver_writer.h"
 #include "stored_text.h"
-#include "user_install.h"
+#include "saver_install.h"
 
 namespace {
 
@@ -22,7 +23,9 @@ using tool::UsageError;
 
 const tool::TToolText kText = {
     "saver-pack",
-    "saver-pack [OPTIONS] [MANIFEST.toml] [PICTURE...]",
+    "saver-pack [OPTIONS] [MANIFEST.toml] [PICTURE...]\n"
+    "saver-pack --list-installed [--system]\n"
+    "saver-pack --uninstall NAME [--system]",
     R"(Builds a saver: a copy of the player executable with pictures, music and
 settings appended. Pictures and music come from the command line, from a TOML
 manifest that sets everything a saver holds, or both.
@@ -74,7 +77,8 @@ struct TOptions {
   std::string Output, Player, Background, Preview, Compress, Effects, Seconds;
   std::string Title, Author, Website;
   bool Quiet = false, Verbose = false, KeepOrientation = false, Install = false;
-  bool NoMediaCheck = false;
+  bool NoMediaCheck = false, ListInstalled = false, System = false;
+  std::string Uninstall;
   bool HasTitle = false, HasAuthor = false, HasWebsite = false;  // even when empty
   std::vector<std::string> Files, Music;
 };
@@ -128,9 +132,23 @@ void DeclareOptions(CLI::App& app, TOptions& o) {
                  "The player executable to copy (default: the one installed with saver-pack, "
                  "which carries no debug information).")
       ->type_name("PATH");
+  const std::string installing = "Installing savers";
   app.add_flag("--install", o.Install,
                "Also install the saver for the current user where screen-saver daemons find it, "
-               "and print how to choose it in each.");
+               "replacing one installed under the same name, and print how to choose it in each.")
+      ->group(installing);
+  app.add_option("--uninstall", o.Uninstall,
+                 "Remove the saver installed as NAME (its file name or title) and say what was "
+                 "removed.")
+      ->type_name("NAME")
+      ->group(installing);
+  app.add_flag("--list-installed", o.ListInstalled, "List the savers installed, one a line.")
+      ->group(installing);
+  app.add_flag("--system", o.System,
+               "With --install, --uninstall or --list-installed: for every user, as root "
+               "(under /usr/local, linked into /usr/libexec/xscreensaver where mate-screensaver "
+               "runs it; $DESTDIR stages it elsewhere).")
+      ->group(installing);
   app.add_flag("-v,--verbose", o.Verbose, "Print a line for every item packed.");
   app.add_flag("-q,--quiet", o.Quiet, "Print nothing but errors.");
 }
@@ -170,6 +188,25 @@ void ApplyOptions(const TOptions& c, TPackJob& job) {
   for (auto& file : c.Music) job.Music.push_back({file, ""});
 }
 
+// --uninstall and --list-installed: no saver is packed.
+int ManageInstalled(const tool::TCommandLine& commandLine, const TOptions& o) {
+  if (!o.Uninstall.empty() && o.ListInstalled)
+    return commandLine.Fail("--uninstall and --list-installed go one at a time");
+  if (o.Install || !o.Files.empty() || !o.Output.empty() || !o.Manifest.empty() || !o.Music.empty())
+    return commandLine.Fail(std::string(o.ListInstalled ? "--list-installed" : "--uninstall") +
+                            " packs nothing: give it no files, output or --install");
+  try {
+    const TInstallPlace place = o.System ? SystemPlace() : UserPlace();
+    const std::string text = o.ListInstalled ? InstalledSavers(place) : UninstallSaver(place, o.Uninstall);
+    if (text.empty()) std::fprintf(stderr, "saver-pack: no savers are installed in %s\n", place.Savers.c_str());
+    std::fputs(text.c_str(), stdout);
+    return 0;
+  } catch (const std::exception& e) {
+    PrintErrorLines(e.what());
+    return 1;
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -181,8 +218,14 @@ int main(int argc, char** argv) {
   options.HasAuthor = commandLine.App().count("--author") > 0;
   options.HasWebsite = commandLine.App().count("--website") > 0;
 
+  if (!options.Uninstall.empty() || options.ListInstalled) return ManageInstalled(commandLine, options);
+  if (options.System && !options.Install)
+    return commandLine.Fail("--system goes with --install, --uninstall or --list-installed");
+
   TPackJob job = DefaultPackJob();
+  std::optional<TInstallPlace> place;
   try {
+    if (options.Install) place = options.System ? SystemPlace() : UserPlace();
     // The first file named .toml is the manifest, unless one is given.
     if (options.Manifest.empty())
       for (auto it = options.Files.begin(); it != options.Files.end(); ++it)
@@ -211,10 +254,10 @@ int main(int argc, char** argv) {
                    "still ends on Esc, since nothing else could end it");
     PackSaver(job, view.Report());
     view.Finish();
-    if (options.Install) {
-      const TUserInstall install =
-          InstallForUser(job.Output, job.Text.Title.empty() ? "" : Cp1252ToUtf8(job.Text.Title));
-      std::fputs(InstallReport(install).c_str(), stdout);
+    if (place) {
+      const TInstalledSaver installed =
+          InstallSaver(*place, job.Output, job.Text.Title.empty() ? "" : Cp1252ToUtf8(job.Text.Title));
+      std::fputs(InstallReport(*place, installed).c_str(), stdout);
     }
     return 0;
   } catch (const std::exception& e) {
