@@ -11,6 +11,7 @@
 
 #include <toml++/toml.h>
 
+#include "common/field_names.h"
 #include "input_file.h"
 #include "pack_error.h"
 #include "stored_text.h"
@@ -20,18 +21,13 @@ namespace {
 
 namespace fs = std::filesystem;
 
-using TNames = std::vector<std::pair<const char*, int32_t>>;
-
-const TNames kDisplayOrders = {{"sequential", 0}, {"random", 1}, {"mixed", 2}};
-const TNames kStretchModes = {{"fit", 0}, {"stretch", 1}, {"centre", 2}, {"center", 2},
-                              {"random", 3}};
-const TNames kItemStretchModes = {{"default", -1}, {"fit", 0}, {"stretch", 1}, {"centre", 2},
-                                  {"center", 2}, {"random", 3}};
-const TNames kBackPictureModes = {{"tiled", 0}, {"fitted", 1}, {"centred", 2}, {"centered", 2}};
-const TNames kCaptionPositions = {{"top-left", 0}, {"top-right", 1}, {"top-centre", 2},
-                                  {"bottom-left", 3}, {"bottom-right", 4},
-                                  {"bottom-centre", 5}, {"centre", 6}, {"center", 6}};
-const TNames kCaptionStyles = {{"underline", 1}, {"bold", 2}, {"italic", 4}, {"strikeout", 8}};
+using tool::kBackPictureModes;
+using tool::kCaptionPositions;
+using tool::kCaptionStyles;
+using tool::kDisplayOrders;
+using tool::kItemStretchModes;
+using tool::kStretchModes;
+using tool::TNames;
 
 // Reads the values of one manifest; every error names the file and the key.
 // A key whose value is wrong is passed over so that the rest is read too:
