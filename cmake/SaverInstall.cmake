@@ -140,6 +140,13 @@ set(CPACK_POST_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/packaging/finish-dbgsym.cmake
 include(CPack)
 
 if(SAVER_TESTS)
+  # What is built from the install prefix lives in one source file: no
+  # compile command carries it, so `make install PREFIX=...` with a new
+  # prefix recompiles that file alone.
+  if(CMAKE_GENERATOR MATCHES "Ninja")
+    add_test(NAME PrefixInOneFile
+      COMMAND sh -c "! ${CMAKE_MAKE_PROGRAM} -C '${CMAKE_BINARY_DIR}' -t commands | grep -e -DSAVER_INFO_URL -e -DSAVER_PROJECT_URL -e -DSAVER_SYSTEM_DIR")
+  endif()
   find_package(Python3 REQUIRED COMPONENTS Interpreter)
   # The manuals render without a warning and say what --help says.
   add_test(NAME Manuals COMMAND ${Python3_EXECUTABLE} ${PROJECT_SOURCE_DIR}/tests/install/check_manuals.py
