@@ -30,17 +30,22 @@ const tool::TToolText kText = {
 settings appended. Pictures and music come from the command line, from a TOML
 manifest that sets everything a saver holds, or both.
 )",
-    R"(Pictures may also be videos (.avi, .mpeg, .mpg, .mp4, .mkv, .webm, .mov, .m4v,
-.ogv): they are stored as they are and the player plays them in turn. Options
-on the command line win over the manifest; pictures and music named on the
-command line come after the manifest's.
+    R"(Pictures may be JPEG, PNG, GIF, BMP, TIFF or icon files, or SVG, WebP,
+HEIC/HEIF, AVIF or JPEG XL files, which are converted to JPEG (photos) or PNG
+(pictures with transparent parts, lossless ones and drawings; an SVG drawing at
+least 3840 pixels on its longer side). Pictures may also be videos (.avi,
+.mpeg, .mpg, .mp4, .mkv, .webm, .mov, .m4v, .ogv): they are stored as they are
+and the player plays them in turn. Options on the command line win over the
+manifest; pictures and music named on the command line come after the
+manifest's.
 
-Every file is read, and every picture decoded, before anything is written: a
-file that cannot be read or a picture that cannot be decoded is named, each on
-its own line, and no saver is written. An interrupted pack leaves no file.
+Every file is read, every picture decoded and every music track and video tried
+before anything is written: a file that cannot be read, decoded or played is
+named, each on its own line, and no saver is written. An interrupted pack
+leaves no file, and the output may not be one of the inputs.
 
-Exit status: 0 when the saver was written, 1 when a file or the manifest is
-wrong, 2 for a mistake on the command line.
+Exit status: 0 when the saver was written (or installed, listed, removed), 1
+when a file or the manifest is wrong, 2 for a mistake on the command line.
 
 Example:
   saver-pack -o ocean.scr --title "Ocean Views" pictures/*.jpg --music song.mp3
