@@ -49,5 +49,18 @@ TEST(MediaCheck, WhatCannotBePlayedIsNamedAndNothingIsWritten) {
   EXPECT_TRUE(fs::exists(out));
 }
 
+TEST(MediaCheck, WithoutTheMediaLibraryItSaysSoAndPacksUntried) {
+  TScratchDir dir;
+  WriteTextFile(dir / "letter.mp3", "a letter, not a song");
+  setenv("LD_LIBRARY_PATH", (std::string(SAVER_BINARY_DIR) + "/tests/no-mpv").c_str(), 1);
+  const TRunResult r = RunTool(PackTool(), {"--player", PlayerProgram(), "-o", (dir / "s.scr").string(),
+                                            AssetPath("lake.jpg"), "--music", (dir / "letter.mp3").string()});
+  unsetenv("LD_LIBRARY_PATH");
+  EXPECT_EQ(r.ExitCode, 0) << r.Err;
+  EXPECT_EQ(r.Err, "saver-pack: warning: the media library (libmpv) is not installed: music and video "
+                   "are packed without being tried\n");
+  EXPECT_TRUE(fs::exists(dir / "s.scr"));
+}
+
 }  // namespace
 }  // namespace saver::testing
