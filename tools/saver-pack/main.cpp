@@ -201,7 +201,7 @@ int ManageInstalled(const tool::TCommandLine& commandLine, const TOptions& o) {
     return commandLine.Fail(std::string(o.ListInstalled ? "--list-installed" : "--uninstall") +
                             " packs nothing: give it no files, output or --install");
   try {
-    const TInstallPlace place = o.System ? SystemPlace() : UserPlace();
+    const TInstallPlace place = o.System ? SystemPlace(!o.ListInstalled) : UserPlace();
     const std::string text = o.ListInstalled ? InstalledSavers(place) : UninstallSaver(place, o.Uninstall);
     if (text.empty()) std::fprintf(stderr, "saver-pack: no savers are installed in %s\n", place.Savers.c_str());
     std::fputs(text.c_str(), stdout);

@@ -208,12 +208,12 @@ TInstallPlace UserPlace() {
   return place;
 }
 
-TInstallPlace SystemPlace() {
+TInstallPlace SystemPlace(bool changes) {
   TInstallPlace place;
   place.System = true;
   if (const char* stage = std::getenv("DESTDIR"); stage && stage[0]) place.Stage = stage;
-  if (place.Stage.empty() && geteuid() != 0)
-    throw PackError("--system installs for every user and must be run as root (sudo)");
+  if (changes && place.Stage.empty() && geteuid() != 0)
+    throw PackError("--system changes what every user has: run it as root (sudo)");
   place.Savers = "/usr/local/libexec/saver";
   place.Entries = "/usr/local/share/applications/screensavers";
   std::error_code ec;
@@ -224,9 +224,11 @@ TInstallPlace SystemPlace() {
 TInstalledSaver InstallSaver(const TInstallPlace& place, const fs::path& saver, const std::string& titleUtf8) {
   TInstalledSaver s = Layout(place, InstallName(saver.stem().string()));
   s.Title = titleUtf8.empty() ? s.Name : titleUtf8;
-  // The links of a system install must not take another program's name.
-  for (const auto& [link, target] : {std::pair{s.DaemonLink, s.Saver}, std::pair{s.LockerLink, s.Saver}})
-    if (place.System && !link.empty() && Exists(Staged(place, link)) && !LinksTo(Staged(place, link), target))
+  // The links must not take another program's name: not the system's (a
+  // user's desktop entry would run that program), nor xsecurelock's own.
+  for (const auto& [link, target] :
+       {std::pair{s.DaemonLink, s.Saver}, std::pair{s.LockerLink, LockerTarget(place, s)}})
+    if (!link.empty() && Exists(Staged(place, link)) && !LinksTo(Staged(place, link), target))
       throw PackError(link.string() + " is another program's; give the saver another file name");
   s.Replaced = Exists(Staged(place, s.Saver));
   MakeFolder(Staged(place, place.Savers));

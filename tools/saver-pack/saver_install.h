@@ -29,9 +29,9 @@ struct TInstallPlace {
 TInstallPlace UserPlace();
 // /usr/local/libexec/saver and /usr/local/share/applications/screensavers,
 // and /usr/libexec/xsecurelock when xsecurelock is installed; everything
-// under $DESTDIR when that is set. Throws PackError when not run as root
-// and nothing is staged.
-TInstallPlace SystemPlace();
+// under $DESTDIR when that is set. Throws PackError when changes are to be
+// made without root and nothing is staged.
+TInstallPlace SystemPlace(bool changes = true);
 
 struct TInstalledSaver {
   std::string Name;                   // "quiet-places": file names are made from it
