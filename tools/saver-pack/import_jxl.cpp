@@ -1,5 +1,6 @@
-// JPEG XL through libjxl, turned by the orientation field of its header. A file made from a JPEG without loss gives that JPEG
-// back, byte for byte; of an animation only the first frame is taken.
+// JPEG XL through libjxl, turned by the orientation field of its header. A
+// file made from a JPEG without loss gives that JPEG back, byte for byte; of
+// an animation only the first frame is taken.
 #include <jxl/decode.h>
 #include <jxl/decode_cxx.h>
 

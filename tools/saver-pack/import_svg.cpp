@@ -75,8 +75,12 @@ TImportedPixels DecodeSvg(const std::string& path) {
     TColor32* out = pixels.Picture.ScanLine(y);
     for (int32_t x = 0; x < w; ++x) {
       const uint32_t p = in[x], a = p >> 24;
-      auto straight = [a](uint32_t c) { return uint8_t(a ? std::min<uint32_t>(255, (c * 255 + a / 2) / a) : 0); };
-      out[x] = a == 255 ? p : Color32(straight(p >> 16 & 255), straight(p >> 8 & 255), straight(p & 255), uint8_t(a));
+      auto straight = [a](uint32_t c) {
+        return uint8_t(a ? std::min<uint32_t>(255, (c * 255 + a / 2) / a) : 0);
+      };
+      out[x] = a == 255 ? p
+                        : Color32(straight(p >> 16 & 255), straight(p >> 8 & 255), straight(p & 255),
+                                  uint8_t(a));
     }
   }
   return pixels;

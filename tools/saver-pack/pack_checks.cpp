@@ -150,7 +150,8 @@ void CheckPackJob(const TPackJob& job, TConvertedPictures& converted, const TPac
       CheckPicture(p, !job.KeepOrientation, converted);
     } catch (const DecodeError& e) {
       std::string line = "cannot decode " + p.File + ": " + e.what();
-      if (!IsDecodableExtension(p.Ext) && !IsImportedExtension(p.Ext)) line += "; " + AcceptedFormatsText();
+      if (!IsDecodableExtension(p.Ext) && !IsImportedExtension(p.Ext))
+        line += "; " + AcceptedFormatsText();
       problems.Add(line);
     } catch (const PackError& e) {
       problems.Add(e.what());
@@ -159,9 +160,9 @@ void CheckPackJob(const TPackJob& job, TConvertedPictures& converted, const TPac
   }
   if (job.MediaCheck && !media.empty()) {
     try {
-      TMediaCheck player;
+      TMediaCheck check;
       for (size_t i = 0; i < media.size(); ++i) {
-        const std::string problem = player.Problem(media[i].File, media[i].Kind);
+        const std::string problem = check.Problem(media[i].File, media[i].Kind);
         if (!problem.empty()) problems.Add("cannot play " + media[i].File + ": " + problem);
         checked(pictures.size() + i + 1);
       }

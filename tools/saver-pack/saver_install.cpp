@@ -217,7 +217,8 @@ TInstallPlace SystemPlace(bool changes) {
   place.Savers = "/usr/local/libexec/saver";
   place.Entries = "/usr/local/share/applications/screensavers";
   std::error_code ec;
-  if (fs::is_directory(Staged(place, "/usr/libexec/xsecurelock"), ec)) place.Locker = "/usr/libexec/xsecurelock";
+  if (fs::is_directory(Staged(place, "/usr/libexec/xsecurelock"), ec))
+    place.Locker = "/usr/libexec/xsecurelock";
   return place;
 }
 
@@ -258,7 +259,8 @@ std::string InstallReport(const TInstallPlace& place, const TInstalledSaver& s) 
   if (!s.DaemonLinked)
     r += "mate-screensaver runs savers only from its own folders and " + std::string(kDaemonFolder) +
          ";\nthis one runs there, and shows in its preferences, once root has run:\n"
-         "  sudo mkdir -p " + kDaemonFolder + " && sudo ln -sf " + ShellWord(saver) + " " + ShellWord(link) + "\n";
+         "  sudo mkdir -p " + kDaemonFolder + " && sudo ln -sf " + ShellWord(saver) + " " +
+         ShellWord(link) + "\n";
   r += "mate-screensaver and xfce4-screensaver list it in their preferences as \"" + s.Title +
        "\"; for mate-screensaver also:\n"
        "  gsettings set org.mate.screensaver mode single\n"
@@ -284,8 +286,9 @@ std::string UninstallSaver(const TInstallPlace& place, const std::string& given)
     Remove(Staged(place, s.DaemonLink), removed, s.DaemonLink.string());
   if (Exists(Staged(place, s.Desktop))) Remove(Staged(place, s.Desktop), removed, s.Desktop.string());
   if (removed.empty())
-    throw PackError("no saver is installed as \"" + s.Name + "\"" + (place.System ? " for every user" : "") +
-                    " (saver-pack --list-installed" + (place.System ? " --system" : "") + " lists them)");
+    throw PackError("no saver is installed as \"" + s.Name + "\"" +
+                    (place.System ? " for every user" : "") + " (saver-pack --list-installed" +
+                    (place.System ? " --system" : "") + " lists them)");
   std::string r = "Removed \"" + (title.empty() ? s.Name : title) + "\" (" + s.Name + "):\n";
   for (const std::string& path : removed) r += "  " + path + "\n";
   if (!place.System && LinksTo(s.DaemonLink, s.Saver))
