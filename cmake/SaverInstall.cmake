@@ -5,6 +5,7 @@
 #   bin/saver-pack, bin/saver-inspect, bin/saver-effects
 #   libexec/saver/saver              the player saver-pack copies
 #   libexec/saver/quiet-places.scr   the demo saver, for the daemons
+#   /usr/libexec/xscreensaver/saver-quiet-places  a link to it (prefix /usr only)
 #   share/applications/screensavers/saver-quiet-places.desktop
 #   share/man/man1/saver-{pack,inspect,effects}.1.gz, share/man/man6/saver.6.gz
 #   share/bash-completion/completions/saver-{pack,inspect,effects}
@@ -82,8 +83,19 @@ if(saver_shipping)
     COMMENT "Packing the demo saver quiet-places.scr")
   add_custom_target(saver-demo-saver ALL DEPENDS ${demo_saver})
   install(PROGRAMS ${demo_saver} DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/saver)
+  # mate-screensaver runs only programs in its own folders and XScreenSaver's:
+  # installed under /usr (the package), the saver is linked into the latter
+  # and its desktop entry runs it from there. Under another prefix the entry
+  # runs it where it is (the README tells how to link it by hand). The prefix
+  # is the one installed to, which cpack sets.
   install(CODE "
     set(SAVER \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBEXECDIR}/saver/quiet-places.scr\")
+    set(RUN \"\${SAVER}\")
+    if(CMAKE_INSTALL_PREFIX STREQUAL \"/usr\")
+      set(RUN /usr/libexec/xscreensaver/saver-quiet-places)
+      file(MAKE_DIRECTORY \"\$ENV{DESTDIR}/usr/libexec/xscreensaver\")
+      file(CREATE_LINK ../saver/quiet-places.scr \"\$ENV{DESTDIR}\${RUN}\" SYMBOLIC)
+    endif()
     set(TITLE \"Quiet Places\")
     configure_file(\"${PROJECT_SOURCE_DIR}/packaging/screensaver.desktop.in\"
                    \"${pkg_dir}/saver-quiet-places.desktop\" @ONLY)
@@ -128,6 +140,13 @@ set(CPACK_POST_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/packaging/finish-dbgsym.cmake
 include(CPack)
 
 if(SAVER_TESTS)
+  # What is built from the install prefix lives in one source file: no
+  # compile command carries it, so `make install PREFIX=...` with a new
+  # prefix recompiles that file alone.
+  if(CMAKE_GENERATOR MATCHES "Ninja")
+    add_test(NAME PrefixInOneFile
+      COMMAND sh -c "! ${CMAKE_MAKE_PROGRAM} -C '${CMAKE_BINARY_DIR}' -t commands | grep -e -DSAVER_INFO_URL -e -DSAVER_PROJECT_URL -e -DSAVER_SYSTEM_DIR")
+  endif()
   find_package(Python3 REQUIRED COMPONENTS Interpreter)
   # The manuals render without a warning and say what --help says.
   add_test(NAME Manuals COMMAND ${Python3_EXECUTABLE} ${PROJECT_SOURCE_DIR}/tests/install/check_manuals.py

@@ -1,18 +1,15 @@
 #pragma once
-// Values chosen when the saver was built (CMake cache variables).
-
-#ifndef SAVER_INFO_URL
-#error "SAVER_INFO_URL must name the information address opened by F1"
-#endif
-#ifndef SAVER_PROJECT_URL
-#error "SAVER_PROJECT_URL must name the project's page"
-#endif
+// Values chosen when the saver was built (CMake cache variables). They are
+// defined in one generated source file, so that a new install prefix
+// recompiles that file alone.
 
 namespace saver {
 
 // The information address the full-screen saver opens when F1 is pressed.
-inline constexpr char kInfoAddress[] = SAVER_INFO_URL;
+extern const char kInfoAddress[];
 // The project's page, opened by the settings dialog's link.
-inline constexpr char kProjectAddress[] = SAVER_PROJECT_URL;
+extern const char kProjectAddress[];
+// The folder of the password libraries unless $SAVER_SYSTEM_DIR names another.
+extern const char kBuiltInSystemFolder[];
 
 }  // namespace saver

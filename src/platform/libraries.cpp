@@ -4,9 +4,7 @@
 
 #include <cstdlib>
 
-#ifndef SAVER_SYSTEM_DIR
-#error "SAVER_SYSTEM_DIR must name the folder of the password libraries"
-#endif
+#include "platform/build_config.h"
 
 namespace saver {
 
@@ -28,7 +26,7 @@ void SharedObjectLibraries::Free(void* library) {
 
 std::string SystemFolder() {
   const char* env = std::getenv("SAVER_SYSTEM_DIR");
-  std::string folder = (env && *env) ? env : SAVER_SYSTEM_DIR;
+  std::string folder = (env && *env) ? env : kBuiltInSystemFolder;
   while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
   return folder;
 }

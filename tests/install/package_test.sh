@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The Debian package: built by cpack from this build tree, it carries the
 # tools, the player and the demo saver without debug information (that goes
-# into the -dbgsym package), the manuals, completion and desktop entry, and
+# into the -dbgsym package), the manuals, completion, the desktop entry and
+# the demo saver's link where mate-screensaver runs it, and
 # depends on what the programs load. Unpacked into a scratch root, its
 # saver-pack makes a saver from the installed player and its saver-inspect
 # reads it. Lintian, where installed, finds no error.
@@ -58,9 +59,22 @@ dpkg-deb -c "$dbgsym" > "$work/dbgsym.list"
 grep -q "usr/lib/debug/.build-id/${build_id:0:2}/${build_id:2}.debug" "$work/dbgsym.list" ||
   fail "the -dbgsym package lacks the player's debug information ($build_id)"
 
-grep -qx 'Exec=/usr/libexec/saver/quiet-places.scr -root' \
-  "$root/usr/share/applications/screensavers/saver-quiet-places.desktop" ||
-  fail "the desktop entry does not run the installed demo saver with -root"
+# mate-screensaver runs only programs in its own folders and XScreenSaver's:
+# the demo saver is linked into the latter, and its desktop entry runs it
+# from there; the entry's Settings action opens its settings.
+link=usr/libexec/xscreensaver/saver-quiet-places
+[ "$(readlink "$root/$link")" = ../saver/quiet-places.scr ] ||
+  fail "/$link is not a relative link to the demo saver: $(readlink "$root/$link")"
+[ "$(readlink -f "$root/$link")" = "$(readlink -f "$root/usr/libexec/saver/quiet-places.scr")" ] ||
+  fail "/$link does not lead to the installed demo saver"
+entry="$root/usr/share/applications/screensavers/saver-quiet-places.desktop"
+for line in "TryExec=/$link" "Exec=/$link -root" "Actions=Settings;" "[Desktop Action Settings]" \
+            "Exec=/usr/libexec/saver/quiet-places.scr /c"; do
+  grep -qxF "$line" "$entry" || fail "the desktop entry lacks the line $line"
+done
+if command -v desktop-file-validate > /dev/null; then
+  desktop-file-validate "$entry" || fail "desktop-file-validate finds the desktop entry wrong"
+fi
 
 # The installed tools run from the scratch root, with the installed player.
 version=$("$root/usr/bin/saver-pack" --version)

@@ -16,7 +16,7 @@
 #include "payload/decoders/bmp_writer.h"
 #include "saver-pack/partial_file.h"
 #include "saver-pack/saver_file.h"
-#include "saver-pack/user_install.h"
+#include "saver-pack/saver_install.h"
 #include "tools/tool_runner.h"
 
 namespace saver::testing {
@@ -65,7 +65,7 @@ TEST(PackProgress, ShownOnATerminalQuietElsewhere) {
   const TRunResult terminal = RunOnTerminal(PackTool(), args);
   EXPECT_EQ(terminal.ExitCode, 0) << terminal.Err;
   // The status line is redrawn in place and counts items and megabytes...
-  EXPECT_TRUE(Has(terminal.Err, "\r\033[Ksaver-pack: checking 2/2 pictures")) << terminal.Err;
+  EXPECT_TRUE(Has(terminal.Err, "\r\033[Ksaver-pack: checking 3/3 files")) << terminal.Err;
   EXPECT_TRUE(Has(terminal.Err, "\r\033[Ksaver-pack: 3/3 items, ")) << terminal.Err;
   EXPECT_TRUE(Has(terminal.Err, " MB")) << terminal.Err;
   // ...and gives way to the summary.
@@ -106,7 +106,10 @@ TEST(PackRefusal, EveryPictureThatCannotBeUsedIsNamedAndNothingIsWritten) {
        {"saver-pack: cannot read " + missing + ": No such file or directory\n",
         "saver-pack: cannot decode " + (dir / "cut.jpg").string() + ": JPEG",
         "saver-pack: cannot decode " + (dir / "words.png").string() + ": PNG",
-        "saver-pack: cannot decode " + (dir / "song.wav").string() + ": unknown picture format '.wav'\n",
+        "saver-pack: cannot decode " + (dir / "song.wav").string() +
+            ": unknown picture format '.wav'; saver-pack takes pictures in JPEG, PNG, GIF, BMP, TIFF, "
+            "ICO, SVG, WebP, HEIC/HEIF, AVIF or JPEG XL, and videos in AVI, MPEG, MP4, MKV, WebM, "
+            "MOV, M4V or OGV\n",
         "saver-pack: cannot decode " + (dir / "mask.gif").string() + ": GIF"})
     EXPECT_TRUE(Has(r.Err, line)) << line << " missing from\n" << r.Err;
   // The background and the picture named words.png: both are named.
@@ -158,26 +161,35 @@ TEST(PackInstall, PutsTheSaverWhereTheDaemonsLookAndTellsTheRest) {
   const TRunResult r = PackAndInstall(dir, {"-q", "--install", "--player", PlayerProgram(), "-o",
                                             out.string(), "--title", "Ocean Views", AssetPath("lake.jpg")});
   ASSERT_EQ(r.ExitCode, 0) << r.Err;
-  const fs::path saver = dir / "data" / "saver" / "savers" / "ocean-views.scr";
+  const fs::path savers = dir / "data" / "saver" / "savers", saver = savers / "ocean-views.scr";
   const fs::path entry = dir / "data" / "applications" / "screensavers" / "saver-ocean-views.desktop";
   EXPECT_EQ(ReadFileBytes(saver), ReadFileBytes(out));
   EXPECT_NE(fs::status(saver).permissions() & fs::perms::owner_exec, fs::perms::none);
   const auto desktop = ReadFileBytes(entry);
   const std::string text(desktop.begin(), desktop.end());
   EXPECT_TRUE(Has(text, "\nName=Ocean Views\n")) << text;
-  EXPECT_TRUE(Has(text, "\nExec=" + saver.string() + " -root\n")) << text;
+  // mate-screensaver runs only programs in its folders and XScreenSaver's:
+  // the entry runs the saver through a link there, which root makes.
+  EXPECT_TRUE(Has(text, "\nExec=/usr/libexec/xscreensaver/saver-ocean-views -root\n")) << text;
+  EXPECT_TRUE(Has(r.Out, "\n  sudo mkdir -p /usr/libexec/xscreensaver && sudo ln -sf " + saver.string() +
+                             " /usr/libexec/xscreensaver/saver-ocean-views\n")) << r.Out;
   EXPECT_TRUE(Has(text, "\nCategories=Screensaver;\n")) << text;
-  // The daemons whose settings are the user's own get the line to add.
+  EXPECT_TRUE(Has(text, "\n[Desktop Action Settings]\nName=Settings\nExec=" + saver.string() + " /c\n")) << text;
+  // The daemons whose settings are the user's own get the line to add;
+  // xsecurelock a saver_ name it runs without root.
   EXPECT_TRUE(Has(r.Out, "\n  \"Ocean Views\"  " + saver.string() + " -root \\n\\\n")) << r.Out;
-  EXPECT_TRUE(Has(r.Out, "XSECURELOCK_SAVER=saver_ocean-views xsecurelock")) << r.Out;
+  EXPECT_TRUE(Has(r.Out, "XSECURELOCK_SAVER=" + (savers / "saver_ocean-views").string() + " xsecurelock")) << r.Out;
+  EXPECT_TRUE(fs::equivalent(savers / "saver_ocean-views", saver));
   EXPECT_FALSE(fs::exists(dir / ".xscreensaver"));
 
-  // A second install of the same name replaces the first.
-  ASSERT_EQ(PackAndInstall(dir, {"-q", "--install", "--player", PlayerProgram(), "-o", out.string(),
-                                 "--title", "Ocean Views", AssetPath("dunes.jpg")})
-                .ExitCode, 0);
+  // A second install of the same name replaces the first, and says so.
+  const TRunResult again = PackAndInstall(dir, {"-q", "--install", "--player", PlayerProgram(), "-o",
+                                                out.string(), "--title", "Ocean Views", AssetPath("dunes.jpg")});
+  ASSERT_EQ(again.ExitCode, 0);
+  EXPECT_TRUE(Has(again.Out, "Installed \"Ocean Views\" for you, replacing the saver installed as ocean-views:\n"))
+      << again.Out;
   EXPECT_EQ(ReadFileBytes(saver), ReadFileBytes(out));
-  EXPECT_EQ(Files(saver.parent_path()), std::vector<std::string>{"ocean-views.scr"});
+  EXPECT_EQ(Files(savers), (std::vector<std::string>{"ocean-views.scr", "saver_ocean-views"}));
 }
 
 TEST(PackInstall, NamesAndCommandWords) {
@@ -206,7 +218,7 @@ TEST(PartialFile, NothingIsLeftWhenTheWriterFailsOrIsStopped) {
   const fs::path target = dir / "s.scr";
   {
     TPartialFile partial(target);
-    TSaverFile out(partial.Path().string(), target.string());
+    TSaverFile out(partial);
     out.Write("half", 4);
     out.Close();
   }  // not committed
@@ -216,7 +228,7 @@ TEST(PartialFile, NothingIsLeftWhenTheWriterFailsOrIsStopped) {
     const pid_t pid = fork();
     if (pid == 0) {
       TPartialFile partial(target);
-      TSaverFile out(partial.Path().string(), target.string());
+      TSaverFile out(partial);
       out.Write("half", 4);
       raise(signal);  // as if the user pressed Ctrl-C, or the session ended
       _exit(0);
@@ -229,7 +241,7 @@ TEST(PartialFile, NothingIsLeftWhenTheWriterFailsOrIsStopped) {
 
   TPartialFile partial(target);
   {
-    TSaverFile out(partial.Path().string(), target.string());
+    TSaverFile out(partial);
     out.Write("whole", 5);
     out.Close();
   }

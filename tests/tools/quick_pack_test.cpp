@@ -92,7 +92,7 @@ TEST(QuickPack, PreviewIsMadeFromTheFirstPicture) {
 TEST(QuickPack, PreviewSkipsItemsThatAreNotPictures) {
   TScratchDir dir;
   WriteTextFile(dir / "clip.avi", "not decodable as a picture");
-  const TRunResult r = RunTool(PackTool(), {"-v", "--player", PlayerProgram(), "-o",
+  const TRunResult r = RunTool(PackTool(), {"-v", "--no-media-check", "--player", PlayerProgram(), "-o",
                                             (dir / "v.scr").string(), (dir / "clip.avi").string(),
                                             AssetPath("lake.jpg")});
   ASSERT_EQ(r.ExitCode, 0) << r.Err;
@@ -102,16 +102,23 @@ TEST(QuickPack, PreviewSkipsItemsThatAreNotPictures) {
 TEST(QuickPack, DescriptionForAPersonNamesTheContents) {
   TScratchDir dir;
   const fs::path out = dir / "t.scr";
-  WriteTextFile(dir / "m.toml", "[text]\nTitle = \"Ocean Views\"\nEffect = \"1-5,9\"\n"
+  WriteTextFile(dir / "m.toml", "[trailer]\nStretch = \"centre\"\nBackPictureMode = \"tiled\"\n"
+                                "[text]\nTitle = \"Ocean Views\"\nEffect = \"1-5,9\"\n"
                                 "[[picture]]\nfile = \"" + AssetPath("dunes.jpg") +
-                                "\"\nCaption = \"At dusk\"\n");
+                                "\"\nCaption = \"At dusk\"\nCaptionPos = \"top-right\"\n"
+                                "CaptionStyle = [\"bold\", \"italic\"]\nItemStretch = \"random\"\n");
   ASSERT_EQ(RunTool(PackTool(), {"-q", "--player", PlayerProgram(), "-o", out.string(),
                                  (dir / "m.toml").string(), "--music", AssetPath("evening.ogg")})
                 .ExitCode, 0);
   const TRunResult r = RunTool(InspectTool(), {out.string()});
   ASSERT_EQ(r.ExitCode, 0) << r.Err;
+  // Coded fields by the manifest's names, and each picture's size.
   for (const char* expected : {"Title        \"Ocean Views\"", "6 effects: 1-5,9", "Pictures (1)",
-                               "caption \"At dusk\"", "Music (1)", ".ogg", "Masks (0)"})
+                               "caption \"At dusk\"", "Music (1)", ".ogg", "Masks (0)",
+                               "DisplayOrder sequential, Stretch centre,", "BackPictureMode tiled\n",
+                               "Loop true, Mute false,", ".jpg  1024 x 768, at ",
+                               "stretch random, mask none\n", "style bold, italic,",
+                               "position top-right,", "shadow true\n"})
     EXPECT_NE(r.Out.find(expected), std::string::npos) << expected << " missing from\n" << r.Out;
 }
 

@@ -134,8 +134,9 @@ class RoundTripTest : public ::testing::Test {
   }
 
   json PackAndInspect(const std::vector<std::string>& extra = {}) {
+    // The music is made-up bytes: only its layout matters here.
     std::vector<std::string> args = {"--player", PlayerProgram(), "-o", (dir / "out.scr").string(),
-                                     "-q", (dir / "full.toml").string()};
+                                     "-q", "--no-media-check", (dir / "full.toml").string()};
     args.insert(args.end(), extra.begin(), extra.end());
     const TRunResult pack = RunTool(PackTool(), args);
     EXPECT_EQ(pack.ExitCode, 0) << pack.Err;

@@ -62,6 +62,42 @@ TEST(PackErrors, ManifestMistakesNameTheKey) {
   }
 }
 
+TEST(PackErrors, EveryManifestMistakeIsNamedInOneRunAndKeysSayWhereTheyBelong) {
+  TScratchDir dir;
+  WriteTextFile(dir / "m.toml",
+                "Title = \"Ocean\"\n"
+                "[trailer]\nSecnds = 5\nEffectSpeed = 11\noutput = \"x.scr\"\n"
+                "[text]\nSeconds = 4\n"
+                "[caption]\nfile = \"a.jpg\"\n"
+                "[[picture]]\nCaption = 5\n");
+  const TRunResult r = RunTool(PackTool(), {"--player", PlayerProgram(), "-o", (dir / "x.scr").string(),
+                                            (dir / "m.toml").string()});
+  EXPECT_EQ(r.ExitCode, 1);
+  const std::string m = "saver-pack: " + (dir / "m.toml").string() + ": ";
+  EXPECT_EQ(r.Err, m + "Title: belongs in [text]\n" +
+                       m + "trailer.Secnds: unknown key\n" +
+                       m + "trailer.EffectSpeed: 11 is outside 1..10\n" +
+                       m + "trailer.output: belongs at the top level, before the first [table] (a key "
+                           "written after a [table] line belongs to that table)\n" +
+                       m + "text.Seconds: belongs in [trailer]\n" +
+                       m + "caption.file: belongs in a [[picture]], [[mask]] or [[music]]\n" +
+                       m + "picture[0].file: missing\n" +
+                       m + "picture[0].Caption: expected a string\n");
+  EXPECT_FALSE(fs::exists(dir / "x.scr"));
+}
+
+TEST(PackErrors, ASaverThatNoInputWouldEndIsPackedWithAWarning) {
+  TScratchDir dir;
+  const std::string off = "ExitMouseMove = false\nExitMouseButton = false\nExitKeyboard = false\n";
+  for (const bool escOff : {false, true}) {
+    WriteTextFile(dir / "m.toml", "[trailer]\n" + off + (escOff ? "ExitESC = false\n" : ""));
+    const TRunResult r = RunTool(PackTool(), {"--player", PlayerProgram(), "-o", (dir / "x.scr").string(),
+                                              (dir / "m.toml").string(), AssetPath("dunes.jpg")});
+    EXPECT_EQ(r.ExitCode, 0) << r.Err;
+    EXPECT_EQ(r.Err.find("the show still ends on Esc") != std::string::npos, escOff) << r.Err;
+  }
+}
+
 TEST(PackErrors, RecordLimitsAreCheckedBeforeWriting) {
   TScratchDir dir;
   fs::copy_file(AssetPath("dunes.jpg"), dir / "a.jpg");
@@ -112,8 +148,8 @@ TEST(PackErrors, BadOptionsAreUsageErrors) {
         {AssetPath("dunes.jpg")}}) {
     const TRunResult r = RunTool(PackTool(), args);
     EXPECT_EQ(r.ExitCode, 2) << args[0];
-    // The mistake, then the usage line.
-    EXPECT_EQ(Lines(r.Err), 2u) << r.Err;
+    // The mistake, then the usage lines: packing, listing and removing.
+    EXPECT_EQ(Lines(r.Err), 4u) << r.Err;
     EXPECT_EQ(r.Err.rfind("saver-pack: ", 0), 0u) << r.Err;
     EXPECT_NE(r.Err.find("\nUsage: saver-pack "), std::string::npos) << r.Err;
   }

@@ -9,6 +9,7 @@
 
 #include "payload/decoders/picture_decoder.h"
 #include "saver-pack/upright.h"
+#include "tools/orientation_pictures.h"
 #include "tools/tool_runner.h"
 
 namespace saver::testing {
@@ -18,13 +19,6 @@ namespace fs = std::filesystem;
 using TBytes = std::vector<uint8_t>;
 
 // ---- pictures and their turns, written out from first principles --------
-
-TBitmap32 RotateClockwise(const TBitmap32& b) {
-  TBitmap32 out(b.Height(), b.Width());
-  for (int32_t y = 0; y < b.Height(); ++y)
-    for (int32_t x = 0; x < b.Width(); ++x) out.ScanLine(x)[b.Height() - 1 - y] = b.ScanLine(y)[x];
-  return out;
-}
 
 TBitmap32 Mirror(const TBitmap32& b) {
   TBitmap32 out(b.Width(), b.Height());
@@ -84,28 +78,6 @@ int LargestDifference(const TBitmap32& a, const TBitmap32& b) {
 TBitmap32 DecodeJpeg(const TBytes& jpeg) { return DecodePictureMemory(jpeg.data(), jpeg.size(), ".jpg"); }
 
 // ---- JPEG files -------------------------------------------------------------
-
-// The JPEG with an EXIF block (in the given byte order) holding only the
-// orientation tag, put right after the start of the file.
-TBytes WithExifOrientation(const TBytes& jpeg, int orientation, bool bigEndian = false) {
-  auto u16 = [&](TBytes& b, int v) {
-    b.push_back(uint8_t(bigEndian ? v >> 8 : v));
-    b.push_back(uint8_t(bigEndian ? v : v >> 8));
-  };
-  TBytes tiff = bigEndian ? TBytes{'M', 'M'} : TBytes{'I', 'I'};
-  u16(tiff, 42);
-  u16(tiff, bigEndian ? 0 : 8), u16(tiff, bigEndian ? 8 : 0);  // IFD0 at 8
-  u16(tiff, 1);                                                 // one entry
-  u16(tiff, 0x0112), u16(tiff, 3), u16(tiff, bigEndian ? 0 : 1), u16(tiff, bigEndian ? 1 : 0);
-  u16(tiff, orientation), u16(tiff, 0);
-  u16(tiff, 0), u16(tiff, 0);  // no next IFD
-  TBytes app1 = {'E', 'x', 'i', 'f', 0, 0};
-  app1.insert(app1.end(), tiff.begin(), tiff.end());
-  TBytes out = {0xFF, 0xD8, 0xFF, 0xE1, uint8_t((app1.size() + 2) >> 8), uint8_t(app1.size() + 2)};
-  out.insert(out.end(), app1.begin(), app1.end());
-  out.insert(out.end(), jpeg.begin() + 2, jpeg.end());
-  return out;
-}
 
 // A lossless turn of a JPEG by libjpeg-turbo's transform (TJXOP_*).
 TBytes Transform(const TBytes& jpeg, int op) {

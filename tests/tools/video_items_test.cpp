@@ -67,7 +67,9 @@ TEST(VideoItems, ManifestVideosKeepTheirExtensionAndBytesWhateverTheCompression)
                 "[[picture]]\nfile = \"Second.WebM\"\n");
   for (const char* mode : {"always", "never"}) {
     SCOPED_TRACE(mode);
-    const Packed p = PackAndRead(dir, {"--compress", mode, (dir / "v.toml").string()});
+    // Second.WebM is made-up bytes: only how it is stored matters here.
+    const Packed p =
+        PackAndRead(dir, {"--compress", mode, "--no-media-check", (dir / "v.toml").string()});
     const std::string& err = p.Pack.Err;
     EXPECT_TRUE(Has(err, "video 1/2 " + (dir / "first.avi").string())) << err;
     EXPECT_TRUE(Has(err, "video 2/2 " + (dir / "Second.WebM").string())) << err;

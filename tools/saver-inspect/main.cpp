@@ -18,8 +18,9 @@ const saver::tool::TToolText kText = {
     "saver-inspect",
     "saver-inspect [--json] [--extract DIR] SAVER\n"
     "saver-inspect --compose N --size WxH --out FILE.png [--seed S] SAVER",
-    R"(Prints what a saver carries: the trailer with the settings it starts with, its
-text fields and the tables of its pictures, masks and music. It can also write
+    R"(Prints what a saver carries: the trailer with the settings it starts with
+(coded ones by the names a manifest gives them), its text fields and the tables
+of its pictures (with each one's size), masks and music. It can also write
 every item back out as a file, or render one picture as the show composes it.
 )",
     R"(A file without a valid payload, or a picture that cannot be decoded, gives a

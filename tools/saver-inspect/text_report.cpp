@@ -3,10 +3,21 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "common/field_names.h"
+#include "payload/compose/picture_loader.h"
+#include "picture_size.h"
 #include "platform/cp1252.h"
 
 namespace saver {
 namespace {
+
+using tool::kBackPictureModes;
+using tool::kCaptionPositions;
+using tool::kDisplayOrders;
+using tool::kItemStretchModes;
+using tool::kStretchModes;
+using tool::NameOf;
+using tool::StyleNames;
 
 std::string Format(const char* format, ...) {
   va_list args;
@@ -33,6 +44,11 @@ std::string Quoted(const std::string& cp1252) {
     else out += c;
   }
   return out + "\"";
+}
+
+// A flag as the manifest writes it: true or false (a byte flag may hold another value).
+std::string Flag(int32_t value) {
+  return value == 0 ? "false" : value == 1 ? "true" : std::to_string(value);
 }
 
 std::string Stored(int32_t size, int32_t packedSize) {
@@ -81,36 +97,43 @@ std::string TextReport(const TSaverContents& contents) {
   r += "  Readme       " + Quoted(x.Readme) + "\n";
   r += Format("  Effect       %zu effects: ", x.Effect.size()) + EffectRanges(x.Effect) + "\n";
   r += "\nSettings\n";
-  r += Format("  Seconds %d, DisplayOrder %d, Stretch %d, EffectSpeed %d\n", t.Seconds,
-              t.DisplayOrder, t.Stretch, t.EffectSpeed);
-  r += Format("  Loop %d, Mute %d, ShuffleMelody %d, PlayOneRandom %d, DesktopStart %d, "
-              "StartWithFirst %d\n",
-              t.Loop, t.Mute, t.ShuffleMelody, t.PlayOneRandom, t.DesktopStart, t.StartWithFirst);
-  r += Format("  ExitMouseMove %d, ExitMouseButton %d, ExitKeyboard %d, ExitESC %d\n",
-              t.ExitMouseMove, t.ExitMouseButton, t.ExitKeyboard, t.ExitESC);
-  r += Format("  Hidden tabs: General %d, Position %d, Effects %d, Sound %d, Behavior %d\n",
-              t.HideGeneralTab, t.HidePositionTab, t.HideEffectsTab, t.HideSoundTab,
-              t.HideBehaviorTab);
+  r += Format("  Seconds %d, DisplayOrder ", t.Seconds) + NameOf(kDisplayOrders, t.DisplayOrder) +
+       ", Stretch " + NameOf(kStretchModes, t.Stretch) + Format(", EffectSpeed %d\n", t.EffectSpeed);
+  r += "  Loop " + Flag(t.Loop) + ", Mute " + Flag(t.Mute) + ", ShuffleMelody " + Flag(t.ShuffleMelody) +
+       ", PlayOneRandom " + Flag(t.PlayOneRandom) + ", DesktopStart " + Flag(t.DesktopStart) +
+       ", StartWithFirst " + Flag(t.StartWithFirst) + "\n";
+  r += "  ExitMouseMove " + Flag(t.ExitMouseMove) + ", ExitMouseButton " + Flag(t.ExitMouseButton) +
+       ", ExitKeyboard " + Flag(t.ExitKeyboard) + ", ExitESC " + Flag(t.ExitESC) + "\n";
+  r += "  Hidden tabs: General " + Flag(t.HideGeneralTab) + ", Position " + Flag(t.HidePositionTab) +
+       ", Effects " + Flag(t.HideEffectsTab) + ", Sound " + Flag(t.HideSoundTab) + ", Behavior " +
+       Flag(t.HideBehaviorTab) + "\n";
   r += "\nBackground\n";
   r += "  BackColor " + Colour(t.BackColor) + ", BackColor2 " + Colour(t.BackColor2) +
-       Format(", GradientStyle %d, BackPictureMode %d\n", t.GradientStyle, t.BackPictureMode);
-  r += Format("  RandomColors %d, RandomGradient %d, RepaintBackground %d\n", t.RandomColors,
-              t.RandomGradient, t.RepaintBackground);
+       Format(", GradientStyle %d, BackPictureMode ", t.GradientStyle) +
+       NameOf(kBackPictureModes, t.BackPictureMode) + "\n";
+  r += "  RandomColors " + Flag(t.RandomColors) + ", RandomGradient " + Flag(t.RandomGradient) +
+       ", RepaintBackground " + Flag(t.RepaintBackground) + "\n";
 
   r += Format("\nPictures (%zu)\n", d.PictureTable.size());
   for (size_t i = 0; i < d.PictureTable.size(); ++i) {
     const PictureEntry& e = d.PictureTable[i];
-    r += Format("  %2zu  %-5s at %d, ", i, Cp1252ToUtf8(e.Ext).c_str(), e.Start) +
+    std::string size = "video";
+    if (!IsVideoExtension(e.Ext)) {
+      const auto picture = PictureSizeOf(d, e);
+      size = picture ? Format("%d x %d", picture->Width, picture->Height) : "not decodable";
+    }
+    r += Format("  %2zu  %-5s %s, at %d, ", i, Cp1252ToUtf8(e.Ext).c_str(), size.c_str(), e.Start) +
          Stored(e.Size, e.PackedSize);
-    r += Format("; seconds %d, stretch %d, mask %d\n", e.ItemSeconds, e.ItemStretch, e.MaskIndex);
+    r += Format("; seconds %d, stretch ", e.ItemSeconds) + NameOf(kItemStretchModes, e.ItemStretch) +
+         ", mask " + (e.MaskIndex < 0 ? std::string("none") : std::to_string(e.MaskIndex)) + "\n";
     if (!e.Caption.empty()) {
       r += "      caption " + Quoted(e.Caption) + " in " +
            Quoted(e.CaptionFont.empty() ? std::string("Verdana") : e.CaptionFont) +
-           Format(" %dpt style %d, ", e.CaptionFontSize, e.CaptionStyle) + Colour(e.CaptionColor) +
-           " on " + Colour(e.CaptionBackColor) +
-           Format(", position %d, margin %d, transparent %d, multi-line %d, shadow %d\n",
-                  e.CaptionPos, e.CaptionMargin, e.CaptionTransparent, e.CaptionMultiLine,
-                  e.CaptionShadow);
+           Format(" %dpt, style ", e.CaptionFontSize) + StyleNames(e.CaptionStyle) + ", " +
+           Colour(e.CaptionColor) + " on " + Colour(e.CaptionBackColor) + ", position " +
+           NameOf(kCaptionPositions, e.CaptionPos) + Format(", margin %d, ", e.CaptionMargin) +
+           "transparent " + Flag(e.CaptionTransparent) + ", multi-line " + Flag(e.CaptionMultiLine) +
+           ", shadow " + Flag(e.CaptionShadow) + "\n";
     }
   }
   r += Format("\nMasks (%zu)\n", d.MaskTable.size());

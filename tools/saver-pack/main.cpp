@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,7 +13,7 @@
 #include "platform/cp1252.h"
 #include "saver_writer.h"
 #include "stored_text.h"
-#include "user_install.h"
+#include "saver_install.h"
 
 namespace {
 
@@ -22,22 +23,29 @@ using tool::UsageError;
 
 const tool::TToolText kText = {
     "saver-pack",
-    "saver-pack [OPTIONS] [MANIFEST.toml] [PICTURE...]",
+    "saver-pack [OPTIONS] [MANIFEST.toml] [PICTURE...]\n"
+    "saver-pack --list-installed [--system]\n"
+    "saver-pack --uninstall NAME [--system]",
     R"(Builds a saver: a copy of the player executable with pictures, music and
 settings appended. Pictures and music come from the command line, from a TOML
 manifest that sets everything a saver holds, or both.
 )",
-    R"(Pictures may also be videos (.avi, .mpeg, .mpg, .mp4, .mkv, .webm, .mov, .m4v,
-.ogv): they are stored as they are and the player plays them in turn. Options
-on the command line win over the manifest; pictures and music named on the
-command line come after the manifest's.
+    R"(Pictures may be JPEG, PNG, GIF, BMP, TIFF or icon files, or SVG, WebP,
+HEIC/HEIF, AVIF or JPEG XL files, which are converted to JPEG (photos) or PNG
+(pictures with transparent parts, lossless ones and drawings; an SVG drawing at
+least 3840 pixels on its longer side). Pictures may also be videos (.avi,
+.mpeg, .mpg, .mp4, .mkv, .webm, .mov, .m4v, .ogv): they are stored as they are
+and the player plays them in turn. Options on the command line win over the
+manifest; pictures and music named on the command line come after the
+manifest's.
 
-Every file is read, and every picture decoded, before anything is written: a
-file that cannot be read or a picture that cannot be decoded is named, each on
-its own line, and no saver is written. An interrupted pack leaves no file.
+Every file is read, every picture decoded and every music track and video tried
+before anything is written: a file that cannot be read, decoded or played is
+named, each on its own line, and no saver is written. An interrupted pack
+leaves no file, and the output may not be one of the inputs.
 
-Exit status: 0 when the saver was written, 1 when a file or the manifest is
-wrong, 2 for a mistake on the command line.
+Exit status: 0 when the saver was written (or installed, listed, removed), 1
+when a file or the manifest is wrong, 2 for a mistake on the command line.
 
 Example:
   saver-pack -o ocean.scr --title "Ocean Views" pictures/*.jpg --music song.mp3
@@ -74,6 +82,8 @@ struct TOptions {
   std::string Output, Player, Background, Preview, Compress, Effects, Seconds;
   std::string Title, Author, Website;
   bool Quiet = false, Verbose = false, KeepOrientation = false, Install = false;
+  bool NoMediaCheck = false, ListInstalled = false, System = false;
+  std::string Uninstall;
   bool HasTitle = false, HasAuthor = false, HasWebsite = false;  // even when empty
   std::vector<std::string> Files, Music;
 };
@@ -118,13 +128,32 @@ void DeclareOptions(CLI::App& app, TOptions& o) {
                "tag says it is turned is stored upright: a JPEG losslessly, dropping the partial "
                "block at an edge when its size is not a whole number of blocks (at most 15 "
                "pixels, and said on standard error), a TIFF decoded and written again.");
+  app.add_flag("--no-media-check", o.NoMediaCheck,
+               "Pack music and video without trying them. By default each is played for a moment "
+               "with the player's media library (libmpv, without sound or picture) and one that "
+               "cannot be played stops the pack; without the library saver-pack says so and packs "
+               "them untried.");
   app.add_option("--player", o.Player,
                  "The player executable to copy (default: the one installed with saver-pack, "
                  "which carries no debug information).")
       ->type_name("PATH");
+  const std::string installing = "Installing savers";
   app.add_flag("--install", o.Install,
                "Also install the saver for the current user where screen-saver daemons find it, "
-               "and print how to choose it in each.");
+               "replacing one installed under the same name, and print how to choose it in each.")
+      ->group(installing);
+  app.add_option("--uninstall", o.Uninstall,
+                 "Remove the saver installed as NAME (its file name or title) and say what was "
+                 "removed.")
+      ->type_name("NAME")
+      ->group(installing);
+  app.add_flag("--list-installed", o.ListInstalled, "List the savers installed, one a line.")
+      ->group(installing);
+  app.add_flag("--system", o.System,
+               "With --install, --uninstall or --list-installed: for every user, as root "
+               "(under /usr/local, linked into /usr/libexec/xscreensaver where mate-screensaver "
+               "runs it; $DESTDIR stages it elsewhere).")
+      ->group(installing);
   app.add_flag("-v,--verbose", o.Verbose, "Print a line for every item packed.");
   app.add_flag("-q,--quiet", o.Quiet, "Print nothing but errors.");
 }
@@ -139,6 +168,7 @@ void ApplyOptions(const TOptions& c, TPackJob& job) {
   if (c.HasWebsite) job.Text.Website = Text("--website", c.Website);
   if (c.Quiet) job.Quiet = true;
   if (c.KeepOrientation) job.KeepOrientation = true;
+  if (c.NoMediaCheck) job.MediaCheck = false;
   if (!c.Compress.empty()) {
     if (c.Compress == "auto") job.Compress = TCompressMode::Auto;
     else if (c.Compress == "always") job.Compress = TCompressMode::Always;
@@ -163,6 +193,25 @@ void ApplyOptions(const TOptions& c, TPackJob& job) {
   for (auto& file : c.Music) job.Music.push_back({file, ""});
 }
 
+// --uninstall and --list-installed: no saver is packed.
+int ManageInstalled(const tool::TCommandLine& commandLine, const TOptions& o) {
+  if (!o.Uninstall.empty() && o.ListInstalled)
+    return commandLine.Fail("--uninstall and --list-installed go one at a time");
+  if (o.Install || !o.Files.empty() || !o.Output.empty() || !o.Manifest.empty() || !o.Music.empty())
+    return commandLine.Fail(std::string(o.ListInstalled ? "--list-installed" : "--uninstall") +
+                            " packs nothing: give it no files, output or --install");
+  try {
+    const TInstallPlace place = o.System ? SystemPlace(!o.ListInstalled) : UserPlace();
+    const std::string text = o.ListInstalled ? InstalledSavers(place) : UninstallSaver(place, o.Uninstall);
+    if (text.empty()) std::fprintf(stderr, "saver-pack: no savers are installed in %s\n", place.Savers.c_str());
+    std::fputs(text.c_str(), stdout);
+    return 0;
+  } catch (const std::exception& e) {
+    PrintErrorLines(e.what());
+    return 1;
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -174,8 +223,14 @@ int main(int argc, char** argv) {
   options.HasAuthor = commandLine.App().count("--author") > 0;
   options.HasWebsite = commandLine.App().count("--website") > 0;
 
+  if (!options.Uninstall.empty() || options.ListInstalled) return ManageInstalled(commandLine, options);
+  if (options.System && !options.Install)
+    return commandLine.Fail("--system goes with --install, --uninstall or --list-installed");
+
   TPackJob job = DefaultPackJob();
+  std::optional<TInstallPlace> place;
   try {
+    if (options.Install) place = options.System ? SystemPlace() : UserPlace();
     // The first file named .toml is the manifest, unless one is given.
     if (options.Manifest.empty())
       for (auto it = options.Files.begin(); it != options.Files.end(); ++it)
@@ -198,12 +253,16 @@ int main(int argc, char** argv) {
   TPackProgressView view(job.Quiet, options.Verbose, isatty(STDERR_FILENO) == 1);
   try {
     if (job.Pictures.empty()) view.Warning("the saver has no pictures");
+    const PayloadTrailer& t = job.Trailer;
+    if (!t.ExitMouseMove && !t.ExitMouseButton && !t.ExitKeyboard && !t.ExitESC)
+      view.Warning("ExitMouseMove, ExitMouseButton, ExitKeyboard and ExitESC are all off; the show "
+                   "still ends on Esc, since nothing else could end it");
     PackSaver(job, view.Report());
     view.Finish();
-    if (options.Install) {
-      const TUserInstall install =
-          InstallForUser(job.Output, job.Text.Title.empty() ? "" : Cp1252ToUtf8(job.Text.Title));
-      std::fputs(InstallReport(install).c_str(), stdout);
+    if (place) {
+      const TInstalledSaver installed =
+          InstallSaver(*place, job.Output, job.Text.Title.empty() ? "" : Cp1252ToUtf8(job.Text.Title));
+      std::fputs(InstallReport(*place, installed).c_str(), stdout);
     }
     return 0;
   } catch (const std::exception& e) {

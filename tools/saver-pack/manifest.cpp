@@ -1,5 +1,6 @@
 #include "manifest.h"
 
+#include <algorithm>
 #include <charconv>
 #include <climits>
 #include <filesystem>
@@ -10,6 +11,7 @@
 
 #include <toml++/toml.h>
 
+#include "common/field_names.h"
 #include "input_file.h"
 #include "pack_error.h"
 #include "stored_text.h"
@@ -19,20 +21,17 @@ namespace {
 
 namespace fs = std::filesystem;
 
-using TNames = std::vector<std::pair<const char*, int32_t>>;
-
-const TNames kDisplayOrders = {{"sequential", 0}, {"random", 1}, {"mixed", 2}};
-const TNames kStretchModes = {{"fit", 0}, {"stretch", 1}, {"centre", 2}, {"center", 2},
-                              {"random", 3}};
-const TNames kItemStretchModes = {{"default", -1}, {"fit", 0}, {"stretch", 1}, {"centre", 2},
-                                  {"center", 2}, {"random", 3}};
-const TNames kBackPictureModes = {{"tiled", 0}, {"fitted", 1}, {"centred", 2}, {"centered", 2}};
-const TNames kCaptionPositions = {{"top-left", 0}, {"top-right", 1}, {"top-centre", 2},
-                                  {"bottom-left", 3}, {"bottom-right", 4},
-                                  {"bottom-centre", 5}, {"centre", 6}, {"center", 6}};
-const TNames kCaptionStyles = {{"underline", 1}, {"bold", 2}, {"italic", 4}, {"strikeout", 8}};
+using tool::kBackPictureModes;
+using tool::kCaptionPositions;
+using tool::kCaptionStyles;
+using tool::kDisplayOrders;
+using tool::kItemStretchModes;
+using tool::kStretchModes;
+using tool::TNames;
 
 // Reads the values of one manifest; every error names the file and the key.
+// A key whose value is wrong is passed over so that the rest is read too:
+// the problems are raised together at the end.
 class TManifestReader {
  public:
   TManifestReader(std::string source, std::string baseDir)
@@ -40,6 +39,26 @@ class TManifestReader {
 
   [[noreturn]] void Fail(const std::string& key, const std::string& what) const {
     throw ManifestError(source_ + ": " + key + ": " + what);
+  }
+
+  // Runs the reading of the value at `at`; what it fails with is kept for
+  // the end.
+  template <class F>
+  void Try(const toml::node& at, F&& read) const {
+    try {
+      read();
+    } catch (const ManifestError& e) {
+      problems_.push_back({at.source().begin.line, e.what()});
+    }
+  }
+
+  // Raises every problem kept, one line each, in the order of the file.
+  void RaiseProblems() const {
+    std::stable_sort(problems_.begin(), problems_.end(),
+                     [](auto& a, auto& b) { return a.first < b.first; });
+    std::string all;
+    for (auto& [line, problem] : problems_) all += (all.empty() ? "" : "\n") + problem;
+    if (!all.empty()) throw ManifestError(all);
   }
 
   int64_t Integer(const std::string& key, const toml::node& node, int64_t lo, int64_t hi) const {
@@ -141,15 +160,19 @@ class TManifestReader {
     return bytes;
   }
 
+  // Keeps a problem for every key of the table that is not allowed there.
   void CheckKeys(const std::string& where, const toml::table& table,
                  const std::vector<std::string>& allowed) const {
     for (auto& [k, v] : table) {
       bool known = false;
       for (auto& a : allowed) known = known || a == k.str();
-      if (!known) Fail(where.empty() ? std::string(k.str()) : where + "." + std::string(k.str()),
-                       "unknown key");
+      if (!known) Try(v, [&] { Unknown(where, std::string(k.str())); });
     }
   }
+
+  // A key that is not read where it is: said where it belongs, when it is
+  // a key of another level.
+  [[noreturn]] void Unknown(const std::string& where, const std::string& name) const;
 
  private:
   std::string ReadTextFile(const std::string& key, const std::string& path) const {
@@ -162,6 +185,7 @@ class TManifestReader {
   }
 
   std::string source_, baseDir_;
+  mutable std::vector<std::pair<toml::source_index, std::string>> problems_;
 };
 
 using TTrailerSetter =
@@ -221,70 +245,125 @@ const std::vector<std::string> kComputedTrailerFields = {
     "PreviewSize", "MusicSectionSize", "ExtraDataSize", "BannerSize", "LeadInSize",
     "BackPictureExt"};
 
+const std::vector<std::pair<const char*, std::string ExtraData::*>> kTextFields = {
+    {"Title", &ExtraData::Title},       {"Author", &ExtraData::Author},
+    {"Website", &ExtraData::Website},   {"F1link", &ExtraData::F1link},
+    {"Exitlink", &ExtraData::Exitlink}, {"Bannerlink", &ExtraData::Bannerlink},
+    {"License", &ExtraData::License},   {"Readme", &ExtraData::Readme}};
+
+using TPictureSetter =
+    std::function<void(const TManifestReader&, const std::string&, const toml::node&, PictureEntry&)>;
+
+template <class Member>
+TPictureSetter PictureFlag(Member PictureEntry::*m) {
+  return [m](auto& r, auto& k, auto& n, PictureEntry& e) { e.*m = r.Flag32(k, n); };
+}
+
+template <class Member>
+TPictureSetter PictureInt(Member PictureEntry::*m) {
+  return [m](auto& r, auto& k, auto& n, PictureEntry& e) { e.*m = r.Int32(k, n); };
+}
+
+// Caption and display fields of a picture.
+const std::map<std::string, TPictureSetter>& PictureFields() {
+  static const std::map<std::string, TPictureSetter> fields = {
+      {"Ext", [](auto& r, auto& k, auto& n, auto& e) { e.Ext = r.String(k, n); }},
+      {"Caption", [](auto& r, auto& k, auto& n, auto& e) { e.Caption = r.Text(k, n); }},
+      {"CaptionFont", [](auto& r, auto& k, auto& n, auto& e) { e.CaptionFont = r.Text(k, n); }},
+      {"CaptionFontSize", PictureInt(&PictureEntry::CaptionFontSize)},
+      {"CaptionColor", [](auto& r, auto& k, auto& n, auto& e) { e.CaptionColor = r.Colour(k, n); }},
+      {"CaptionBackColor",
+       [](auto& r, auto& k, auto& n, auto& e) { e.CaptionBackColor = r.Colour(k, n); }},
+      {"CaptionMargin", PictureInt(&PictureEntry::CaptionMargin)},
+      {"CaptionPos",
+       [](auto& r, auto& k, auto& n, auto& e) { e.CaptionPos = r.Coded(k, n, kCaptionPositions); }},
+      {"CaptionTransparent", PictureFlag(&PictureEntry::CaptionTransparent)},
+      {"CaptionMultiLine", PictureFlag(&PictureEntry::CaptionMultiLine)},
+      {"CaptionShadow", PictureFlag(&PictureEntry::CaptionShadow)},
+      {"ItemSeconds", PictureInt(&PictureEntry::ItemSeconds)},
+      {"ItemStretch",
+       [](auto& r, auto& k, auto& n, auto& e) { e.ItemStretch = r.Coded(k, n, kItemStretchModes); }},
+      {"MaskIndex", PictureInt(&PictureEntry::MaskIndex)},
+      {"CaptionStyle",
+       [](auto& r, auto& k, auto& n, auto& e) {
+         if (auto* styles = n.as_array()) {
+           int32_t bits = 0;
+           for (auto& style : *styles) bits |= r.Coded(k, style, kCaptionStyles);
+           e.CaptionStyle = bits;
+         } else {
+           e.CaptionStyle = r.Coded(k, n, kCaptionStyles);
+         }
+       }},
+  };
+  return fields;
+}
+
+const std::vector<std::string> kTopLevelFiles = {"player", "output", "preview", "banner", "background"};
+
+// Where a key the manifest knows is written; empty for a key it does not know.
+std::string HomeOf(const std::string& name) {
+  if (TrailerFields().count(name)) return "[trailer]";
+  for (auto& computed : kComputedTrailerFields)
+    if (computed == name) return "[trailer]";
+  if (name == "Effect") return "[text]";
+  for (auto& [field, member] : kTextFields)
+    if (name == field) return "[text]";
+  if (name == "Ext") return "a [[picture]] or [[music]]";
+  if (PictureFields().count(name)) return "[caption] or a [[picture]]";
+  if (name == "file") return "a [[picture]], [[mask]] or [[music]]";
+  if (name == "mask") return "a [[picture]]";
+  if (name == "name") return "a [[mask]]";
+  if (name == "compress") return "the top level";
+  for (auto& file : kTopLevelFiles)
+    if (name == file) return "the top level";
+  return "";
+}
+
+void TManifestReader::Unknown(const std::string& where, const std::string& name) const {
+  const std::string key = where.empty() ? name : where + "." + name;
+  const std::string home = HomeOf(name);
+  if (home.empty()) Fail(key, "unknown key");
+  if (home == "the top level")
+    Fail(key, "belongs at the top level, before the first [table] (a key written after a [table] "
+              "line belongs to that table)");
+  Fail(key, "belongs in " + home);
+}
+
 void ApplyTrailer(const TManifestReader& r, const toml::table& table, PayloadTrailer& t) {
-  for (auto& [k, node] : table) {
-    const std::string name(k.str()), key = "trailer." + name;
-    auto it = TrailerFields().find(name);
-    if (it != TrailerFields().end()) {
-      it->second(r, key, node, t);
-      continue;
-    }
-    for (auto& computed : kComputedTrailerFields)
-      if (computed == name) r.Fail(key, "is computed from the files and cannot be set");
-    r.Fail(key, "unknown key");
-  }
+  for (auto& [k, node] : table)
+    r.Try(node, [&] {
+      const std::string name(k.str()), key = "trailer." + name;
+      auto it = TrailerFields().find(name);
+      if (it != TrailerFields().end()) return it->second(r, key, node, t);
+      for (auto& computed : kComputedTrailerFields)
+        if (computed == name) r.Fail(key, "is computed from the files and cannot be set");
+      r.Unknown("trailer", name);
+    });
 }
 
 void ApplyText(const TManifestReader& r, const toml::table& table, ExtraData& x) {
-  const std::vector<std::pair<const char*, std::string ExtraData::*>> fields = {
-      {"Title", &ExtraData::Title},       {"Author", &ExtraData::Author},
-      {"Website", &ExtraData::Website},   {"F1link", &ExtraData::F1link},
-      {"Exitlink", &ExtraData::Exitlink}, {"Bannerlink", &ExtraData::Bannerlink},
-      {"License", &ExtraData::License},   {"Readme", &ExtraData::Readme}};
-  for (auto& [k, node] : table) {
-    const std::string name(k.str()), key = "text." + name;
-    if (name == "Effect") {
-      x.Effect = r.Effects(key, node);
-      continue;
-    }
-    bool known = false;
-    for (auto& [field, member] : fields)
-      if (name == field) {
-        x.*member = r.Text(key, node);
-        known = true;
+  for (auto& [k, node] : table)
+    r.Try(node, [&] {
+      const std::string name(k.str()), key = "text." + name;
+      if (name == "Effect") {
+        x.Effect = r.Effects(key, node);
+        return;
       }
-    if (!known) r.Fail(key, "unknown key");
-  }
+      for (auto& [field, member] : kTextFields)
+        if (name == field) {
+          x.*member = r.Text(key, node);
+          return;
+        }
+      r.Unknown("text", name);
+    });
 }
 
-// Caption and display fields of a picture; returns false for keys it does not know.
+// Sets a caption or display field of a picture; false for keys it does not know.
 bool ApplyPictureField(const TManifestReader& r, const std::string& name, const std::string& key,
                        const toml::node& node, PictureEntry& e) {
-  if (name == "Ext") e.Ext = r.String(key, node);
-  else if (name == "Caption") e.Caption = r.Text(key, node);
-  else if (name == "CaptionFont") e.CaptionFont = r.Text(key, node);
-  else if (name == "CaptionFontSize") e.CaptionFontSize = r.Int32(key, node);
-  else if (name == "CaptionColor") e.CaptionColor = r.Colour(key, node);
-  else if (name == "CaptionBackColor") e.CaptionBackColor = r.Colour(key, node);
-  else if (name == "CaptionMargin") e.CaptionMargin = r.Int32(key, node);
-  else if (name == "CaptionPos") e.CaptionPos = r.Coded(key, node, kCaptionPositions);
-  else if (name == "CaptionTransparent") e.CaptionTransparent = r.Flag32(key, node);
-  else if (name == "CaptionMultiLine") e.CaptionMultiLine = r.Flag32(key, node);
-  else if (name == "CaptionShadow") e.CaptionShadow = r.Flag32(key, node);
-  else if (name == "ItemSeconds") e.ItemSeconds = r.Int32(key, node);
-  else if (name == "ItemStretch") e.ItemStretch = r.Coded(key, node, kItemStretchModes);
-  else if (name == "MaskIndex") e.MaskIndex = r.Int32(key, node);
-  else if (name == "CaptionStyle") {
-    if (auto* styles = node.as_array()) {
-      int32_t bits = 0;
-      for (auto& s : *styles) bits |= r.Coded(key, s, kCaptionStyles);
-      e.CaptionStyle = bits;
-    } else {
-      e.CaptionStyle = r.Coded(key, node, kCaptionStyles);
-    }
-  } else {
-    return false;
-  }
+  auto it = PictureFields().find(name);
+  if (it == PictureFields().end()) return false;
+  it->second(r, key, node, e);
   return true;
 }
 
@@ -302,7 +381,7 @@ void ForEachTableInArray(const TManifestReader& r, const std::string& key, const
   int index = 0;
   for (auto& item : *a) {
     const std::string where = key + "[" + std::to_string(index++) + "]";
-    apply(where, TableAt(r, where, item));
+    r.Try(item, [&] { apply(where, TableAt(r, where, item)); });
   }
 }
 
@@ -350,67 +429,75 @@ void ApplyManifest(const std::string& tomlText, const std::string& sourceName,
   r.CheckKeys("", root, {"player", "output", "compress", "preview", "banner", "background",
                          "trailer", "text", "caption", "picture", "mask", "music"});
 
-  if (auto* n = root.get("player")) job.Player = r.File("player", n);
-  if (auto* n = root.get("output")) job.Output = r.File("output", n);
-  if (auto* n = root.get("preview")) job.Preview = r.File("preview", n);
-  if (auto* n = root.get("banner")) job.Banner = r.File("banner", n);
-  if (auto* n = root.get("background")) job.Background = r.File("background", n);
-  if (auto* n = root.get("compress")) {
-    const std::string mode = r.String("compress", *n);
-    if (mode == "auto") job.Compress = TCompressMode::Auto;
-    else if (mode == "always") job.Compress = TCompressMode::Always;
-    else if (mode == "never") job.Compress = TCompressMode::Never;
-    else r.Fail("compress", "expected \"auto\", \"always\" or \"never\"");
-  }
-  if (auto* n = root.get("trailer")) ApplyTrailer(r, TableAt(r, "trailer", *n), job.Trailer);
-  if (auto* n = root.get("text")) ApplyText(r, TableAt(r, "text", *n), job.Text);
-  if (auto* n = root.get("caption")) {
-    for (auto& [k, v] : TableAt(r, "caption", *n)) {
-      const std::string name(k.str());
-      if (name == "Ext" || !ApplyPictureField(r, name, "caption." + name, v, job.PictureDefaults))
-        r.Fail("caption." + name, "unknown key");
-    }
-  }
-  if (auto* n = root.get("mask")) {
-    ForEachTableInArray(r, "mask", *n, [&](const std::string& where, const toml::table& t) {
-      r.CheckKeys(where, t, {"file", "name"});
-      TPackMask mask;
-      mask.File = r.File(where + ".file", t.get("file"));
-      mask.Name = t.get("name") ? r.String(where + ".name", *t.get("name"))
-                                : fs::path(mask.File).stem().string();
-      for (auto& other : job.Masks)
-        if (other.Name == mask.Name) r.Fail(where + ".name", "\"" + mask.Name + "\" is used twice");
-      job.Masks.push_back(mask);
+  for (auto [key, path] : {std::pair{"player", &job.Player}, std::pair{"output", &job.Output},
+                           std::pair{"preview", &job.Preview}, std::pair{"banner", &job.Banner},
+                           std::pair{"background", &job.Background}})
+    if (auto* n = root.get(key)) r.Try(*n, [&] { *path = r.File(key, n); });
+  if (auto* n = root.get("compress"))
+    r.Try(*n, [&] {
+      const std::string mode = r.String("compress", *n);
+      if (mode == "auto") job.Compress = TCompressMode::Auto;
+      else if (mode == "always") job.Compress = TCompressMode::Always;
+      else if (mode == "never") job.Compress = TCompressMode::Never;
+      else r.Fail("compress", "expected \"auto\", \"always\" or \"never\"");
     });
-  }
-  if (auto* n = root.get("picture")) {
-    ForEachTableInArray(r, "picture", *n, [&](const std::string& where, const toml::table& t) {
-      TPackPicture picture;
-      picture.Entry = job.PictureDefaults;
-      for (auto& [k, v] : t) {
-        const std::string name(k.str()), key = where + "." + name;
-        if (name == "file") picture.File = r.File(key, &v);
-        else if (name == "mask") picture.Mask = r.String(key, v);
-        else if (!ApplyPictureField(r, name, key, v, picture.Entry)) r.Fail(key, "unknown key");
-      }
-      if (picture.File.empty()) r.Fail(where + ".file", "missing");
-      if (!picture.Mask.empty()) {
-        bool found = false;
-        for (auto& m : job.Masks) found = found || m.Name == picture.Mask;
-        if (!found) r.Fail(where + ".mask", "no [[mask]] is named \"" + picture.Mask + "\"");
-      }
-      job.Pictures.push_back(picture);
+  if (auto* n = root.get("trailer"))
+    r.Try(*n, [&] { ApplyTrailer(r, TableAt(r, "trailer", *n), job.Trailer); });
+  if (auto* n = root.get("text")) r.Try(*n, [&] { ApplyText(r, TableAt(r, "text", *n), job.Text); });
+  if (auto* n = root.get("caption"))
+    r.Try(*n, [&] {
+      for (auto& [k, v] : TableAt(r, "caption", *n))
+        r.Try(v, [&] {
+          const std::string name(k.str());
+          if (name == "Ext" || !ApplyPictureField(r, name, "caption." + name, v, job.PictureDefaults))
+            r.Unknown("caption", name);
+        });
     });
-  }
-  if (auto* n = root.get("music")) {
-    ForEachTableInArray(r, "music", *n, [&](const std::string& where, const toml::table& t) {
-      r.CheckKeys(where, t, {"file", "Ext"});
-      TPackMusic music;
-      music.File = r.File(where + ".file", t.get("file"));
-      if (auto* ext = t.get("Ext")) music.Ext = r.String(where + ".Ext", *ext);
-      job.Music.push_back(music);
+  if (auto* n = root.get("mask"))
+    r.Try(*n, [&] {
+      ForEachTableInArray(r, "mask", *n, [&](const std::string& where, const toml::table& t) {
+        r.CheckKeys(where, t, {"file", "name"});
+        TPackMask mask;
+        mask.File = r.File(where + ".file", t.get("file"));
+        mask.Name = t.get("name") ? r.String(where + ".name", *t.get("name"))
+                                  : fs::path(mask.File).stem().string();
+        for (auto& other : job.Masks)
+          if (other.Name == mask.Name) r.Fail(where + ".name", "\"" + mask.Name + "\" is used twice");
+        job.Masks.push_back(mask);
+      });
     });
-  }
+  if (auto* n = root.get("picture"))
+    r.Try(*n, [&] {
+      ForEachTableInArray(r, "picture", *n, [&](const std::string& where, const toml::table& t) {
+        TPackPicture picture;
+        picture.Entry = job.PictureDefaults;
+        for (auto& [k, v] : t)
+          r.Try(v, [&] {
+            const std::string name(k.str()), key = where + "." + name;
+            if (name == "file") picture.File = r.File(key, &v);
+            else if (name == "mask") picture.Mask = r.String(key, v);
+            else if (!ApplyPictureField(r, name, key, v, picture.Entry)) r.Unknown(where, name);
+          });
+        if (!t.get("file")) r.Fail(where + ".file", "missing");
+        if (!picture.Mask.empty()) {
+          bool found = false;
+          for (auto& m : job.Masks) found = found || m.Name == picture.Mask;
+          if (!found) r.Fail(where + ".mask", "no [[mask]] is named \"" + picture.Mask + "\"");
+        }
+        job.Pictures.push_back(picture);
+      });
+    });
+  if (auto* n = root.get("music"))
+    r.Try(*n, [&] {
+      ForEachTableInArray(r, "music", *n, [&](const std::string& where, const toml::table& t) {
+        r.CheckKeys(where, t, {"file", "Ext"});
+        TPackMusic music;
+        music.File = r.File(where + ".file", t.get("file"));
+        if (auto* ext = t.get("Ext")) music.Ext = r.String(where + ".Ext", *ext);
+        job.Music.push_back(music);
+      });
+    });
+  r.RaiseProblems();
 }
 
 void LoadManifest(const std::string& path, TPackJob& job) {
@@ -420,6 +507,7 @@ void LoadManifest(const std::string& path, TPackJob& job) {
   } catch (const PackError& e) {
     throw ManifestError(e.what());
   }
+  job.Manifest = path;
   ApplyManifest(std::string(bytes.begin(), bytes.end()), path,
                 fs::path(path).parent_path().string(), job);
 }

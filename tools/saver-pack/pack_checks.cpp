@@ -1,11 +1,14 @@
 #include "pack_checks.h"
 
+#include <filesystem>
+#include <utility>
 #include <vector>
 
 #include "input_file.h"
 #include "pack_error.h"
 #include "payload/decoders/picture_decoder.h"
 #include "payload/compose/picture_loader.h"
+#include "platform/media_check.h"
 
 namespace saver {
 
@@ -59,21 +62,57 @@ void CheckShortText(const std::string& text, const std::string& what) {
     throw PackError(what + " is " + std::to_string(text.size()) + " bytes long; at most 251 fit");
 }
 
-// A picture the player will decode by this extension. JPEGs are decoded at
-// an eighth of their size: every coefficient is still read, so damaged data
-// is found, at a fraction of the work.
+// Writing the saver would replace an input that is the same file as the
+// output: the player, the manifest or any item (a link or a second name
+// of it included).
+void CheckOutputIsNoInput(const TPackJob& job, TProblems& problems) {
+  std::vector<std::pair<const char*, std::string>> inputs = {
+      {"player", job.Player}, {"manifest", job.Manifest}, {"preview", job.Preview},
+      {"banner", job.Banner}, {"background", job.Background}};
+  for (auto& p : job.Pictures) inputs.push_back({"picture", p.File});
+  for (auto& m : job.Masks) inputs.push_back({"mask", m.File});
+  for (auto& m : job.Music) inputs.push_back({"music track", m.File});
+  for (auto& [role, path] : inputs) {
+    std::error_code ec;
+    if (!path.empty() && std::filesystem::equivalent(job.Output, path, ec))
+      problems.Add("the output " + job.Output + " is the same file as the " + role + " " + path +
+                   "; choose another output file");
+  }
+}
+
+// A picture to decode before anything is written: by the player's own
+// decoders, or converted (picture_import.h) and kept for the writing.
 struct TPictureToCheck {
   std::string File, Ext;
+  bool Mask = false;     // converted without loss
+  bool Preview = false;  // only decoded: the preview is made from it afresh
+};
+
+void CheckPicture(const TPictureToCheck& p, bool upright, TConvertedPictures& converted) {
+  if (!IsImportedExtension(p.Ext)) {
+    // JPEGs are decoded at an eighth of their size: every coefficient is
+    // still read, so damaged data is found, at a fraction of the work.
+    DecodePictureFile(p.File, p.Ext, {1, 1, kMaxPicturePixels});
+  } else if (p.Preview) {
+    DecodeImportedPicture(p.File, p.Ext, upright);
+  } else if (!converted.Find(p.File, p.Mask)) {
+    converted.Add(p.File, p.Mask, ImportPicture(p.File, p.Ext, {upright, p.Mask}));
+  }
+}
+
+struct TMediaToCheck {
+  std::string File;
+  TMediaKind Kind;
 };
 
 }  // namespace
 
-void CheckPackJob(const TPackJob& job, const std::function<void(size_t, size_t)>& checked) {
+void CheckPackJob(const TPackJob& job, TConvertedPictures& converted, const TPackReport& report) {
   TProblems problems;
+  CheckOutputIsNoInput(job, problems);
   // Files that cannot be read or are empty: the player reads a plain item
   // of size 0 as "everything up to the end of the file", so an empty item
   // would show the wrong bytes.
-  std::vector<std::string> readable;
   auto readableFile = [&](const std::string& f, bool item) {
     return problems.Check([&] {
       TFile in = OpenForReading(f);
@@ -82,28 +121,55 @@ void CheckPackJob(const TPackJob& job, const std::function<void(size_t, size_t)>
   };
   problems.Check([&] { OpenForReading(job.Player); });
   std::vector<TPictureToCheck> pictures;
+  std::vector<TMediaToCheck> media;
   if (!job.Banner.empty()) readableFile(job.Banner, false);
   // A .bmp preview is stored as it is and a video one is refused later.
   if (!job.Preview.empty() && readableFile(job.Preview, false) &&
       LowerExtensionOf(job.Preview) != ".bmp" && !IsVideoExtension(ExtensionOf(job.Preview)))
-    pictures.push_back({job.Preview, ExtensionOf(job.Preview)});
+    pictures.push_back({job.Preview, ExtensionOf(job.Preview), false, true});
   if (!job.Background.empty() && readableFile(job.Background, true))
     pictures.push_back({job.Background, ExtensionOf(job.Background)});
   for (auto& p : job.Pictures) {
     const std::string ext = p.Entry.Ext.empty() ? ExtensionOf(p.File) : p.Entry.Ext;
-    if (readableFile(p.File, true) && !IsVideoExtension(ext)) pictures.push_back({p.File, ext});
+    if (!readableFile(p.File, true)) continue;
+    if (IsVideoExtension(ext)) media.push_back({p.File, TMediaKind::Video});
+    else pictures.push_back({p.File, ext});
   }
   for (auto& m : job.Masks)
-    if (readableFile(m.File, true)) pictures.push_back({m.File, ExtensionOf(m.File)});
-  for (auto& m : job.Music) readableFile(m.File, true);
+    if (readableFile(m.File, true)) pictures.push_back({m.File, ExtensionOf(m.File), true});
+  for (auto& m : job.Music)
+    if (readableFile(m.File, true)) media.push_back({m.File, TMediaKind::Music});
 
+  const size_t total = pictures.size() + (job.MediaCheck ? media.size() : 0);
+  auto checked = [&](size_t done) {
+    if (report.Step) report.Step({"checking", done, total, 0, 0});
+  };
   for (size_t i = 0; i < pictures.size(); ++i) {
+    const TPictureToCheck& p = pictures[i];
     try {
-      DecodePictureFile(pictures[i].File, pictures[i].Ext, {1, 1, kMaxPicturePixels});
+      CheckPicture(p, !job.KeepOrientation, converted);
     } catch (const DecodeError& e) {
-      problems.Add("cannot decode " + pictures[i].File + ": " + e.what());
+      std::string line = "cannot decode " + p.File + ": " + e.what();
+      if (!IsDecodableExtension(p.Ext) && !IsImportedExtension(p.Ext))
+        line += "; " + AcceptedFormatsText();
+      problems.Add(line);
+    } catch (const PackError& e) {
+      problems.Add(e.what());
     }
-    if (checked) checked(i + 1, pictures.size());
+    checked(i + 1);
+  }
+  if (job.MediaCheck && !media.empty()) {
+    try {
+      TMediaCheck check;
+      for (size_t i = 0; i < media.size(); ++i) {
+        const std::string problem = check.Problem(media[i].File, media[i].Kind);
+        if (!problem.empty()) problems.Add("cannot play " + media[i].File + ": " + problem);
+        checked(pictures.size() + i + 1);
+      }
+    } catch (const MediaError& e) {
+      if (report.Warning)
+        report.Warning(std::string(e.what()) + ": music and video are packed without being tried");
+    }
   }
 
   for (auto& p : job.Pictures) {
@@ -114,7 +180,8 @@ void CheckPackJob(const TPackJob& job, const std::function<void(size_t, size_t)>
       problems.Add(p.File + ": MaskIndex " + std::to_string(p.Entry.MaskIndex) +
                    " names no mask (the saver has " + Plural(job.Masks.size(), "mask") + ")");
   }
-  for (auto& m : job.Masks) problems.Check([&] { MaskFormatOf(m.File); });
+  for (auto& m : job.Masks)
+    if (!IsImportedExtension(ExtensionOf(m.File))) problems.Check([&] { MaskFormatOf(m.File); });
   for (auto& m : job.Music)
     problems.Check([&] { CheckExt(m.Ext.empty() ? ExtensionOf(m.File) : m.Ext, m.File); });
   if (!job.Background.empty())

@@ -29,11 +29,15 @@ struct TPackMusic {
 struct TPackJob {
   std::string Player;     // empty = the saver executable found beside saver-pack
   std::string Output;
+  std::string Manifest;   // the manifest the job was read from, if any
   TCompressMode Compress = TCompressMode::Auto;
   bool Quiet = false;
   // Store JPEG and TIFF pictures as they are instead of turning them as
   // their orientation tag says.
   bool KeepOrientation = false;
+  // Try every music track and video item with the player's media library
+  // before writing.
+  bool MediaCheck = true;
 
   PayloadTrailer Trailer;  // settings and background fields; sizes are computed
   ExtraData Text;

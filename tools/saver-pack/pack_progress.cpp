@@ -21,7 +21,7 @@ TPackProgressView::TPackProgressView(bool quiet, bool verbose, bool terminal)
 std::string TPackProgressView::StatusText(const TPackStep& step) {
   if (std::string(step.Phase) == "checking")
     return "checking " + std::to_string(step.Items) + "/" + std::to_string(step.ItemCount) +
-           " pictures";
+           " files";
   return std::to_string(step.Items) + "/" + std::to_string(step.ItemCount) + " items, " +
          Megabytes(step.Bytes) + " of " + Megabytes(step.ByteCount) + " MB";
 }
@@ -43,6 +43,7 @@ TPackReport TPackProgressView::Report() {
   TPackReport report;
   if (quiet_) return report;
   report.Note = [this](const std::string& text) { Line("note: " + text); };
+  report.Warning = [this](const std::string& text) { Warning(text); };
   if (verbose_) report.Item = [this](const std::string& text) { Line(text); };
   if (terminal_) {
     report.Item = [this](const std::string& text) { summary_ = text; };

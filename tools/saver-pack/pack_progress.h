@@ -18,7 +18,7 @@ class TPackProgressView {
   // Ends the status line, if one is showing.
   void Finish();
 
-  // "3/12 items, 4.2 of 20.1 MB" or "checking 3/12 pictures".
+  // "3/12 items, 4.2 of 20.1 MB" or "checking 3/12 files".
   static std::string StatusText(const TPackStep& step);
 
  private:

@@ -1,9 +1,13 @@
 #include "partial_file.h"
 
+#include <fcntl.h>
 #include <signal.h>
+#include <stdlib.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <cstring>
 
 #include "pack_error.h"
@@ -61,23 +65,28 @@ int Register(const std::string& path) {
 
 }  // namespace
 
-TPartialFile::TPartialFile(fs::path destination)
-    : destination_(std::move(destination)),
-      temporary_(destination_.parent_path() / ("." + destination_.filename().string() + ".part")) {
-  slot_ = Register(temporary_.string());
+TPartialFile::TPartialFile(fs::path destination) : destination_(std::move(destination)) {
+  // mkostemps opens with O_CREAT|O_EXCL: a name that exists, a link
+  // included, is never opened, and another name is drawn instead.
+  std::string name =
+      (destination_.parent_path() / ("." + destination_.filename().string() + ".XXXXXX.part")).string();
+  fd_ = mkostemps(name.data(), 5, O_CLOEXEC);
+  if (fd_ < 0)
+    throw PackError("cannot write " + destination_.string() + ": " + std::strerror(errno));
+  temporary_ = name;
+  slot_ = Register(name);
 }
 
 TPartialFile::~TPartialFile() {
-  if (!committed_) {
-    std::error_code ignored;
-    fs::remove(temporary_, ignored);
-  }
+  if (!committed_) ::unlink(temporary_.c_str());
+  if (fd_ >= 0) ::close(fd_);
   if (slot_ >= 0) gUsed[slot_].store(false);
 }
 
 void TPartialFile::Commit(fs::perms mode) {
   std::error_code ec;
-  fs::permissions(temporary_, mode, ec);
+  if (::fchmod(fd_, static_cast<mode_t>(mode)) != 0)
+    ec = std::error_code(errno, std::generic_category());
   if (!ec) fs::rename(temporary_, destination_, ec);
   if (ec) throw PackError("cannot write " + destination_.string() + ": " + ec.message());
   committed_ = true;

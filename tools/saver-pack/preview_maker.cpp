@@ -7,6 +7,7 @@
 #include "payload/compose/fit_rect.h"
 #include "payload/decoders/picture_decoder.h"
 #include "payload/compose/picture_loader.h"
+#include "picture_import.h"
 #include "upright.h"
 
 namespace saver {
@@ -30,6 +31,7 @@ namespace {
 // The picture at the preview's size, turned upright as the pack stores it
 // when its orientation tag says so and upright is true.
 TBitmap32 DecodeForPreview(const std::string& path, const std::string& ext, bool upright) {
+  if (IsImportedExtension(ext)) return DecodeImportedPicture(path, ext, upright);
   const TDecodeHint hint{kPreviewWidth, kPreviewHeight, kMaxPicturePixels};
   std::optional<TUprightPicture> turned;
   if (upright && MayCarryOrientation(ext)) {
@@ -43,13 +45,17 @@ TBitmap32 DecodeForPreview(const std::string& path, const std::string& ext, bool
                 : DecodePictureFile(path, ext, hint);
 }
 
+TBitmap32 DecodeStored(const std::vector<uint8_t>& file, const std::string& ext) {
+  return DecodePictureMemory(file.data(), file.size(), ext, {kPreviewWidth, kPreviewHeight, kMaxPicturePixels});
+}
+
 }  // namespace
 
 std::vector<uint8_t> PreviewBmpFromFile(const std::string& path, int32_t backColor, bool upright) {
   return EncodeBmp32(MakePreview(DecodeForPreview(path, ExtensionOf(path), upright), backColor));
 }
 
-std::vector<uint8_t> PreviewBmpForJob(const TPackJob& job,
+std::vector<uint8_t> PreviewBmpForJob(const TPackJob& job, const TConvertedPictures& converted,
                                      const std::function<void(const std::string&)>& progress) {
   if (!job.Preview.empty()) {
     if (LowerExtensionOf(job.Preview) == ".bmp") {
@@ -68,9 +74,11 @@ std::vector<uint8_t> PreviewBmpForJob(const TPackJob& job,
   }
   for (auto& p : job.Pictures) {
     const std::string ext = p.Entry.Ext.empty() ? ExtensionOf(p.File) : p.Entry.Ext;
-    if (IsVideoExtension(ext) || !IsDecodableExtension(ext)) continue;  // videos, sounds...
+    const auto* c = converted.Find(p.File);
+    if (!c && (IsVideoExtension(ext) || !IsDecodableExtension(ext))) continue;  // videos, sounds...
     try {
-      const TBitmap32 picture = DecodeForPreview(p.File, ext, !job.KeepOrientation);
+      const TBitmap32 picture =
+          c ? DecodeStored(converted.Bytes(*c), c->Ext) : DecodeForPreview(p.File, ext, !job.KeepOrientation);
       std::vector<uint8_t> bmp = EncodeBmp32(MakePreview(picture, job.Trailer.BackColor));
       progress("preview made from " + p.File);
       return bmp;

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "converted_pictures.h"
 #include "graphics/bitmap32.h"
 #include "pack_job.h"
 
@@ -25,9 +26,10 @@ std::vector<uint8_t> PreviewBmpFromFile(const std::string& path, int32_t backCol
 
 // The preview of a job as BMP file bytes: its preview file (a .bmp as it
 // is, another picture fitted; a video is refused), else made from the first
-// picture item that decodes (video items are passed over), else a plain
-// BackColor picture. Notes what it did on progress.
-std::vector<uint8_t> PreviewBmpForJob(const TPackJob& job,
+// picture item that decodes (video items are passed over; a converted one
+// as converted), else a plain BackColor picture. Notes what it did on
+// progress.
+std::vector<uint8_t> PreviewBmpForJob(const TPackJob& job, const TConvertedPictures& converted,
                                      const std::function<void(const std::string&)>& progress);
 
 }  // namespace saver

@@ -5,12 +5,26 @@
 #include <algorithm>
 
 #include "pack_error.h"
+#include "partial_file.h"
 
 namespace saver {
 
-TSaverFile::TSaverFile(const std::string& path, const std::string& shownPath)
-    : path_(shownPath), file_(std::fopen(path.c_str(), "wb"), &std::fclose) {
-  if (!file_) throw PackError("cannot write " + shownPath + ": " + ErrnoText());
+namespace {
+
+std::FILE* OpenDuplicate(int fd) {
+  const int copy = ::dup(fd);
+  if (copy < 0) return nullptr;
+  std::FILE* f = ::fdopen(copy, "wb");
+  if (!f) ::close(copy);
+  return f;
+}
+
+}  // namespace
+
+TSaverFile::TSaverFile(const TPartialFile& partial)
+    : path_(partial.Destination().string()),
+      file_(OpenDuplicate(partial.Descriptor()), &std::fclose) {
+  if (!file_) throw PackError("cannot write " + path_ + ": " + ErrnoText());
 }
 
 void TSaverFile::Write(const void* data, size_t size) {
@@ -29,6 +43,13 @@ void TSaverFile::Copy(std::FILE* in, const std::string& inPath, int64_t length) 
     Write(buffer.data(), chunk);
     length -= int64_t(chunk);
   }
+}
+
+void TSaverFile::Truncate(int64_t at) {
+  if (std::fflush(file_.get()) != 0 || ::ftruncate(fileno(file_.get()), at) != 0 ||
+      fseeko(file_.get(), at, SEEK_SET) != 0)
+    throw PackError("cannot write " + path_ + ": " + ErrnoText());
+  position_ = at;
 }
 
 void TSaverFile::Patch(int64_t at, const std::vector<uint8_t>& bytes) {

@@ -10,16 +10,21 @@
 
 namespace saver {
 
+class TPartialFile;
+
 class TSaverFile {
  public:
-  // Writes to path; errors (PackError) name shownPath, the file the user asked for.
-  TSaverFile(const std::string& path, const std::string& shownPath);
+  // Writes into the partial file; errors (PackError) name its destination,
+  // the file the user asked for.
+  explicit TSaverFile(const TPartialFile& partial);
 
   int64_t Position() const { return position_; }
   void Write(const void* data, size_t size);
   void Write(const std::vector<uint8_t>& bytes) { Write(bytes.data(), bytes.size()); }
   // Streams length bytes of an open input file through a 512 KiB buffer.
   void Copy(std::FILE* in, const std::string& inPath, int64_t length);
+  // Drops everything from position at on, and writes on from there.
+  void Truncate(int64_t at);
   // Writes bytes at an earlier position and returns to the end.
   void Patch(int64_t at, const std::vector<uint8_t>& bytes);
   // Flushes to the disk and closes; the file is complete only after this.

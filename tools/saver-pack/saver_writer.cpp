@@ -10,6 +10,7 @@
 #include "payload/compose/picture_loader.h"
 #include "preview_maker.h"
 #include "partial_file.h"
+#include "converted_pictures.h"
 #include "saver_file.h"
 #include "upright.h"
 #include "zlib_codec.h"
@@ -29,59 +30,54 @@ struct TStoredItem {
   int32_t PackedSize = 0;  // 0 = plain
 };
 
-// The bytes stored for one item: either the file streamed as it is, or
-// bytes prepared in memory (a picture turned upright).
+// The bytes stored for one item: either the file as it is, or bytes
+// prepared in memory (a picture turned upright or converted).
 struct TItemSource {
   std::string Path;
   const std::vector<uint8_t>* Bytes = nullptr;
 };
 
+TFile OpenSource(const TItemSource& source) {
+  if (!source.Bytes) return OpenForReading(source.Path);
+  auto* data = const_cast<uint8_t*>(source.Bytes->data());
+  TFile in(fmemopen(data, source.Bytes->size(), "rb"), &std::fclose);
+  if (!in) throw PackError("cannot read " + source.Path + ": " + ErrnoText());
+  return in;
+}
+
 // Appends one item, compressed when the mode asks for it (auto: when that
 // saves at least kAutoCompressSavingPercent), and describes it for the
-// item's table entry.
+// item's table entry. The item is streamed: only a buffer's worth of it is
+// in memory at a time, compressed or not.
 TStoredItem StoreItem(TSaverFile& out, const TItemSource& source, TCompressMode mode,
                       std::string& how) {
   const std::string& path = source.Path;
-  TFile in(nullptr, &std::fclose);
-  int64_t length = 0;
-  if (source.Bytes) {
-    length = int64_t(source.Bytes->size());
-  } else {
-    in = OpenForReading(path);
-    length = FileLength(in.get(), path);
-  }
+  TFile in = OpenSource(source);
+  const int64_t length = FileLength(in.get(), path);
   TStoredItem item;
   item.Size = CheckedI32(length, path);
   const bool tryCompress = mode == TCompressMode::Always ||
                            (mode == TCompressMode::Auto && length > 0 && length <= kAutoCompressLimit);
-  if (!tryCompress && !source.Bytes) {
-    out.Copy(in.get(), path, length);
-    how = std::to_string(length) + " bytes, stored";
-    return item;
-  }
-  std::vector<uint8_t> read;
-  if (!source.Bytes) {
-    read.resize(static_cast<size_t>(length));
-    if (std::fread(read.data(), 1, read.size(), in.get()) != read.size())
-      throw PackError("cannot read " + path + ": " + ErrnoText());
-  }
-  const std::vector<uint8_t>& bytes = source.Bytes ? *source.Bytes : read;
+  how = std::to_string(length) + " bytes, stored";
   if (!tryCompress) {
-    out.Write(bytes);
-    how = std::to_string(length) + " bytes, stored";
+    out.Copy(in.get(), path, length);
     return item;
   }
-  std::vector<uint8_t> packed = ZlibCompress(bytes);
-  const bool saves = int64_t(packed.size()) * 100 <= length * (100 - kAutoCompressSavingPercent);
+  const int64_t start = out.Position();
+  const int64_t packed = ZlibCompressStream(in.get(), path, length, [&](std::span<const uint8_t> bytes) {
+    out.Write(bytes.data(), bytes.size());
+  });
+  const bool saves = packed * 100 <= length * (100 - kAutoCompressSavingPercent);
   if (mode == TCompressMode::Always || saves) {
-    item.PackedSize = CheckedI32(int64_t(packed.size()), path);
-    out.Write(packed);
-    how = std::to_string(length) + " bytes, compressed to " + std::to_string(packed.size());
-  } else {
-    out.Write(bytes);
-    how = std::to_string(length) + " bytes, stored (compression would save less than " +
-          std::to_string(kAutoCompressSavingPercent) + "%)";
+    item.PackedSize = CheckedI32(packed, path);
+    how = std::to_string(length) + " bytes, compressed to " + std::to_string(packed);
+    return item;
   }
+  // Not worth it: the plain bytes take the compressed ones' place.
+  out.Truncate(start);
+  if (fseeko(in.get(), 0, SEEK_SET) != 0) throw PackError("cannot read " + path + ": " + ErrnoText());
+  out.Copy(in.get(), path, length);
+  how += " (compression would save less than " + std::to_string(kAutoCompressSavingPercent) + "%)";
   return item;
 }
 
@@ -109,10 +105,9 @@ TPackResult PackSaver(const TPackJob& job, const TPackReport& report) {
   auto step = [&](const TPackStep& s) {
     if (report.Step) report.Step(s);
   };
-  CheckPackJob(job, [&](size_t done, size_t total) {
-    step({"checking", done, total, 0, 0});
-  });
-  const std::vector<uint8_t> preview = PreviewBmpForJob(job, item);
+  TConvertedPictures converted;
+  CheckPackJob(job, converted, report);
+  const std::vector<uint8_t> preview = PreviewBmpForJob(job, converted, item);
 
   std::vector<int32_t> maskIndex(job.Pictures.size());
   for (size_t i = 0; i < job.Pictures.size(); ++i) {
@@ -140,7 +135,7 @@ TPackResult PackSaver(const TPackJob& job, const TPackReport& report) {
   TPackResult result;
   TPartialFile partial(output);
   {
-    TSaverFile out(partial.Path().string(), output.string());
+    TSaverFile out(partial);
     {
       TFile player = OpenForReading(job.Player);
       out.Copy(player.get(), job.Player, FileLength(player.get(), job.Player));
@@ -174,10 +169,16 @@ TPackResult PackSaver(const TPackJob& job, const TPackReport& report) {
       e.Ext = source.Entry.Ext.empty() ? ExtensionOf(source.File) : source.Entry.Ext;
       e.MaskIndex = maskIndex[i];
       e.Start = fromPayload(out.Position());
-      // A picture whose orientation tag turns it is stored turned.
-      std::optional<TUprightPicture> upright;
-      std::string turned;
-      if (!job.KeepOrientation && MayCarryOrientation(e.Ext)) {
+      // A picture converted from a format the player does not read is stored
+      // as converted; one whose orientation tag turns it is stored turned.
+      std::vector<uint8_t> prepared;
+      std::string notes;
+      if (const auto* c = converted.Find(source.File)) {
+        prepared = converted.Bytes(*c);
+        e.Ext = c->Ext;
+        notes = ", " + c->How;
+      } else if (!job.KeepOrientation && MayCarryOrientation(e.Ext)) {
+        std::optional<TUprightPicture> upright;
         try {
           upright = UprightPicture(ReadWholeFile(source.File), e.Ext);
         } catch (const std::runtime_error& err) {
@@ -185,7 +186,7 @@ TPackResult PackSaver(const TPackJob& job, const TPackReport& report) {
                           " (--keep-orientation stores it as it is)");
         }
         if (upright) {
-          turned = ", " + TurnedText(*upright, e.Ext);
+          notes = ", " + TurnedText(*upright, e.Ext);
           if ((upright->TrimmedColumns || upright->TrimmedRows) && report.Note) {
             std::string cut;
             if (upright->TrimmedColumns) cut = Plural(size_t(upright->TrimmedColumns), "pixel column");
@@ -194,11 +195,12 @@ TPackResult PackSaver(const TPackJob& job, const TPackReport& report) {
             report.Note(source.File + ": " + TurnedText(*upright, e.Ext) + " losslessly, " +
                         "dropping " + cut + " of a partial block at its edge");
           }
+          prepared = std::move(upright->Bytes);
         }
       }
       std::string how;
       const TStoredItem stored =
-          StoreItem(out, {source.File, upright ? &upright->Bytes : nullptr}, job.Compress, how);
+          StoreItem(out, {source.File, prepared.empty() ? nullptr : &prepared}, job.Compress, how);
       e.Size = stored.Size;
       e.PackedSize = stored.PackedSize;
       const std::vector<uint8_t> record = SerializePictureEntry(e);
@@ -207,7 +209,7 @@ TPackResult PackSaver(const TPackJob& job, const TPackReport& report) {
       const bool video = IsVideoExtension(e.Ext);
       videos += video ? 1 : 0;
       item(std::string(video ? "video " : "picture ") + std::to_string(i + 1) + "/" +
-           std::to_string(job.Pictures.size()) + " " + source.File + ": " + how + turned);
+           std::to_string(job.Pictures.size()) + " " + source.File + ": " + how + notes);
       done(source.File);
     }
     out.Patch(pictureTable, table);
@@ -220,10 +222,14 @@ TPackResult PackSaver(const TPackJob& job, const TPackReport& report) {
     table.clear();
     for (size_t i = 0; i < job.Masks.size(); ++i) {
       MaskEntry e;
-      e.Format = MaskFormatOf(job.Masks[i].File);
+      const auto* c = converted.Find(job.Masks[i].File, true);
+      const std::vector<uint8_t> prepared = c ? converted.Bytes(*c) : std::vector<uint8_t>();
+      e.Format = MaskFormatOf(c ? "x" + c->Ext : job.Masks[i].File);
       e.Start = fromPayload(out.Position());
       std::string how;
-      const TStoredItem stored = StoreItem(out, {job.Masks[i].File}, job.Compress, how);
+      const TStoredItem stored =
+          StoreItem(out, {job.Masks[i].File, c ? &prepared : nullptr}, job.Compress, how);
+      if (c) how += ", " + c->How;
       e.Size = stored.Size;
       e.PackedSize = stored.PackedSize;
       const std::vector<uint8_t> record = SerializeMaskEntry(e);
@@ -240,14 +246,16 @@ TPackResult PackSaver(const TPackJob& job, const TPackReport& report) {
     t.BackgroundSize = t.BackgroundUnpackedSize = 0;
     t.BackPictureExt.clear();
     if (!job.Background.empty()) {
-      const std::vector<uint8_t> bytes = ReadWholeFile(job.Background);
-      const std::vector<uint8_t> packed = ZlibCompress(bytes);
-      out.Write(packed);
-      t.BackgroundSize = CheckedI32(int64_t(packed.size()), job.Background);
-      t.BackgroundUnpackedSize = CheckedI32(int64_t(bytes.size()), job.Background);
-      t.BackPictureExt = ExtensionOf(job.Background);
-      item("background " + job.Background + ": " + std::to_string(bytes.size()) +
-           " bytes, compressed to " + std::to_string(packed.size()));
+      const auto* c = converted.Find(job.Background);
+      const std::vector<uint8_t> prepared = c ? converted.Bytes(*c) : std::vector<uint8_t>();
+      std::string how;
+      const TStoredItem stored =
+          StoreItem(out, {job.Background, c ? &prepared : nullptr}, TCompressMode::Always, how);
+      if (c) how += ", " + c->How;
+      t.BackgroundSize = stored.PackedSize;
+      t.BackgroundUnpackedSize = stored.Size;
+      t.BackPictureExt = c ? c->Ext : ExtensionOf(job.Background);
+      item("background " + job.Background + ": " + how);
       done(job.Background);
     }
 

@@ -165,8 +165,11 @@ void DisplayPosition(int orientation, uint32_t c, uint32_t r, uint32_t w, uint32
   }
 }
 
-std::vector<uint8_t> WriteTiff(const std::vector<uint32_t>& rgba, uint32_t w, uint32_t h) {
-  const bool alpha = std::any_of(rgba.begin(), rgba.end(), [](uint32_t p) { return p >> 24 != 255; });
+// The raster holds libtiff's packed pixels (R in the low byte, A in the top).
+std::vector<uint8_t> WriteTiff(const TBitmap32& raster) {
+  const uint32_t w = uint32_t(raster.Width()), h = uint32_t(raster.Height());
+  const TColor32* rgba = raster.Bits();
+  const bool alpha = std::any_of(rgba, rgba + size_t(w) * h, [](uint32_t p) { return p >> 24 != 255; });
   const uint16_t samples = alpha ? 4 : 3;
   TMemoryFile file;
   {
@@ -202,6 +205,35 @@ std::vector<uint8_t> WriteTiff(const std::vector<uint32_t>& rgba, uint32_t w, ui
 }
 
 }  // namespace
+
+TBitmap32 TurnUpright(const TBitmap32& stored, int orientation) {
+  if (orientation < 2 || orientation > 8) return stored;
+  const uint32_t w = uint32_t(stored.Width()), h = uint32_t(stored.Height());
+  const bool swapped = orientation >= 5;
+  TBitmap32 display(int32_t(swapped ? h : w), int32_t(swapped ? w : h));
+  for (uint32_t r = 0; r < h; ++r) {
+    const TColor32* row = stored.ScanLine(int32_t(r));
+    for (uint32_t c = 0; c < w; ++c) {
+      uint32_t x, y;
+      DisplayPosition(orientation, c, r, w, h, x, y);
+      display.SetPixel(int32_t(x), int32_t(y), row[c]);
+    }
+  }
+  return display;
+}
+
+std::optional<int> ExifPayloadOrientation(std::span<const uint8_t> exif) {
+  // The TIFF structure starts at once, after "Exif\0\0", or after the
+  // four-byte offset the HEIF formats put before either.
+  for (size_t at = 0; at + 8 <= exif.size() && at <= 16; ++at)
+    if ((exif[at] == 'I' && exif[at + 1] == 'I' && exif[at + 2] == 42 && exif[at + 3] == 0) ||
+        (exif[at] == 'M' && exif[at + 1] == 'M' && exif[at + 2] == 0 && exif[at + 3] == 42)) {
+      const auto tag = OrientationInExif(exif, at, exif.size() - at);
+      if (tag) return tag->Value;
+      return std::nullopt;
+    }
+  return std::nullopt;
+}
 
 std::optional<TExifOrientation> FindJpegOrientation(std::span<const uint8_t> jpeg) {
   if (jpeg.size() < 4 || jpeg[0] != 0xFF || jpeg[1] != 0xD8) return std::nullopt;
@@ -276,22 +308,12 @@ std::optional<TUprightPicture> UprightTiff(std::span<const uint8_t> tiff) {
     TiffFailure(file, "no picture size, or too large a one");
   // Asking for the file's own orientation gives the raster as stored, first
   // stored row first: libtiff itself only flips, and the turning is done here.
-  std::vector<uint32_t> stored(size_t(w) * h);
-  if (!TIFFReadRGBAImageOriented(in.Tiff, w, h, stored.data(), orientation, 0))
+  TBitmap32 stored{int32_t(w), int32_t(h)};
+  if (!TIFFReadRGBAImageOriented(in.Tiff, w, h, stored.Bits(), orientation, 0))
     TiffFailure(file, "damaged picture data");
-
-  const bool swapped = orientation >= 5;
-  const uint32_t dw = swapped ? h : w, dh = swapped ? w : h;
-  std::vector<uint32_t> display(stored.size());
-  for (uint32_t r = 0; r < h; ++r)
-    for (uint32_t c = 0; c < w; ++c) {
-      uint32_t x, y;
-      DisplayPosition(orientation, c, r, w, h, x, y);
-      display[size_t(y) * dw + x] = stored[size_t(r) * w + c];
-    }
   TUprightPicture upright;
   upright.Orientation = orientation;
-  upright.Bytes = WriteTiff(display, dw, dh);
+  upright.Bytes = WriteTiff(TurnUpright(stored, orientation));
   return upright;
 }
 

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "graphics/bitmap32.h"
+
 namespace saver {
 
 // Where a JPEG's EXIF orientation lives: Value is 1-8 as written; Offset is
@@ -25,6 +27,13 @@ struct TExifOrientation {
 // the file has no EXIF block, no tag, or a malformed one. Reads no further
 // than the start of the picture data.
 std::optional<TExifOrientation> FindJpegOrientation(std::span<const uint8_t> jpeg);
+
+// The orientation tag (1-8) of an EXIF payload as the HEIF formats carry
+// it: a TIFF structure, possibly after "Exif\0\0" or a four-byte offset.
+std::optional<int> ExifPayloadOrientation(std::span<const uint8_t> exif);
+
+// The picture as it is shown when stored as the orientation tag (1-8) says.
+TBitmap32 TurnUpright(const TBitmap32& stored, int orientation);
 
 struct TUprightPicture {
   std::vector<uint8_t> Bytes;  // the picture file, upright and tagged so
