@@ -39,6 +39,9 @@ class IMediaPlayer {
   virtual bool Notify() const = 0;
 
   // Video output: the native window to draw into (0: none) and where in it.
+  // The window must be shown before a video is opened in it (it may lie
+  // outside its parent's area until the video's size places it): one shown
+  // while the video loads may stay empty.
   virtual void SetDisplay(TWindowHandle window) = 0;
   virtual void SetDisplayRect(const TRect& rect) = 0;
   // After Open: the video's natural size as (0, 0, width, height); empty

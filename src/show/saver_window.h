@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -69,8 +70,11 @@ class TSSWindow final : private IReaderHost, private IPictureSink {
   static void ApplyWallpaper(const std::string& file, bool stretched);
 
   // Music and video items (media.cpp).
-  void LoadMelody(int32_t index);
+  // Extracts and starts track index; false when it cannot be played.
+  bool LoadMelody(int32_t index);
+  // The end of a track or video: success when it played to its end.
   void MPlayNotify(bool success);
+  // Places the video panel as a picture of the video's size would be.
   void PlaceVideoPanel(int32_t mode, const TRect& natural);
 
   // Input and close (exit_and_close.cpp).
@@ -148,6 +152,18 @@ class TSSWindow final : private IReaderHost, private IPictureSink {
   void FollowResize();
   void RecomposeAfterResize();
   void StartMusic();
+  // Music plays unless muted or the show is a daemon's preview.
+  bool MusicWanted() const;
+  // Starts track MelodyIndex, or the next that starts when it cannot play.
+  void StartMelody();
+  // The playlist's next track by its order (shuffled or not, looping or not).
+  void ChooseNextMelody();
+  // The current track ended or was cut off: the playlist goes on.
+  void NextMelody();
+  // Track MelodyIndex cannot be played: skipped from now on until one plays.
+  void TrackFailed();
+  // A video item ended (played: to its end) and the picture cycle resumes.
+  void EndVideo(bool played);
   void StopMedia();
   void RemoveMusicFile();
   // Lets a running transition end before the surfaces it paints go away.
@@ -172,6 +188,9 @@ class TSSWindow final : private IReaderHost, private IPictureSink {
   bool resized_ = false;  // the daemon's window changed size: recompose the picture on screen
   bool skipPassword_ = false;
   bool closing_ = false;  // the window is closing or going away: no more show steps
+  bool daemonPreview_ = false;  // a daemon's window smaller than its monitor: no music
+  std::set<int32_t> failedTracks_;  // tracks that failed since one last played
+  bool musicFailed_ = false;        // every track failed: the music has stopped
   TShowRandom random_;
   std::unique_ptr<TBackground> background_;
   std::vector<TMemImage> cacheEntries_;
