@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "payload/format/log_line.h"
 #include "payload/format/reader.h"
 #include "platform/desktop.h"
 #include "platform/media_player.h"
@@ -45,8 +46,15 @@ constexpr char kUsage[] =
     "In full screen, F2 makes the picture on screen the desktop's wallpaper and F1\n"
     "ends the show with a page about making savers (when the keyboard ends the show).\n"
     "SIGTERM or SIGINT ends the show as a close would, removing its temporary files.\n"
-    "SAVER_LOG=FILE appends the diagnostic lines of the payload reader to FILE\n"
-    "(\"-\" writes them to standard error).\n";
+    "SAVER_LOG=FILE appends the diagnostic lines of the payload reader and of the\n"
+    "show to FILE (\"-\" writes them to standard error).\n";
+
+// What keeps the show from playing sound goes to standard error and the log.
+void SayMediaNotice(const std::string& line) {
+  saver::LogLine(line);
+  const char* log = std::getenv("SAVER_LOG");
+  if (!log || std::strcmp(log, "-") != 0) std::fprintf(stderr, "saver: %s\n", line.c_str());
+}
 
 std::string OwnPath() {
   std::vector<char> buf(4096);
@@ -80,7 +88,13 @@ int main(int argc, char** argv) {
     }
     args = {"/s"};
   }
-  saver::UseMpvMediaPlayer();
+  // Only the show plays: the settings, the preview and the password change
+  // never load the media library.
+  const bool plays = saver::DetectRunMode(args).mode == saver::RunMode::Saver;
+  if (plays) {
+    saver::SetMediaNoticeHandler(SayMediaNotice);
+    saver::UseMpvMediaPlayer();
+  }
   saver::IWindowSystem& ws = saver::WindowSystem();
   ws.SetApplicationTitle(saver::kDefaultApplicationTitle);
 
@@ -101,7 +115,7 @@ int main(int argc, char** argv) {
   }
   // The media library loads once the window is up and the loop runs: its
   // loading would compete with the first picture for the machine.
-  saver::UiThread().Post(saver::StartMediaLibrary);
+  if (plays) saver::UiThread().Post(saver::StartMediaLibrary);
   if (window) ws.Run(window->Window());
   about.reset();
   window.reset();

@@ -58,9 +58,19 @@ std::unique_ptr<IMediaPlayer> CreateMediaPlayer();
 using TMediaPlayerFactory = std::function<std::unique_ptr<IMediaPlayer>()>;
 void SetMediaPlayerFactory(TMediaPlayerFactory factory);
 
+// What keeps the media backend from playing (no media library, no sound
+// device) is said once per process, one line each, through this handler on
+// the UI thread; without one the lines go nowhere.
+using TMediaNoticeHandler = std::function<void(const std::string& line)>;
+void SetMediaNoticeHandler(TMediaNoticeHandler handler);
+// For backends: passes line on, unless it was said before.
+void MediaNotice(const std::string& line);
+
 // Makes CreateMediaPlayer give players on the desktop's media library
 // (implemented by the media backend). Needs the UI thread service and the C
-// numeric locale; call it after the desktop has started. The library loads
+// numeric locale; call it after the desktop has started, and only in a
+// program that plays (the library takes tens of megabytes). When the
+// library is missing or cannot start, that is a notice. The library loads
 // in the background once StartMediaLibrary is called (or a player needs it
 // at once, or after two seconds): a track opened before then starts when it
 // has loaded.

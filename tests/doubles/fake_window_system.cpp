@@ -172,6 +172,13 @@ TWindowHandle FakeWindowSystem::AddOtherWindow(const std::string& title) {
   return h;
 }
 
+TRect FakeWindowSystem::WindowScreenRect(TWindowHandle window) {
+  for (FakeWindow* w : windows_)
+    if (w->Handle() == window) return w->Bounds();
+  const auto it = screenRects.find(window);
+  return it == screenRects.end() ? TRect{} : it->second;
+}
+
 TWindowHandle FakeWindowSystem::FindWindow(const std::string& utf8Title) {
   for (const auto& [handle, w] : others)
     if (w.title == utf8Title) return handle;

@@ -199,6 +199,29 @@ TEST(ShowMusic, MutedShowsPlayNothingAndCloseStopsThePlayerAndRemovesItsFile) {
   EXPECT_FALSE(std::filesystem::exists(file));
 }
 
+TEST(ShowMusic, ADaemonsWindowSmallerThanItsMonitorIsAPreviewAndPlaysNoMusic) {
+  struct Case {
+    const char* name;
+    TRect daemon;
+    bool music;
+  };
+  const Case cases[] = {
+      {"a preview in the preferences", {100, 80, 300, 230}, false},
+      {"the first monitor", {0, 0, 800, 600}, true},
+      {"the second monitor", {800, 0, 1440, 480}, true},
+      {"a preview on the second monitor", {900, 100, 1100, 250}, false},
+      {"the whole screen", {0, 0, 1440, 600}, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ShowHarness show(2);
+    show.desk.ws.monitors = {TRect{0, 0, 800, 600}, TRect{800, 0, 1440, 480}};
+    show.desk.ws.screenRects[0x5000] = c.daemon;
+    WithMusic(show, {2, true, false, false}).Start({"/s"}, 0x5000);
+    EXPECT_EQ(Playing(show), c.music ? "track0" : "");
+  }
+}
+
 TEST(ShowMusic, AThousandTrackChangesLeaveOneTrackFileAndCloseLeavesNone) {
   ShowHarness show(2);
   WithMusic(show, {3, true, false, false});

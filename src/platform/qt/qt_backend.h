@@ -336,6 +336,7 @@ class QtWindowSystem final : public QObject, public IWindowSystem {
   std::unique_ptr<IWindow> CreateWindow() override;
   std::unique_ptr<ITimer> CreateTimer() override;
   std::vector<TRect> Monitors() override;
+  TRect WindowScreenRect(TWindowHandle window) override;
   int32_t ShowCursor(bool show) override;
   TPoint CursorPos() override;
   TWindowHandle FindWindow(const std::string& utf8Title) override;

@@ -119,6 +119,11 @@ TPoint QtWindowSystem::CursorPos() {
   return TPoint{r.Left, r.Top};
 }
 
+TRect QtWindowSystem::WindowScreenRect(TWindowHandle window) {
+  TRect r;
+  return x11_ && x11_->ScreenGeometry(window, &r) ? r : TRect{};
+}
+
 TWindowHandle QtWindowSystem::FindWindow(const std::string& utf8Title) {
   return x11_ ? x11_->FindWindow(utf8Title) : 0;
 }
