@@ -131,12 +131,17 @@ void TSSWindow::MPlayNotify(bool success) {
   }
 }
 
-void TSSWindow::EndVideo(bool played) {
+void TSSWindow::HideVideo() {
   const std::string video = mPlay_->FileName();
   // Desktops here have no task bar that a video could leave uncovered.
   mPlay_->Close();
+  mPlay_->SetDisplay(0);  // tracks have no picture to show
   panelDisplay_->SetVisible(false);
   RemoveFile(video);
+}
+
+void TSSWindow::EndVideo(bool played) {
+  HideVideo();
   VideoPlaying = false;
   // After a video the next picture follows at once; after one that broke
   // off, once the item's time is up.
@@ -162,8 +167,7 @@ void TSSWindow::PlayVideo(int32_t index, const std::string& path, TBitmap32& wor
     mPlay_->Open();
   } catch (const MediaError&) {
     // The show goes on when the item's time is up, with the music.
-    panelDisplay_->SetVisible(false);
-    RemoveFile(path);
+    HideVideo();
     CurrentItem = index;
     NextMelody();
     return;

@@ -162,6 +162,8 @@ class TSSWindow final : private IReaderHost, private IPictureSink {
   void NextMelody();
   // Track MelodyIndex cannot be played: skipped from now on until one plays.
   void TrackFailed();
+  // Closes the video in the player, hides its panel and removes its file.
+  void HideVideo();
   // A video item ended (played: to its end) and the picture cycle resumes.
   void EndVideo(bool played);
   void StopMedia();

@@ -271,6 +271,7 @@ TEST(ShowVideo, AVideoItemReplacesTheMusicAndTheNextTrackFollowsItUnlessMuted) {
     show.desk.player->Finish(true);
     EXPECT_FALSE(show.w->VideoPlaying);
     EXPECT_FALSE(show.w->PanelDisplay().Visible());
+    EXPECT_EQ(show.desk.player->display, 0u) << "tracks have no picture";
     EXPECT_FALSE(std::filesystem::exists(video));
     EXPECT_EQ(Playing(show), mute ? "" : "track1");
     EXPECT_EQ(show.ShowTimer().Interval(), 1u);
