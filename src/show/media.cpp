@@ -176,6 +176,7 @@ void TSSWindow::PlayVideo(int32_t index, const std::string& path, TBitmap32& wor
   panelDisplay_->SetEnabled(false);
   PlaceVideoPanel(PictureStretchMode(Data.PictureTable[size_t(index)], Data.Trailer), natural);
   const TRect panel = panelDisplay_->Bounds();
+  panelDisplay_->Handle();  // the player's window follows the panel's new place at once
   mPlay_->SetDisplayRect(TRect{0, 0, panel.Width(), panel.Height()});
   mPlay_->Play();
   panelDisplay_->SetVisible(true);

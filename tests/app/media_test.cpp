@@ -2,6 +2,8 @@
 // videos go on the screen, what a broken video or a missing library does to
 // the show, and which modes load the library at all.
 #include <algorithm>
+#include <array>
+#include <map>
 #include <random>
 #include <sstream>
 
@@ -61,6 +63,14 @@ bool MapsMediaLibrary(pid_t pid) {
 
 class MediaPlayer : public Player {
  protected:
+  // Video drawn by the processor alone: on a loaded machine the
+  // library's software-rendered GPU output may take longer to start than
+  // a short clip lasts.
+  void SetUp() override {
+    Player::SetUp();
+    setenv("SAVER_MPV_OPTIONS", "ao=null,vo=x11", 1);
+  }
+
   // A saver of solid pictures, shown a second each without transitions.
   SaverBuilder Plain(std::initializer_list<TColor32> pictures) {
     SaverBuilder b = Saver(false, false, true, false);
@@ -71,7 +81,7 @@ class MediaPlayer : public Player {
     return b;
   }
   // A video of one colour, w x h, lasting `seconds`.
-  std::vector<uint8_t> Clip(int32_t w, int32_t h, TColor32 c, double seconds = 1.5) {
+  std::vector<uint8_t> Clip(int32_t w, int32_t h, TColor32 c, double seconds = 2) {
     const std::string path = scratch.Path("clip.avi");
     TAviWriter video(path, w, h, 10);
     const TBitmap32 frame = Solid(w, h, c);
@@ -119,23 +129,27 @@ TEST_F(MediaPlayer, AVideoIsPlacedAsAPictureOfItsSizeInEverySizeModeAndAMutedSho
   b.AddMusic(Track(30), ".wav");
   const std::string saver = Write(b);
   Launch(saver, {"/s"});
-  // Each video's place once two screenshots in a row agree on it.
-  std::vector<TRect> seen(std::size(cases)), last(std::size(cases));
+  // Where the screen showed each video most often: as one starts and ends,
+  // a slow server shows parts of it for a moment.
+  std::vector<std::map<std::array<int32_t, 4>, int>> places(std::size(cases));
   bool heard = false;
+  const TColor32 last = cases[std::size(cases) - 1].colour;
   WaitUntil(
       [&] {
         const TBitmap32 s = x->Screenshot();
         heard = heard || Heard();
-        size_t done = 0;
-        for (size_t i = 0; i < std::size(cases); ++i) {
-          const TRect r = AreaOf(s, cases[i].colour);
-          if (!r.IsEmpty() && r == last[i]) seen[i] = r;
-          last[i] = r;
-          done += !seen[i].IsEmpty();
-        }
-        return done == std::size(cases);
+        for (size_t i = 0; i < std::size(cases); ++i)
+          if (const TRect r = AreaOf(s, cases[i].colour); !r.IsEmpty())
+            ++places[i][{r.Left, r.Top, r.Right, r.Bottom}];
+        return !places.back().empty() && AreaOf(s, last).IsEmpty();  // the last one is over
       },
       60);
+  std::vector<TRect> seen(std::size(cases));
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    int most = 0;
+    for (const auto& [r, count] : places[i])
+      if (count > most) most = count, seen[i] = TRect{r[0], r[1], r[2], r[3]};
+  }
   for (size_t i = 0; i < std::size(cases); ++i) {
     const Case& c = cases[i];
     SCOPED_TRACE(c.name);
@@ -243,13 +257,13 @@ TEST_F(MediaPlayer, WithoutTheMediaLibraryOrASoundDeviceOneLineSaysSoAndThePictu
       // A sanitized player lets the stand-in come before its runtime.
       setenv("ASAN_OPTIONS", (asan + ":verify_asan_link_order=0").c_str(), 1);
     } else {
-      setenv("SAVER_MPV_OPTIONS", "", 1);  // the library looks for a sound output
+      setenv("SAVER_MPV_OPTIONS", "vo=x11", 1);  // the library looks for a sound output
     }
     Launch(saver, {"/s"});
     unsetenv("SAVER_LOG");
     unsetenv("LD_PRELOAD");
     setenv("ASAN_OPTIONS", asan.c_str(), 1);
-    setenv("SAVER_MPV_OPTIONS", "ao=null", 1);
+    setenv("SAVER_MPV_OPTIONS", "ao=null,vo=x11", 1);
     EXPECT_TRUE(ScreenShows(Solid(320, 240, kGrey)));
     EXPECT_TRUE(ScreenShows(Solid(320, 240, kBlue)));
     EXPECT_TRUE(ScreenShows(Solid(320, 240, kGrey)));
