@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "payload/format/log_line.h"
 #include "payload/format/reader.h"
 #include "platform/desktop.h"
 #include "platform/media_player.h"
@@ -47,8 +48,15 @@ constexpr char kUsage[] =
     "ends the show with a page about making savers (when the keyboard ends the show).\n"
     "SIGTERM, SIGINT or SIGHUP ends the show as a close would, removing its temporary\n"
     "files, without opening the exit link; while a message box is up, at once.\n"
-    "SAVER_LOG=FILE appends the diagnostic lines of the payload reader to FILE\n"
-    "(\"-\" writes them to standard error).\n";
+    "SAVER_LOG=FILE appends the diagnostic lines of the payload reader and of the\n"
+    "show to FILE (\"-\" writes them to standard error).\n";
+
+// What keeps the show from playing sound goes to standard error and the log.
+void SayMediaNotice(const std::string& line) {
+  saver::LogLine(line);
+  const char* log = std::getenv("SAVER_LOG");
+  if (!log || std::strcmp(log, "-") != 0) std::fprintf(stderr, "saver: %s\n", line.c_str());
+}
 
 // Whether id names a window on the display; without X11 there is nothing
 // to draw into and nothing to check.
@@ -113,14 +121,19 @@ int main(int argc, char** argv) {
     if (!WindowExists(daemon.window)) return NoWindow(daemon.id, daemon.source);
     args = {"/s"};
   }
-  if (const saver::RunModeInfo mode = saver::DetectRunMode(args);
-      mode.mode == saver::RunMode::Preview && mode.parent && !WindowExists(*mode.parent))
+  const saver::RunModeInfo mode = saver::DetectRunMode(args);
+  if (mode.mode == saver::RunMode::Preview && mode.parent && !WindowExists(*mode.parent))
     return NoWindow(args[1], args[0]);
   if (!saver::StartDesktop(argc, argv, &error)) {
     std::fprintf(stderr, "saver: %s\n", error.c_str());
     return 1;
   }
-  saver::UseMpvMediaPlayer();
+  // Only the show plays: the settings, the preview and the password change
+  // never load the media library.
+  if (mode.mode == saver::RunMode::Saver) {
+    saver::SetMediaNoticeHandler(SayMediaNotice);
+    saver::UseMpvMediaPlayer();
+  }
   saver::IWindowSystem& ws = saver::WindowSystem();
   ws.SetApplicationTitle(saver::kDefaultApplicationTitle);
 
@@ -134,7 +147,7 @@ int main(int argc, char** argv) {
   }
   // The media library loads once the window is up and the loop runs: its
   // loading would compete with the first picture for the machine.
-  saver::UiThread().Post(saver::StartMediaLibrary);
+  if (mode.mode == saver::RunMode::Saver) saver::UiThread().Post(saver::StartMediaLibrary);
   if (window) ws.Run(window->Window());
   about.reset();
   window.reset();

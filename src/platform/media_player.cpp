@@ -1,6 +1,7 @@
 #include "platform/media_player.h"
 
 #include <mutex>
+#include <set>
 
 namespace saver {
 
@@ -27,6 +28,8 @@ class NoMediaPlayer final : public IMediaPlayer {
 
 std::mutex g_mutex;
 TMediaPlayerFactory g_factory;
+TMediaNoticeHandler g_noticeHandler;
+std::set<std::string> g_noticed;
 
 }  // namespace
 
@@ -43,6 +46,22 @@ std::unique_ptr<IMediaPlayer> CreateMediaPlayer() {
 void SetMediaPlayerFactory(TMediaPlayerFactory factory) {
   std::lock_guard<std::mutex> lock(g_mutex);
   g_factory = std::move(factory);
+}
+
+void SetMediaNoticeHandler(TMediaNoticeHandler handler) {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  g_noticeHandler = std::move(handler);
+  g_noticed.clear();
+}
+
+void MediaNotice(const std::string& line) {
+  TMediaNoticeHandler handler;
+  {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    if (!g_noticed.insert(line).second) return;
+    handler = g_noticeHandler;
+  }
+  if (handler) handler(line);
 }
 
 }  // namespace saver

@@ -39,6 +39,9 @@ class IMediaPlayer {
   virtual bool Notify() const = 0;
 
   // Video output: the native window to draw into (0: none) and where in it.
+  // The window must be shown before a video is opened in it (it may lie
+  // outside its parent's area until the video's size places it): one shown
+  // while the video loads may stay empty.
   virtual void SetDisplay(TWindowHandle window) = 0;
   virtual void SetDisplayRect(const TRect& rect) = 0;
   // After Open: the video's natural size as (0, 0, width, height); empty
@@ -55,9 +58,19 @@ std::unique_ptr<IMediaPlayer> CreateMediaPlayer();
 using TMediaPlayerFactory = std::function<std::unique_ptr<IMediaPlayer>()>;
 void SetMediaPlayerFactory(TMediaPlayerFactory factory);
 
+// What keeps the media backend from playing (no media library, no sound
+// device) is said once per process, one line each, through this handler on
+// the UI thread; without one the lines go nowhere.
+using TMediaNoticeHandler = std::function<void(const std::string& line)>;
+void SetMediaNoticeHandler(TMediaNoticeHandler handler);
+// For backends: passes line on, unless it was said before.
+void MediaNotice(const std::string& line);
+
 // Makes CreateMediaPlayer give players on the desktop's media library
 // (implemented by the media backend). Needs the UI thread service and the C
-// numeric locale; call it after the desktop has started. The library loads
+// numeric locale; call it after the desktop has started, and only in a
+// program that plays (the library takes tens of megabytes). When the
+// library is missing or cannot start, that is a notice. The library loads
 // in the background once StartMediaLibrary is called (or a player needs it
 // at once, or after two seconds): a track opened before then starts when it
 // has loaded.

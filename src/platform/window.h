@@ -61,8 +61,10 @@ class IControl {
   virtual void SetEnabled(bool enabled) = 0;
   virtual void BringToFront() = 0;
   virtual void SetColor(TColor32 color) = 0;
-  // The control's own native window (video output draws into it); 0 when
-  // it has none yet.
+  // The control's own native window (video output draws into it), made
+  // when first asked; what was asked of it so far (placed, shown) reaches
+  // the window system before this returns, so that another program drawing
+  // into it finds it as it is.
   virtual TWindowHandle Handle() = 0;
   virtual void SetCursor(TCursor cursor) = 0;
   virtual TCursor Cursor() const = 0;

@@ -24,6 +24,9 @@ class IWindowSystem {
 
   // Every monitor in screen coordinates; index 0 is the primary one.
   virtual std::vector<TRect> Monitors() = 0;
+  // Where a native window (this program's or another's) is on the screen;
+  // empty when the handle names no window.
+  virtual TRect WindowScreenRect(TWindowHandle window) = 0;
 
   // The cursor display counter: show adds one, hide takes one away; the
   // cursor is blank over the application's windows while the count is

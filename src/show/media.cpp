@@ -9,6 +9,7 @@
 #include "payload/decoders/bmp_writer.h"
 #include "payload/format/extract.h"
 #include "payload/compose/fit_rect.h"
+#include "payload/compose/picture_loader.h"
 #include "payload/format/log_line.h"
 #include "payload/decoders/picture_decoder.h"
 #include "platform/cp1252.h"
@@ -37,88 +38,145 @@ std::string Lower(std::string s) {
 
 }  // namespace
 
+bool TSSWindow::MusicWanted() const { return !Data.Trailer.Mute && !daemonPreview_; }
+
 void TSSWindow::StartMusic() {
-  const PayloadTrailer& t = Data.Trailer;
-  if (t.Mute) return;
-  if (t.ShuffleMelody)
-    MPlayNotify(true);  // draws the first track from the shuffle
-  else
-    LoadMelody(MelodyIndex);
+  if (!MusicWanted()) return;
+  if (Data.Trailer.ShuffleMelody) ChooseNextMelody();  // the first track comes from the shuffle
+  StartMelody();
 }
 
-void TSSWindow::LoadMelody(int32_t index) {
+bool TSSWindow::LoadMelody(int32_t index) {
   if (index < 0 || index >= Data.Trailer.MusicCount || size_t(index) >= Data.MusicTable.size())
-    return;
+    return false;
   const MusicEntry& entry = Data.MusicTable[size_t(index)];
-  const std::string path = TempItemPath("SSSND", entry.Ext);
-  // An extraction failure is the caller's to handle.
-  ExtractItem(Data.SourcePath, path, entry.PackedSize > 0, entry.Size, entry.PackedSize,
-              Data.MusicPosition(entry));
   try {
+    const std::string path = TempItemPath("SSSND", entry.Ext);
+    ExtractItem(Data.SourcePath, path, entry.PackedSize > 0, entry.Size, entry.PackedSize,
+                Data.MusicPosition(entry));
     mPlay_->Close();
     mPlay_->SetFileName(path);
     mPlay_->Open();
     mPlay_->Play();
     mPlay_->SetNotify(true);
+    return true;
   } catch (...) {
-    // A track that cannot play ends the playlist; the show goes on silent.
+    return false;  // a damaged item, or one the player cannot open
   }
 }
 
+void TSSWindow::StartMelody() {
+  while (!musicFailed_ && MelodyIndex >= 0 && MelodyIndex < Data.Trailer.MusicCount) {
+    if (LoadMelody(MelodyIndex)) return;
+    TrackFailed();
+    ChooseNextMelody();
+  }
+}
+
+void TSSWindow::TrackFailed() {
+  RemoveMusicFile();
+  failedTracks_.insert(MelodyIndex);
+  // Every track has failed since one last played: trying them again would
+  // only fail again, round and round.
+  if (failedTracks_.size() >= size_t(Data.Trailer.MusicCount)) {
+    musicFailed_ = true;
+    LogLine("No music track can be played: the show goes on without music");
+  }
+}
+
+void TSSWindow::ChooseNextMelody() {
+  const int32_t count = Data.Trailer.MusicCount;
+  if (Data.Trailer.ShuffleMelody) {
+    if (MelodyDeck.empty() && !MelodyDeckSpent) {
+      for (int32_t i = 0; i < count; ++i) MelodyDeck.push_back(i);
+      for (int32_t j = 0; j < count; ++j)
+        std::swap(MelodyDeck[size_t(j)], MelodyDeck[size_t(Random(count))]);
+    }
+    if (!MelodyDeck.empty()) {
+      MelodyIndex = MelodyDeck.back();
+      MelodyDeck.pop_back();
+      if (MelodyDeck.empty() && !Data.Trailer.Loop) MelodyDeckSpent = true;
+    } else {
+      MelodyIndex = -1;  // a spent playlist
+    }
+  } else {
+    ++MelodyIndex;
+    if (MelodyIndex >= count && Data.Trailer.Loop) MelodyIndex = 0;
+  }
+}
+
+void TSSWindow::NextMelody() {
+  RemoveMusicFile();
+  if (!MusicWanted() || musicFailed_) return;
+  ChooseNextMelody();
+  StartMelody();
+}
+
 void TSSWindow::MPlayNotify(bool success) {
-  if (!success || closing_) return;
+  if (closing_) return;
   try {
     mPlay_->SetNotify(false);
     if (VideoPlaying) {
-      const std::string video = mPlay_->FileName();
-      // Desktops here have no task bar that a video could leave uncovered.
-      mPlay_->Close();
-      panelDisplay_->SetVisible(false);
-      RemoveFile(video);
-      timer_->SetInterval(1);  // the next picture follows at once
-      timer_->SetEnabled(true);
-      VideoPlaying = false;
+      EndVideo(success);
     } else {
       mPlay_->Close();
+      if (success)
+        failedTracks_.clear();
+      else
+        TrackFailed();
     }
-    const int32_t count = Data.Trailer.MusicCount;
-    if (MelodyIndex >= 0 && MelodyIndex < count) RemoveMusicFile();
-
-    if (Data.Trailer.ShuffleMelody) {
-      if (MelodyDeck.empty() && !MelodyDeckSpent) {
-        for (int32_t i = 0; i < count; ++i) MelodyDeck.push_back(i);
-        for (int32_t j = 0; j < count; ++j) std::swap(MelodyDeck[size_t(j)], MelodyDeck[size_t(Random(count))]);
-      }
-      if (!MelodyDeck.empty()) {
-        MelodyIndex = MelodyDeck.back();
-        MelodyDeck.pop_back();
-        if (MelodyDeck.empty() && !Data.Trailer.Loop) MelodyDeckSpent = true;
-      } else {
-        MelodyIndex = -1;  // a spent playlist
-      }
-    } else {
-      ++MelodyIndex;
-      if (MelodyIndex >= count && Data.Trailer.Loop) MelodyIndex = 0;
-    }
-    if (MelodyIndex >= 0 && MelodyIndex < count) LoadMelody(MelodyIndex);
+    NextMelody();
   } catch (...) {
     // The playlist stops here.
   }
+}
+
+void TSSWindow::HideVideo() {
+  const std::string video = mPlay_->FileName();
+  // Desktops here have no task bar that a video could leave uncovered.
+  mPlay_->Close();
+  mPlay_->SetDisplay(0);  // tracks have no picture to show
+  panelDisplay_->SetVisible(false);
+  RemoveFile(video);
+}
+
+void TSSWindow::EndVideo(bool played) {
+  HideVideo();
+  VideoPlaying = false;
+  // After a video the next picture follows at once; after one that broke
+  // off, once the item's time is up.
+  timer_->SetInterval(played ? 1 : ItemInterval(CurrentItem));
+  timer_->SetEnabled(true);
 }
 
 void TSSWindow::PlayVideo(int32_t index, const std::string& path, TBitmap32& working) {
   image32_->Buffer() = working;  // shown around the video, without a repaint
   if (MultiMonitor && secondImage_) secondImage_->Buffer() = working;
   mPlay_->SetNotify(false);
-  mPlay_->SetDisplay(0);
   mPlay_->Close();  // this stops the music
+  // The player loads a video, and learns its size, only with a window to
+  // draw it in; that window must be on screen before the player takes it.
+  // It waits just outside the window's area until the video's size places it.
+  const TRect client = window_->Bounds();
+  panelDisplay_->SetBounds(TRect{client.Width(), client.Height(), client.Width() + 1,
+                                 client.Height() + 1});
+  panelDisplay_->SetVisible(true);
+  mPlay_->SetDisplay(panelDisplay_->Handle());
   mPlay_->SetFileName(path);
-  mPlay_->Open();
+  try {
+    mPlay_->Open();
+  } catch (const MediaError&) {
+    // The show goes on when the item's time is up, with the music.
+    HideVideo();
+    CurrentItem = index;
+    NextMelody();
+    return;
+  }
   const TRect natural = mPlay_->NaturalRect();
   panelDisplay_->SetEnabled(false);
   PlaceVideoPanel(PictureStretchMode(Data.PictureTable[size_t(index)], Data.Trailer), natural);
   const TRect panel = panelDisplay_->Bounds();
-  mPlay_->SetDisplay(panelDisplay_->Handle());
+  panelDisplay_->Handle();  // the player's window follows the panel's new place at once
   mPlay_->SetDisplayRect(TRect{0, 0, panel.Width(), panel.Height()});
   mPlay_->Play();
   panelDisplay_->SetVisible(true);
@@ -137,36 +195,11 @@ void TSSWindow::PlaceVideoPanel(int32_t mode, const TRect& natural) {
   const TRect b = window_->Bounds();
   const int32_t W = b.Width(), H = b.Height();
   const int32_t w = natural.Width(), h = natural.Height();
-  const bool fits = W >= w && H >= h;
-  TRect fitted = FitRect(W, H, w + 1, h + 1);
-  fitted = TRect{fitted.Left, fitted.Top, fitted.Right + 1, fitted.Bottom + 1};
-  TRect r;
-  switch (mode) {
-    case 1:
-      r = TRect{0, 0, W, H};
-      break;
-    case 0:
-      r = fitted;
-      break;
-    case 2:
-      if (fits) {
-        const int32_t width = natural.Right + 1, height = natural.Bottom + 1;
-        const int32_t top = H / 2 - height / 2, left = W / 2 - width / 2;
-        r = TRect{left, top, left + width, top + height};
-      } else {
-        r = fitted;
-      }
-      break;
-    default: {
-      const int32_t width = fits ? natural.Right + 1 : fitted.Width();
-      const int32_t height = fits ? natural.Bottom + 1 : fitted.Height();
-      const int32_t top = H - height > 0 ? Random(H - height) : 0;
-      const int32_t left = W - width > 0 ? Random(W - width) : 0;
-      r = TRect{left, top, left + width, top + height};
-      break;
-    }
-  }
-  panelDisplay_->SetBounds(r);
+  // Placed as a picture of the video's size; a video cannot be cut off, so
+  // one larger than the screen is fitted when centred too.
+  if (mode == StretchCentre && (w > W || h > H)) mode = StretchFit;
+  panelDisplay_->SetBounds(
+      PictureRect(mode, false, W, H, w, h, [this](int32_t range) { return Random(range); }));
 }
 
 void TSSWindow::StopMedia() {

@@ -31,6 +31,17 @@ bool IsFlashExt(const std::string& ext) {
   return u == ".SWF" || u == ".FLA";
 }
 
+// Whether a window is smaller than the monitor its centre is on (as a
+// daemon's preferences show a saver); false when that is not known.
+bool SmallerThanItsMonitor(const TRect& window, const std::vector<TRect>& monitors) {
+  if (window.IsEmpty()) return false;
+  const int32_t x = window.Left + window.Width() / 2, y = window.Top + window.Height() / 2;
+  for (const TRect& m : monitors)
+    if (x >= m.Left && x < m.Right && y >= m.Top && y < m.Bottom)
+      return window.Width() < m.Width() || window.Height() < m.Height();
+  return false;
+}
+
 // The area of a window's client or of a control, from (0, 0).
 template <class T>
 TRect ClientRect(const T& w) {
@@ -150,6 +161,9 @@ void TSSWindow::FormCreate() {
   if (!daemonWindow_) ws.SetMessageFilter([this](TMessage& m) { DeactivateScrSaver(m); });
   MultiMonitor = monitors.size() > 1 && !daemonWindow_;
   if (MultiMonitor) CreateSecondWindow();
+  // A daemon's preferences preview the saver in a small window: silently.
+  daemonPreview_ =
+      daemonWindow_ && SmallerThanItsMonitor(ws.WindowScreenRect(daemonWindow_), monitors);
   StartMusic();
 
   PayloadTrailer& t = Data.Trailer;

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -73,8 +74,11 @@ class TSSWindow final : private IReaderHost, private IPictureSink {
   static void ApplyWallpaper(const std::string& file, bool stretched);
 
   // Music and video items (media.cpp).
-  void LoadMelody(int32_t index);
+  // Extracts and starts track index; false when it cannot be played.
+  bool LoadMelody(int32_t index);
+  // The end of a track or video: success when it played to its end.
   void MPlayNotify(bool success);
+  // Places the video panel as a picture of the video's size would be.
   void PlaceVideoPanel(int32_t mode, const TRect& natural);
 
   // Input and close (exit_and_close.cpp).
@@ -153,6 +157,20 @@ class TSSWindow final : private IReaderHost, private IPictureSink {
   void FollowResize();
   void RecomposeAfterResize();
   void StartMusic();
+  // Music plays unless muted or the show is a daemon's preview.
+  bool MusicWanted() const;
+  // Starts track MelodyIndex, or the next that starts when it cannot play.
+  void StartMelody();
+  // The playlist's next track by its order (shuffled or not, looping or not).
+  void ChooseNextMelody();
+  // The current track ended or was cut off: the playlist goes on.
+  void NextMelody();
+  // Track MelodyIndex cannot be played: skipped from now on until one plays.
+  void TrackFailed();
+  // Closes the video in the player, hides its panel and removes its file.
+  void HideVideo();
+  // A video item ended (played: to its end) and the picture cycle resumes.
+  void EndVideo(bool played);
   void StopMedia();
   void RemoveMusicFile();
   // Lets a running transition end before the surfaces it paints go away.
@@ -178,6 +196,9 @@ class TSSWindow final : private IReaderHost, private IPictureSink {
   bool skipPassword_ = false;
   bool endedByInput_ = false;  // the user's input asked the show to end (the exit link opens)
   bool closing_ = false;  // the window is closing or going away: no more show steps
+  bool daemonPreview_ = false;  // a daemon's window smaller than its monitor: no music
+  std::set<int32_t> failedTracks_;  // tracks that failed since one last played
+  bool musicFailed_ = false;        // every track failed: the music has stopped
   TShowRandom random_;
   std::unique_ptr<TBackground> background_;
   std::vector<TMemImage> cacheEntries_;

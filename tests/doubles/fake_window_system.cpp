@@ -178,6 +178,13 @@ FakeWindow* FakeWindowSystem::OwnWindow(TWindowHandle handle) const {
   return nullptr;
 }
 
+TRect FakeWindowSystem::WindowScreenRect(TWindowHandle window) {
+  for (FakeWindow* w : windows_)
+    if (w->Handle() == window) return w->Bounds();
+  const auto it = screenRects.find(window);
+  return it == screenRects.end() ? TRect{} : it->second;
+}
+
 TWindowHandle FakeWindowSystem::FindWindow(const std::string& utf8Title) {
   for (FakeWindow* w : windows_)
     if (!w->parent && w->Title() == utf8Title) return w->Handle();

@@ -113,6 +113,8 @@ class FakeWindowSystem final : public IWindowSystem {
   std::unique_ptr<IWindow> CreateWindow() override;
   std::unique_ptr<ITimer> CreateTimer() override;
   std::vector<TRect> Monitors() override { return monitors; }
+  // Its own windows where they are; others' where screenRects says.
+  TRect WindowScreenRect(TWindowHandle window) override;
   int32_t ShowCursor(bool show) override;
   TPoint CursorPos() override { return cursorPos; }
   TWindowHandle FindWindow(const std::string& utf8Title) override;
@@ -150,6 +152,7 @@ class FakeWindowSystem final : public IWindowSystem {
   std::vector<FakeWindow*> Windows() const { return windows_; }
 
   std::vector<TRect> monitors{TRect{0, 0, 800, 600}};
+  std::map<TWindowHandle, TRect> screenRects;  // other programs' windows on the screen
   double layoutScale = 1.0;  // the LayoutScale of windows made from now on
   int32_t cursorCount = 0;
   TPoint cursorPos;

@@ -6,6 +6,7 @@
 // picture, cell-drawn text and a settings store in a scratch folder (which
 // is also the temporary and the data folder).
 #include <cstdlib>
+#include <map>
 #include <memory>
 #include <set>
 #include <string>
@@ -44,6 +45,7 @@ class FakeDesktop {
     SetMediaPlayerFactory([this] {
       auto p = std::make_unique<ScriptedMediaPlayer>();
       p->unplayable = unplayable;
+      p->videos = videos;
       player = p.get();
       return p;
     });
@@ -83,7 +85,9 @@ class FakeDesktop {
   FileRegistry registry;
   RecordingWallpaperReload wallpaper;
   ScriptedMediaPlayer* player = nullptr;  // the last one made
-  std::set<std::string> unplayable;       // files the players made from now on cannot open
+  // What the players made from now on know of files (ScriptedMediaPlayer).
+  std::set<std::string> unplayable;
+  std::map<std::string, TRect> videos;
 };
 
 }  // namespace saver::testing

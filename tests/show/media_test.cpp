@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <algorithm>
 #include <set>
 
 #include "payload/format/log_line.h"
@@ -37,6 +38,10 @@ std::vector<std::string> PlayThrough(ShowHarness& show, int ends) {
     show.desk.player->Finish(true);
   }
   return played;
+}
+
+std::string TempPath(ShowHarness& show, const std::string& name) {
+  return show.desk.scratch.Path("saver-" + std::to_string(geteuid()) + "/" + name);
 }
 
 struct Playlist {
@@ -107,28 +112,73 @@ TEST(ShowMusic, OneRandomTrackIsTheWholePlaylist) {
   EXPECT_FALSE(played[0].empty());
 }
 
-TEST(ShowMusic, TracksOfOneExtensionReuseTheFileAndAFailingTrackEndsThePlaylist) {
-  {
+TEST(ShowMusic, TracksOfOneExtensionReuseTheFile) {
+  ShowHarness show(2);
+  WithMusic(show, {3, true, false, false}, ".mp3").Start();
+  const std::string file = show.desk.player->FileName();
+  EXPECT_EQ(std::filesystem::path(file).filename(), "SSSND.mp3");
+  show.desk.player->Finish(true);
+  EXPECT_EQ(show.desk.player->FileName(), file);
+  EXPECT_EQ(ReadFile(file), "track1");
+}
+
+TEST(ShowMusic, ATrackThatCannotPlayIsSkippedAndWhenNoneCanTheMusicStops) {
+  struct Case {
+    const char* name;
+    std::vector<int> bad;     // tracks the player cannot play
+    int damaged;              // a track whose item cannot be extracted; -1: none
+    std::vector<std::string> played;
+  };
+  // Tracks 0, 1 and 2 are .mp3, .wav and .ogg files, repeated.
+  const Case cases[] = {
+      {"the first cannot play", {0}, -1, {"track1", "track2", "track1", "track2"}},
+      {"the first is damaged", {}, 0, {"track1", "track2", "track1", "track2"}},
+      {"one in the middle", {1}, -1, {"track0", "track2", "track0", "track2"}},
+      {"none can play", {0, 2}, 1, {""}},
+  };
+  const char* exts[] = {".mp3", ".wav", ".ogg"};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
     ShowHarness show(2);
-    WithMusic(show, {3, true, false, false}, ".mp3").Start();
-    const std::string file = show.desk.player->FileName();
-    EXPECT_EQ(std::filesystem::path(file).filename(), "SSSND.mp3");
-    show.desk.player->Finish(true);
-    EXPECT_EQ(show.desk.player->FileName(), file);
-    EXPECT_EQ(ReadFile(file), "track1");
-    const size_t calls = show.desk.player->log.size();
-    show.desk.player->Finish(false);  // a failed end starts no next track
-    EXPECT_EQ(show.desk.player->log.size(), calls);
+    WithMusic(show, {0, true, false, false});
+    for (int i = 0; i < 3; ++i) {
+      const std::string data = "track" + std::to_string(i);
+      show.b.AddMusic(Bytes(data), exts[i], i == c.damaged);
+    }
+    for (int i : c.bad) show.desk.unplayable.insert(TempPath(show, std::string("SSSND") + exts[i]));
+    std::vector<uint8_t> saver = show.b.Build();
+    if (c.damaged >= 0) {  // its compressed bytes broken: it cannot be inflated
+      const std::vector<uint8_t> packed = Deflate(Bytes("track" + std::to_string(c.damaged)));
+      auto at = std::search(saver.begin(), saver.end(), packed.begin(), packed.end());
+      ASSERT_NE(at, saver.end());
+      std::fill(at + 2, at + long(packed.size()), uint8_t(0xFF));
+    }
+    std::vector<std::string> log;
+    SetLogSink([&](const std::string& line) { log.push_back(line); });
+    show.path = show.desk.scratch.Write("show.scr", saver);
+    show.w = std::make_unique<TSSWindow>(std::vector<std::string>{"/s"}, show.path);
+    show.desk.ws.Run(show.w->Window());
+    EXPECT_EQ(show.OnScreen(), 0) << "the pictures show whatever the music";
+    std::vector<std::string> played;
+    for (size_t i = 0; i < c.played.size(); ++i) {
+      show.desk.ui.ProcessMessages();  // failures are reported a moment later
+      played.push_back(Playing(show));
+      if (show.desk.player->Playing()) show.desk.player->Finish(true);
+    }
+    show.desk.ui.ProcessMessages();
+    SetLogSink(nullptr);
+    EXPECT_EQ(played, c.played);
+    const bool silent = c.played[0].empty();
+    EXPECT_EQ(std::count(log.begin(), log.end(),
+                         "No music track can be played: the show goes on without music"),
+              silent ? 1 : 0);
+    if (silent) {  // and nothing more is tried
+      const size_t calls = show.desk.player->log.size();
+      ASSERT_TRUE(show.Tick());
+      show.desk.ui.ProcessMessages();
+      EXPECT_EQ(show.desk.player->log.size(), calls);
+    }
   }
-  ShowHarness failing(2);
-  WithMusic(failing, {2, true, false, false}, ".mp3");
-  failing.desk.unplayable.insert(
-      failing.desk.scratch.Path("saver-" + std::to_string(geteuid()) + "/SSSND.mp3"));
-  failing.Start();
-  EXPECT_EQ(Playing(failing), "");
-  EXPECT_FALSE(failing.desk.player->Notify());
-  ASSERT_TRUE(failing.Tick());  // the show goes on without music
-  EXPECT_EQ(failing.OnScreen(), 1);
 }
 
 TEST(ShowMusic, MutedShowsPlayNothingAndCloseStopsThePlayerAndRemovesItsFile) {
@@ -149,6 +199,29 @@ TEST(ShowMusic, MutedShowsPlayNothingAndCloseStopsThePlayerAndRemovesItsFile) {
   EXPECT_FALSE(std::filesystem::exists(file));
 }
 
+TEST(ShowMusic, ADaemonsWindowSmallerThanItsMonitorIsAPreviewAndPlaysNoMusic) {
+  struct Case {
+    const char* name;
+    TRect daemon;
+    bool music;
+  };
+  const Case cases[] = {
+      {"a preview in the preferences", {100, 80, 300, 230}, false},
+      {"the first monitor", {0, 0, 800, 600}, true},
+      {"the second monitor", {800, 0, 1440, 480}, true},
+      {"a preview on the second monitor", {900, 100, 1100, 250}, false},
+      {"the whole screen", {0, 0, 1440, 600}, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ShowHarness show(2);
+    show.desk.ws.monitors = {TRect{0, 0, 800, 600}, TRect{800, 0, 1440, 480}};
+    show.desk.ws.screenRects[0x5000] = c.daemon;
+    WithMusic(show, {2, true, false, false}).Start({"/s"}, 0x5000);
+    EXPECT_EQ(Playing(show), c.music ? "track0" : "");
+  }
+}
+
 TEST(ShowMusic, AThousandTrackChangesLeaveOneTrackFileAndCloseLeavesNone) {
   ShowHarness show(2);
   WithMusic(show, {3, true, false, false});
@@ -165,55 +238,102 @@ TEST(ShowMusic, AThousandTrackChangesLeaveOneTrackFileAndCloseLeavesNone) {
   EXPECT_EQ(files(), 0);
 }
 
-TEST(ShowVideo, AVideoItemReplacesTheMusicAndTheShowGoesOnAfterIt) {
-  ShowHarness show(2);
-  WithMusic(show, {1, true, false, false});
-  show.b.trailer.Mute = 1;
-  show.b.AddPicture(Bytes("a video"), ".MPG").ItemStretch = 1;
+// A show of two pictures and a video item (item 2, in the given size
+// mode) of w x h, with two tracks.
+ShowHarness& WithVideo(ShowHarness& show, int32_t mode = 1, int32_t w = 20, int32_t h = 10) {
+  WithMusic(show, {2, false, false, false});
+  PictureEntry& video = show.b.AddPicture(Bytes("a video"), ".MPG");
+  video.ItemStretch = mode;
+  video.ItemSeconds = 7;
+  show.desk.videos[TempPath(show, "SSIMG.MPG")] = TRect{0, 0, w, h};
   show.b.trailer.StartWithFirst = 0;
-  show.Start();
-  EXPECT_EQ(Playing(show), "");
-  ASSERT_TRUE(show.Tick());  // picture 1
-  ASSERT_TRUE(show.Tick());  // the video
-  EXPECT_TRUE(show.w->VideoPlaying);
-  EXPECT_EQ(show.w->CurrentPicture, -1);
-  EXPECT_EQ(Playing(show), "a video");
-  EXPECT_TRUE(show.w->PanelDisplay().Visible());
-  EXPECT_EQ(show.w->PanelDisplay().Bounds(), (TRect{0, 0, 64, 48}));
-  EXPECT_EQ(show.desk.player->display, show.w->PanelDisplay().Handle());
-  EXPECT_EQ(show.OnScreen(), 1);  // the picture before stays around the panel
-  EXPECT_FALSE(show.ShowTimer().Enabled());
-  const std::string video = show.desk.player->FileName();
-
-  show.desk.player->Finish(true);
-  EXPECT_FALSE(show.w->VideoPlaying);
-  EXPECT_FALSE(show.w->PanelDisplay().Visible());
-  EXPECT_FALSE(std::filesystem::exists(video));
-  EXPECT_EQ(Playing(show), "track0");  // muted, yet the playlist goes on after a video
-  EXPECT_EQ(show.ShowTimer().Interval(), 1u);
-  ASSERT_TRUE(show.Tick());
-  EXPECT_EQ(show.OnScreen(), 0);
+  return show;
 }
 
-TEST(ShowVideo, ThePanelIsPlacedByTheItemsSizeMode) {
+TEST(ShowVideo, AVideoItemReplacesTheMusicAndTheNextTrackFollowsItUnlessMuted) {
+  for (bool mute : {false, true}) {
+    SCOPED_TRACE(mute ? "muted" : "with music");
+    ShowHarness show(2);
+    WithVideo(show).b.trailer.Mute = mute;
+    show.Start();
+    EXPECT_EQ(Playing(show), mute ? "" : "track0");
+    ASSERT_TRUE(show.Tick());  // picture 1
+    ASSERT_TRUE(show.Tick());  // the video
+    EXPECT_TRUE(show.w->VideoPlaying);
+    EXPECT_EQ(show.w->CurrentPicture, -1);
+    EXPECT_EQ(Playing(show), "a video");
+    EXPECT_TRUE(show.w->PanelDisplay().Visible());
+    EXPECT_EQ(show.desk.player->display, show.w->PanelDisplay().Handle());
+    EXPECT_EQ(show.OnScreen(), 1);  // the picture before stays around the panel
+    EXPECT_FALSE(show.ShowTimer().Enabled());
+    const std::string video = show.desk.player->FileName();
+
+    show.desk.player->Finish(true);
+    EXPECT_FALSE(show.w->VideoPlaying);
+    EXPECT_FALSE(show.w->PanelDisplay().Visible());
+    EXPECT_EQ(show.desk.player->display, 0u) << "tracks have no picture";
+    EXPECT_FALSE(std::filesystem::exists(video));
+    EXPECT_EQ(Playing(show), mute ? "" : "track1");
+    EXPECT_EQ(show.ShowTimer().Interval(), 1u);
+    ASSERT_TRUE(show.Tick());
+    EXPECT_EQ(show.OnScreen(), 0);
+  }
+}
+
+TEST(ShowVideo, ThePanelIsPlacedAsAPictureOfTheVideosSize) {
   struct Case {
-    int32_t mode;
-    TRect natural, panel;
+    const char* name;
+    int32_t mode, w, h;
+    TRect panel;  // on the 64 x 48 screen; for random placement its size
   };
-  // The screen is 64 x 48; the random placement of mode 3 draws 0 here.
   const Case cases[] = {
-      {1, {0, 0, 20, 10}, {0, 0, 64, 48}},
-      {0, {0, 0, 20, 10}, {0, 7, 65, 42}},
-      {2, {0, 0, 20, 10}, {22, 19, 43, 30}},
-      {2, {0, 0, 100, 10}, {0, 20, 65, 28}},  // larger than the screen: as mode 0
-      {3, {0, 0, 63, 47}, {0, 0, 64, 48}},
+      {"fit", 0, 20, 10, {0, 8, 64, 40}},
+      {"stretch", 1, 20, 10, {0, 0, 64, 48}},
+      {"centre", 2, 20, 10, {22, 19, 42, 29}},
+      {"centre, larger than the screen: fitted", 2, 100, 10, {0, 21, 64, 27}},
+      {"random", 3, 20, 10, {0, 0, 20, 10}},
+      {"random, larger than the screen: fitted", 3, 100, 10, {0, 0, 64, 6}},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.mode);
+    SCOPED_TRACE(c.name);
     ShowHarness show(2);
+    WithVideo(show, c.mode, c.w, c.h).Start();
+    ASSERT_TRUE(show.Tick());
+    ASSERT_TRUE(show.Tick());
+    ASSERT_TRUE(show.w->VideoPlaying);
+    const TRect panel = show.w->PanelDisplay().Bounds();
+    EXPECT_EQ(show.desk.player->displayRect, (TRect{0, 0, panel.Width(), panel.Height()}));
+    if (c.mode != 3) {
+      EXPECT_EQ(panel, c.panel);
+      continue;
+    }
+    EXPECT_EQ(panel.Width(), c.panel.Width());
+    EXPECT_EQ(panel.Height(), c.panel.Height());
+    EXPECT_TRUE(panel.Left >= 0 && panel.Top >= 0 && panel.Right <= 64 && panel.Bottom <= 48);
+  }
+}
+
+TEST(ShowVideo, AVideoThatCannotPlayLeavesTheShowGoingAfterTheItemsTimeWithTheMusic) {
+  for (bool atOpen : {true, false}) {
+    SCOPED_TRACE(atOpen ? "fails to open" : "breaks off while playing");
+    ShowHarness show(2);
+    WithVideo(show);
+    if (atOpen) show.desk.unplayable.insert(TempPath(show, "SSIMG.MPG"));
     show.Start();
-    show.w->PlaceVideoPanel(c.mode, c.natural);
-    EXPECT_EQ(show.w->PanelDisplay().Bounds(), c.panel);
+    ASSERT_TRUE(show.Tick());  // picture 1
+    ASSERT_TRUE(show.Tick());  // the video
+    if (!atOpen) {
+      ASSERT_TRUE(show.w->VideoPlaying);
+      show.desk.player->Finish(false);
+    }
+    EXPECT_FALSE(show.w->VideoPlaying);
+    EXPECT_FALSE(show.w->PanelDisplay().Visible());
+    EXPECT_FALSE(std::filesystem::exists(TempPath(show, "SSIMG.MPG")));
+    EXPECT_EQ(Playing(show), "track1");
+    EXPECT_TRUE(show.ShowTimer().Enabled());
+    EXPECT_EQ(show.ShowTimer().Interval(), 7000u);
+    ASSERT_TRUE(show.Tick());
+    EXPECT_EQ(show.OnScreen(), 0);
   }
 }
 

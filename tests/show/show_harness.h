@@ -40,10 +40,11 @@ class ShowHarness {
     desk.ui.ProcessMessages();
   }
 
-  // Makes the window as the entry does, then runs it as the message loop would.
-  void Start(std::vector<std::string> args = {"/s"}) {
+  // Makes the window as the entry does (in a daemon's window when given),
+  // then runs it as the message loop would.
+  void Start(std::vector<std::string> args = {"/s"}, TWindowHandle daemonWindow = 0) {
     path = desk.scratch.Write("show.scr", b.Build());
-    w = std::make_unique<TSSWindow>(std::move(args), path);
+    w = std::make_unique<TSSWindow>(std::move(args), path, daemonWindow);
     desk.ws.Run(w->Window());
     WaitForLookAhead();
   }

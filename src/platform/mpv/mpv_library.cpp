@@ -9,6 +9,20 @@ namespace saver {
 
 namespace {
 
+void DropSoundLibraryMessage(const char*, int, const char*, int, const char*, ...) {}
+
+// The sound library the media library brings writes each failure to
+// standard error, a dozen lines for every track on a machine without sound;
+// the player says that once itself (no sound device).
+void QuietSoundLibrary() {
+  void* alsa = dlopen("libasound.so.2", RTLD_NOW | RTLD_NOLOAD);
+  if (!alsa) return;
+  using Handler = void (*)(const char*, int, const char*, int, const char*, ...);
+  if (auto set = reinterpret_cast<int (*)(Handler)>(dlsym(alsa, "snd_lib_error_set_handler")))
+    set(&DropSoundLibraryMessage);
+  dlclose(alsa);  // the media library keeps it loaded
+}
+
 const TMpvLibrary* Load() {
   void* lib = nullptr;
   for (const char* name : {"libmpv.so.2", "libmpv.so.1", "libmpv.so"})
@@ -36,7 +50,9 @@ const TMpvLibrary* Load() {
   get(api.free, "mpv_free");
   get(api.free_node_contents, "mpv_free_node_contents");
   // The library stays loaded for the life of the process.
-  return complete ? &api : nullptr;
+  if (!complete) return nullptr;
+  QuietSoundLibrary();
+  return &api;
 }
 
 }  // namespace

@@ -43,6 +43,7 @@ struct Link {
 struct Started {
   mpv_handle* h = nullptr;
   std::string vo;  // the video outputs to use with a display
+  std::string ao;  // the sound outputs asked for ("" for the library's own list)
   std::string error;
 };
 
@@ -69,6 +70,7 @@ Started StartHandle() {
       s.vo = value;
       continue;
     }
+    if (name == "ao") s.ao = value;
     const int error = api->set_option_string(h, name.c_str(), value.c_str());
     if (error < 0) {
       std::fprintf(stderr, "saver: media option %s=%s: %s\n", name.c_str(), value.c_str(),
@@ -294,6 +296,7 @@ class MpvMediaPlayer final : public IMediaPlayer {
     api_ = MpvLibrary();
     h_ = s.h;
     vo_ = s.vo;
+    soundChecked_ = s.ao == "null";  // no sound was asked for
     applied_ = false;
     ApplyDisplay();
     api_->set_wakeup_callback(h_, &MpvMediaPlayer::Wakeup, link_.get());
@@ -375,6 +378,9 @@ class MpvMediaPlayer final : public IMediaPlayer {
         case MPV_EVENT_FILE_LOADED:
           if (started_ == entry_) return;
           break;
+        case MPV_EVENT_AUDIO_RECONFIG:
+          CheckSoundOutput();
+          break;
         case MPV_EVENT_END_FILE: {
           const auto* end = static_cast<const mpv_event_end_file*>(e->data);
           if (end->playlist_entry_id != entry_) break;
@@ -397,6 +403,7 @@ class MpvMediaPlayer final : public IMediaPlayer {
     while (link->player) {
       const mpv_event* e = api_->wait_event(h_, 0);
       if (e->event_id == MPV_EVENT_NONE) return;
+      if (e->event_id == MPV_EVENT_AUDIO_RECONFIG) CheckSoundOutput();
       if (e->event_id == MPV_EVENT_END_FILE) {
         Ended(*static_cast<const mpv_event_end_file*>(e->data));
       }
@@ -418,6 +425,20 @@ class MpvMediaPlayer final : public IMediaPlayer {
     // A copy: the handler may replace OnNotify or destroy the player.
     const auto notify = OnNotify;
     notify(end.reason == MPV_END_FILE_REASON_EOF);
+  }
+
+  // The library falls back to no sound output when it finds no device:
+  // said once, and not looked for again with every track.
+  void CheckSoundOutput() {
+    if (soundChecked_) return;
+    char* current = api_->get_property_string(h_, "current-ao");
+    if (!current) return;  // no sound output yet
+    const bool none = std::strcmp(current, "null") == 0;
+    api_->free(current);
+    soundChecked_ = true;
+    if (!none) return;
+    SetString("ao", "null");
+    MediaNotice("no sound device: music and videos play without sound");
   }
 
   TRect ReadNaturalRect() const {
@@ -450,6 +471,8 @@ class MpvMediaPlayer final : public IMediaPlayer {
   int64_t entry_ = 0;    // playlist entry of the open file; 0: none
   int64_t started_ = 0;  // entry of the last start seen while opening
 
+  bool soundChecked_ = false;  // whether there is a sound device is known
+
   TWindowHandle display_ = 0;
   TRect natural_;
   std::string vo_;        // video outputs to use with a display
@@ -471,12 +494,21 @@ void SpareHandleReady() {
 
 void UseMpvMediaPlayer() {
   UseCLocale();
+  // The sound server's client library writes its failures to standard
+  // error (two lines each track without a server) unless told otherwise;
+  // set here, before any thread of the library can read the environment.
+  ::setenv("PIPEWIRE_DEBUG", "0", 0);
   {
     std::lock_guard<std::mutex> lock(g_spareMutex);
     if (!g_spare.valid())
       g_spare = std::async(std::launch::async, [] {
-        if (!PassGate()) return Started{nullptr, {}, "the program ended"};
+        if (!PassGate()) return Started{.error = "the program ended"};
         Started s = StartHandle();
+        if (!s.h) {
+          UiThread().Post([error = s.error] {
+            MediaNotice(error + ": the show goes on without music and videos");
+          });
+        }
         UiThread().Post(SpareHandleReady);
         return s;
       });

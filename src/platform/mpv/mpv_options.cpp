@@ -40,6 +40,9 @@ const TMpvOptions& DefaultMpvOptions() {
       // through X11 only, never as a window of its own on a Wayland
       // session.
       {"vo", "gpu,xv,x11"},
+      // The show sizes the video's window by its size mode; the video fills
+      // it (stretched in the stretch mode).
+      {"keepaspect", "no"},
       {"gpu-context", "x11egl"},
       {"hwdec", "no"},
   };

@@ -3,6 +3,7 @@
 // system, windows, controls and the conversions between Qt's logical
 // coordinates and device pixels. Everything the rest of the saver sees of it
 // is in platform/desktop.h and the platform interfaces.
+#include <QGuiApplication>
 #include <QImage>
 #include <QPalette>
 #include <QObject>
@@ -59,7 +60,13 @@ class QtControl : public Widget, public Interface {
   void SetEnabled(bool enabled) override;
   void BringToFront() override { this->raise(); }
   void SetColor(TColor32 color) override;
-  TWindowHandle Handle() override { return TWindowHandle(this->winId()); }
+  // What was asked of the window so far (made, placed, shown) reaches the
+  // server first: another client drawing into it finds it as it is.
+  TWindowHandle Handle() override {
+    const TWindowHandle handle = TWindowHandle(this->winId());
+    QGuiApplication::sync();
+    return handle;
+  }
   void SetCursor(TCursor cursor) override;
   TCursor Cursor() const override { return cursor_; }
 
@@ -329,6 +336,7 @@ class QtWindowSystem final : public QObject, public IWindowSystem {
   std::unique_ptr<IWindow> CreateWindow() override;
   std::unique_ptr<ITimer> CreateTimer() override;
   std::vector<TRect> Monitors() override;
+  TRect WindowScreenRect(TWindowHandle window) override;
   int32_t ShowCursor(bool show) override;
   TPoint CursorPos() override;
   TWindowHandle FindWindow(const std::string& utf8Title) override;

@@ -127,6 +127,11 @@ QtWindow* QtWindowSystem::OwnWindow(TWindowHandle handle) const {
   return nullptr;
 }
 
+TRect QtWindowSystem::WindowScreenRect(TWindowHandle window) {
+  TRect r;
+  return x11_ && x11_->ScreenGeometry(window, &r) ? r : TRect{};
+}
+
 TWindowHandle QtWindowSystem::FindWindow(const std::string& utf8Title) {
   // A window without its native window yet is on no display to be found.
   for (QtWindow* w : windows_)

@@ -191,6 +191,19 @@ bool Connection::Geometry(TWindowId window, TRect* rect) {
   return true;
 }
 
+bool Connection::ScreenGeometry(TWindowId window, TRect* rect) {
+  TRect local;
+  if (!Geometry(window, &local)) return false;
+  Display* d = Dpy(display_);
+  ErrorTrap trap(d);
+  int x = 0, y = 0;
+  Window child;
+  const Bool ok = XTranslateCoordinates(d, Window(window), DefaultRootWindow(d), 0, 0, &x, &y, &child);
+  if (trap.Failed() || !ok) return false;
+  *rect = TRect{x, y, x + local.Width(), y + local.Height()};
+  return true;
+}
+
 bool Connection::Watch(TWindowId window, std::function<void(const TRect&)> resized,
                        std::function<void()> destroyed) {
   if (!window) return false;

@@ -52,6 +52,8 @@ class Connection {
   // A window's rectangle relative to its parent (x, y, width, height);
   // false when id names no window.
   bool Geometry(TWindowId window, TRect* rect);
+  // The same in root window coordinates: where the window is on the screen.
+  bool ScreenGeometry(TWindowId window, TRect* rect);
   // Follows a foreign window: resized runs with its new rectangle whenever
   // it changes, destroyed runs once when it goes away. False when id names
   // no window (nothing is watched then). One watch per window.
