@@ -68,16 +68,25 @@ void TSSWindow::DeactivateScrSaver(TMessage& m) {
   if (!exit) exit = t.ExitESC && m.Msg == msg::KeyDown && m.WParam == vk::Escape;
   if (exit && m.Msg == msg::KeyDown && m.WParam == vk::F1) Data.Text.Exitlink = kInfoAddress;
   if (exit && m.Msg == msg::KeyDown && m.WParam == vk::F2) {
-    // Its release, a key up, ends the show.
-    try {
-      SetCurrentImageAsWallpaper();
-    } catch (const std::exception& e) {
-      MessageBoxService().Show(std::string("The wallpaper could not be set: ") + e.what(),
-                               WindowSystem().ApplicationTitle(), MessageIcon::Error);
-    }
+    // One wallpaper a press: a held key's repeats set none. Its release,
+    // a key up, ends the show.
+    if (!(m.LParam & msg::KeyWasDown)) WallpaperKey();
     exit = false;
   }
   FinishScreenSaver(exit);
+}
+
+void TSSWindow::WallpaperKey() {
+  try {
+    SetCurrentImageAsWallpaper();
+  } catch (const std::exception& e) {
+    // The box stands over the show, which goes on; nothing ends it while
+    // the box is up.
+    Suspended = true;
+    MessageBoxService().Show(std::string("The wallpaper could not be set: ") + e.what(),
+                             WindowSystem().ApplicationTitle(), MessageIcon::Error);
+    Suspended = false;
+  }
 }
 
 void TSSWindow::FinishScreenSaver(bool exit) {

@@ -62,11 +62,12 @@ class TSSWindow final : private IReaderHost, private IPictureSink {
   void LoadImage(int32_t index, bool fromDesktop);
   void RestartTimer();
   void LoadPreviewImage();
-  // F2: makes the picture on screen the desktop's wallpaper.
+  // F2: makes the picture on screen the desktop's wallpaper. Raises what
+  // went wrong; no temporary file stays behind.
   void SetCurrentImageAsWallpaper();
-  // Points the desktop at the wallpaper file: the stored values, then the
-  // running desktop's own setting.
-  static void ApplyWallpaper(const std::string& file, bool stretched);
+  // Points the desktop at the wallpaper file (holding picture): the stored
+  // values, then the running desktop's own setting.
+  static void ApplyWallpaper(const std::string& file, const TBitmap32& picture, bool stretched);
 
   // Music and video items (media.cpp).
   void LoadMelody(int32_t index);
@@ -76,6 +77,8 @@ class TSSWindow final : private IReaderHost, private IPictureSink {
   // Input and close (exit_and_close.cpp).
   void DeactivateScrSaver(TMessage& m);
   void FinishScreenSaver(bool exit);
+  // F2 pressed: the wallpaper, or a box saying why not while the show goes on.
+  void WallpaperKey();
   void Suspend();
   void Resume();
   void FormShow();

@@ -13,7 +13,7 @@
 #include "payload/reader_test_file.h"
 #include "platform/clock.h"
 #include "doubles/fake_libraries.h"
-#include "platform/desktop_wallpaper.h"
+#include "doubles/recording_wallpaper_reload.h"
 #include "doubles/fake_window_system.h"
 #include "doubles/scripted_media_player.h"
 #include "platform/message_box.h"

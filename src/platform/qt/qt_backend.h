@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <QWidget>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -363,6 +364,9 @@ class QtWindowSystem final : public QObject, public IWindowSystem {
   QtWindow* WindowOf(QObject* qtWindow) const;
   void TryGrab();
   uint32_t VirtualKeyOf(const class QKeyEvent& e);
+  // Whether a key press repeats a key that is held: the server reports a
+  // held key as more presses, which Qt does not mark.
+  bool RepeatsHeldKey(const class QKeyEvent& e);
 
   std::vector<QtWindow*> windows_;
   std::unique_ptr<x11::Connection> x11_;
@@ -375,6 +379,7 @@ class QtWindowSystem final : public QObject, public IWindowSystem {
   QEventLoop* runLoop_ = nullptr;
   bool mainClosed_ = false;
   bool appActive_ = false;
+  std::set<uint64_t> keysHeld_;  // native key codes (Qt's key codes without them)
   // The screen-saver-running grab: wanted, held, and the window it is for.
   bool grabWanted_ = false, grabHeld_ = false;
   QPointer<QtWindow> grabWindow_;

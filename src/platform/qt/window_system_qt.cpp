@@ -245,6 +245,8 @@ void QtWindowSystem::ActivationChanged(QtWindow& w, bool active, bool first) {
   // goes to another program.
   if (appChanges) {
     appActive_ = active;
+    // Releases now go to another program.
+    if (!active) keysHeld_.clear();
     m.Msg = msg::ActivateApp;
     m.Result = 0;
     Dispatch(w, m);
@@ -274,6 +276,10 @@ bool QtWindowSystem::eventFilter(QObject* watched, QEvent* event) {
   // Every input event passes the native window first, then the widgets:
   // taken at the window only, each is delivered once.
   if ((!key && !mouse) || !watched->isWindowType()) return false;
+
+  // Keys are followed in every window of the application, message boxes
+  // included, so that a release there is not missed.
+  const bool repeat = key && RepeatsHeldKey(*static_cast<QKeyEvent*>(event));
   QtWindow* w = WindowOf(watched);
   if (!w || !w->InputEnabled()) return false;
 
@@ -283,6 +289,7 @@ bool QtWindowSystem::eventFilter(QObject* watched, QEvent* event) {
     const auto* k = static_cast<QKeyEvent*>(event);
     // X11 repeats a held key as release-press pairs; a repeat is one more key down.
     if (type == QEvent::KeyRelease && k->isAutoRepeat()) return false;
+    if (repeat) m.LParam = msg::KeyWasDown;
     const Qt::KeyboardModifiers mods = k->modifiers();
     const bool alt = (mods & Qt::AltModifier) || k->key() == Qt::Key_Alt;
     const bool system = alt && !(mods & Qt::ControlModifier);
@@ -324,6 +331,15 @@ bool QtWindowSystem::eventFilter(QObject* watched, QEvent* event) {
   }
   Dispatch(*w, m);
   return false;
+}
+
+bool QtWindowSystem::RepeatsHeldKey(const QKeyEvent& e) {
+  const uint64_t code = e.nativeScanCode() ? e.nativeScanCode() : uint64_t(uint32_t(e.key())) << 32;
+  if (e.type() == QEvent::KeyRelease) {
+    if (!e.isAutoRepeat()) keysHeld_.erase(code);
+    return false;
+  }
+  return !keysHeld_.insert(code).second || e.isAutoRepeat();
 }
 
 QtWindowSystem& QtSystem() {
