@@ -116,7 +116,8 @@ class IWindow {
   virtual TColor32 Color() const = 0;
   virtual void SetEnabled(bool enabled) = 0;
   // Makes the window a child of a foreign native window, at its top-left
-  // corner; 0 makes it top-level again.
+  // corner and at its size, following its resizes (OnResize); 0 makes it
+  // top-level again.
   virtual void SetParentWindow(TWindowHandle parent) = 0;
   virtual void Show() = 0;  // runs OnShow
   virtual void Hide() = 0;  // runs OnHide

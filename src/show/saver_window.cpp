@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "payload/compose/caption.h"
+#include "payload/compose/fit_rect.h"
 #include "payload/compose/gradient.h"
 #include "payload/compose/preview_image.h"
 #include "platform/clock.h"
@@ -129,6 +130,10 @@ void TSSWindow::FormCreate() {
     window_->SetColor(Color32(0, 0, 0));
     prImage_->SetBounds(ClientRect(*window_));
     LoadPreviewImage();
+    window_->OnResize = [this] {
+      prImage_->SetBounds(ClientRect(*window_));
+      PaintPreview();
+    };
     return;
   }
 
@@ -256,14 +261,21 @@ void TSSWindow::PrepareNextPicture() {
 }
 
 void TSSWindow::LoadPreviewImage() {
-  std::optional<TBitmap32> picture = saver::LoadPreviewImage(selfPath_);
-  if (!picture) return;  // no preview picture: the window stays black
+  previewPicture_ = saver::LoadPreviewImage(selfPath_);
+  PaintPreview();
+}
+
+void TSSWindow::PaintPreview() {
+  if (!previewPicture_) return;  // no preview picture: the window stays black
   prImage_->SetVisible(true);
   image32_->SetVisible(false);
   const TRect area = ClientRect(*prImage_);
   TBitmap32& buffer = prImage_->Buffer();
   buffer.SetSize(area.Width(), area.Height());
-  picture->DrawTo(buffer, area, picture->BoundsRect());
+  buffer.Clear(Color32(0, 0, 0));
+  const TBitmap32& picture = *previewPicture_;
+  picture.DrawTo(buffer, FitRect(area.Width(), area.Height(), picture.Width(), picture.Height()),
+                 picture.BoundsRect(), TDrawMode::Opaque);
   prImage_->Repaint();
 }
 

@@ -7,6 +7,7 @@
 // preview picture, in configuration mode it holds the settings panel.
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -62,6 +63,8 @@ class TSSWindow final : private IReaderHost, private IPictureSink {
   void LoadImage(int32_t index, bool fromDesktop);
   void RestartTimer();
   void LoadPreviewImage();
+  // The preview picture fitted into the window, on black.
+  void PaintPreview();
   // F2: makes the picture on screen the desktop's wallpaper. Raises what
   // went wrong; no temporary file stays behind.
   void SetCurrentImageAsWallpaper();
@@ -171,6 +174,7 @@ class TSSWindow final : private IReaderHost, private IPictureSink {
   std::unique_ptr<IWindow> secondWindow_;
   IPictureControl* secondImage_ = nullptr;
 
+  std::optional<TBitmap32> previewPicture_;
   TWindowHandle daemonWindow_ = 0;
   bool resized_ = false;  // the daemon's window changed size: recompose the picture on screen
   bool skipPassword_ = false;

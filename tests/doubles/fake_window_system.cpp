@@ -33,7 +33,13 @@ void FakeWindow::SetWindowState(TWindowState state) {
     SetBounds(system_.monitors[0]);
 }
 
-void FakeWindow::SetParentWindow(TWindowHandle p) { parent = p; }
+void FakeWindow::SetParentWindow(TWindowHandle p) {
+  parent = p;
+  // Inside a window of known size the window takes that size.
+  auto it = system_.others.find(p);
+  if (it != system_.others.end() && !it->second.rect.IsEmpty())
+    SetBounds(TRect{0, 0, it->second.rect.Width(), it->second.rect.Height()});
+}
 
 void FakeWindow::Show() {
   if (visible_) return;
@@ -166,10 +172,17 @@ int32_t FakeWindowSystem::ShowCursor(bool show) {
   return cursorCount;
 }
 
-TWindowHandle FakeWindowSystem::AddOtherWindow(const std::string& title) {
+TWindowHandle FakeWindowSystem::AddOtherWindow(const std::string& title, const TRect& rect) {
   const TWindowHandle h = nextHandle_++;
-  others[h] = OtherWindow{title};
+  others[h] = OtherWindow{.title = title, .rect = rect};
   return h;
+}
+
+void FakeWindowSystem::ResizeOtherWindow(TWindowHandle window, int32_t width, int32_t height) {
+  TRect& r = others[window].rect;
+  r = TRect{r.Left, r.Top, r.Left + width, r.Top + height};
+  for (FakeWindow* w : windows_)
+    if (w->parent == window) w->SetBounds(TRect{0, 0, width, height});
 }
 
 TWindowHandle FakeWindowSystem::FindWindow(const std::string& utf8Title) {

@@ -130,8 +130,11 @@ class FakeWindowSystem final : public IWindowSystem {
   struct OtherWindow {
     std::string title;
     bool visible = true, enabled = true;
+    TRect rect;  // where it is in its parent; empty: its size is not known
   };
-  TWindowHandle AddOtherWindow(const std::string& title);
+  TWindowHandle AddOtherWindow(const std::string& title, const TRect& rect = {});
+  // Another program resizes its window: our windows inside it follow.
+  void ResizeOtherWindow(TWindowHandle window, int32_t width, int32_t height);
 
   // Delivers m to window through the filter and its procedure; a key down
   // of Return or Escape then presses the window's default or cancel button,

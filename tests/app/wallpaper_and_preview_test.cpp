@@ -1,0 +1,214 @@
+// The real player on a private X server: F2 on each kind of desktop, and the
+// preview inside a window of another program.
+#include "app/player_fixture.h"
+#include "platform/desktop_wallpaper.h"
+
+#include <X11/XKBlib.h>
+#include <X11/Xatom.h>
+
+namespace saver {
+namespace {
+
+using namespace saver::e2e;
+using namespace saver::testing;
+
+// Our top-level windows of that title mapped on the screen.
+std::vector<Window> MappedWindows(Display* d, const std::string& title) {
+  std::vector<Window> out;
+  Window root = 0, parent = 0, *children = nullptr;
+  unsigned count = 0;
+  if (!XQueryTree(d, DefaultRootWindow(d), &root, &parent, &children, &count)) return out;
+  for (unsigned i = 0; i < count; ++i) {
+    char* name = nullptr;
+    XWindowAttributes a;
+    if (XGetWindowAttributes(d, children[i], &a) && a.map_state == IsViewable &&
+        XFetchName(d, children[i], &name) && name) {
+      if (title == name) out.push_back(children[i]);
+      XFree(name);
+    }
+  }
+  if (children) XFree(children);
+  return out;
+}
+
+// The pixels of the pixmap the root window's _XROOTPMAP_ID names; empty without one.
+TBitmap32 RootPixmap(Display* d) {
+  TBitmap32 out;
+  Atom type = 0;
+  int format = 0;
+  unsigned long n = 0, after = 0;
+  unsigned char* data = nullptr;
+  if (XGetWindowProperty(d, DefaultRootWindow(d), XInternAtom(d, "_XROOTPMAP_ID", False), 0, 1,
+                         False, XA_PIXMAP, &type, &format, &n, &after, &data) != Success || !data)
+    return out;
+  const Pixmap p = n == 1 ? *reinterpret_cast<Pixmap*>(data) : 0;
+  XFree(data);
+  Window root;
+  int x, y;
+  unsigned w = 0, h = 0, border, depth;
+  if (!p || !XGetGeometry(d, p, &root, &x, &y, &w, &h, &border, &depth)) return out;
+  XImage* image = XGetImage(d, p, 0, 0, w, h, AllPlanes, ZPixmap);
+  out.SetSize(int32_t(w), int32_t(h));
+  for (unsigned j = 0; j < h; ++j)
+    for (unsigned i = 0; i < w; ++i)
+      out.SetPixel(int32_t(i), int32_t(j), TColor32(XGetPixel(image, int(i), int(j))) | 0xFF000000u);
+  XDestroyImage(image);
+  return out;
+}
+
+size_t CountLines(const std::string& text, const std::string& start) {
+  size_t n = 0;
+  for (size_t at = 0; (at = text.find(start, at)) != std::string::npos; at += start.size())
+    if (at == 0 || text[at - 1] == '\n') ++n;
+  return n;
+}
+
+TEST_F(Player, F2SetsOneWallpaperAPressOnEachDesktopAndAFailureLeavesTheShowGoing) {
+  // A stand-in for the desktop's settings tool: it logs what it is asked and
+  // refuses every change while the file "refuse" exists.
+  const std::string log = scratch.Path("gsettings.log"), refuse = scratch.Path("refuse");
+  {
+    std::ofstream script(scratch.Path("bin/gsettings"));
+    script << "#!/bin/sh\necho \"$*\" >> '" << log << "'\ncase \"$1\" in\n"
+           << "  list-schemas) echo org.gnome.desktop.background ;;\n"
+           << "  list-keys) printf 'picture-options\\npicture-uri\\n' ;;\n"
+           << "  set) [ -e '" << refuse << "' ] && exit 1 ;;\nesac\nexit 0\n";
+  }
+  std::filesystem::permissions(scratch.Path("bin/gsettings"), std::filesystem::perms::owner_all);
+  const std::string wallpaper = scratch.Path("data/saver/Screen Saver Wallpaper.bmp");
+  Display* d = XOpenDisplay(x->Name().c_str());
+  ASSERT_NE(d, nullptr);
+  // A held key repeats at once and every millisecond.
+  XkbSetAutoRepeatRate(d, XkbUseCoreKbd, 1, 1);
+
+  struct Case {
+    const char* name;
+    const char* desktop;  // nullptr: none named
+    bool refuses;
+  };
+  for (const Case& c : {Case{"GNOME, the key held", "GNOME", false},
+                        Case{"no desktop named: the root window", nullptr, false},
+                        Case{"the desktop refuses", "ubuntu:GNOME", true}}) {
+    SCOPED_TRACE(c.name);
+    std::filesystem::remove(log);
+    std::filesystem::remove(wallpaper);
+    std::filesystem::remove(scratch.Path("opened.txt"));
+    if (c.refuses) std::ofstream(refuse) << "";
+    XAutoRepeatOn(d);
+    XSync(d, False);
+    if (c.desktop)
+      setenv("XDG_CURRENT_DESKTOP", c.desktop, 1);
+    else
+      unsetenv("XDG_CURRENT_DESKTOP");
+    // The box takes the focus from the show, which a click would end.
+    SaverBuilder b = Saver(false, c.refuses, true, false);
+    b.trailer.Seconds = c.refuses ? 1 : 30;
+    const std::string saver = Write(b);
+    std::vector<TBitmap32> pictures;
+    for (int i = 0; i < 3; ++i) pictures.push_back(Composed(saver, i));
+    Launch(saver, {"/s"});
+    ASSERT_TRUE(ScreenShows(pictures[0]));
+
+    // Held for a while: the server repeats it as more presses.
+    Xdo("keydown F2 sleep 0.3");
+    if (!c.refuses) {
+      if (c.desktop) {
+        EXPECT_TRUE(WaitUntil([&] { return ReadText(log).find("set org.gnome.desktop.background picture-uri") != std::string::npos; }));
+      } else {
+        const TBitmap32 expected = RootBackgroundImage(Gradient(160, 120, 0), true, x->Width(), x->Height(), {});
+        EXPECT_TRUE(WaitUntil([&] { return Mismatch(RootPixmap(d), expected) < 0.01; }))
+            << "the picture stretched over the root window";
+      }
+      Xdo("keyup F2");
+      EXPECT_EQ(WaitExit(), 0) << output;
+      EXPECT_EQ(Mismatch(DecodePictureFile(wallpaper, ".bmp"), Gradient(160, 120, 0)), 0);
+      EXPECT_EQ(CountLines(ReadText(log), "set org.gnome.desktop.background picture-uri"), c.desktop ? 1u : 0u);
+      continue;
+    }
+
+    // A failure: its box stands over the show, which goes on behind it and
+    // ends on nothing while the box is up.
+    std::vector<Window> boxes;
+    ASSERT_TRUE(WaitUntil([&] { return MappedWindows(d, "Player Test").size() == 2; }))
+        << "the show and the box";
+    const TBitmap32 band = x->Screenshot();
+    EXPECT_TRUE(WaitUntil([&] {
+      TBitmap32 now = x->Screenshot(), top(x->Width(), 20), before(x->Width(), 20);
+      top.CopyRect(now, TRect{0, 0, x->Width(), 20}, TPoint{0, 0});
+      before.CopyRect(band, TRect{0, 0, x->Width(), 20}, TPoint{0, 0});
+      return Mismatch(top, before) > 0.5;
+    })) << "the next picture behind the box";
+    EXPECT_TRUE(Running());
+    EXPECT_FALSE(std::filesystem::exists(scratch.Path("opened.txt")));
+    for (const auto& f : std::filesystem::directory_iterator(TempFolder()))
+      EXPECT_NE(f.path().filename().string().rfind("SSWIMG", 0), 0u) << f.path();
+    // Return closes the box; the show goes on until its release.
+    XAutoRepeatOff(d);
+    XSync(d, False);
+    Xdo("keydown Return");
+    EXPECT_TRUE(WaitUntil([&] { return MappedWindows(d, "Player Test").size() == 1; }));
+    EXPECT_TRUE(WaitUntil([&] {
+      const TBitmap32 s = x->Screenshot();
+      return Mismatch(s, pictures[0]) < 0.01 || Mismatch(s, pictures[1]) < 0.01 ||
+             Mismatch(s, pictures[2]) < 0.01;
+    })) << "a whole picture, without the box";
+    EXPECT_TRUE(Running());
+    Xdo("keyup Return");
+    EXPECT_EQ(WaitExit(), 0) << output;
+    EXPECT_EQ(ReadText(scratch.Path("opened.txt")), "https://example.com/goodbye\n");
+    EXPECT_TRUE(std::filesystem::is_empty(TempFolder()));
+    std::filesystem::remove(refuse);
+  }
+  unsetenv("XDG_CURRENT_DESKTOP");
+  XCloseDisplay(d);
+}
+
+TEST_F(Player, PreviewFillsItsParentFollowsItsSizeAndLetsItsClicksThrough) {
+  x.reset();
+  StartServer(640, 480);
+  SaverBuilder b = Saver(false, false, true, false);
+  TBitmap32 preview(160, 80);
+  const TColor32 colour = Color32(200, 120, 40), black = Color32(0, 0, 0);
+  preview.Clear(colour);
+  b.preview = EncodeBmp(preview);
+  const std::string saver = Write(b);
+  for (bool hex : {false, true}) {
+    SCOPED_TRACE(hex ? "a hexadecimal id" : "a decimal id");
+    Display* d = XOpenDisplay(x->Name().c_str());
+    const int left = 50, top = 40;
+    const Window parent = XCreateSimpleWindow(d, DefaultRootWindow(d), left, top, 400, 300, 0, 0, 0x00FF00);
+    XSelectInput(d, parent, ButtonPressMask);
+    XMapWindow(d, parent);
+    XSync(d, False);
+    char id[32];
+    std::snprintf(id, sizeof id, hex ? "0x%lx" : "%lu", parent);
+    Launch(saver, {"/p", id});
+    // The picture fitted into the parent, black bars where it does not reach.
+    const auto shows = [&](int w, int h, int pictureTop, int pictureBottom) {
+      return WaitUntil([&] {
+        const TBitmap32 s = x->Screenshot();
+        return s.Pixel(left, top + pictureTop) == colour &&
+               s.Pixel(left + w - 1, top + pictureBottom - 1) == colour &&
+               s.Pixel(left, top + pictureTop - 1) == black &&
+               s.Pixel(left + w - 1, top + pictureBottom) == black &&
+               s.Pixel(left + w - 1, top + h - 1) == black &&
+               s.Pixel(left + w, top + pictureTop) != colour;
+      });
+    };
+    EXPECT_TRUE(shows(400, 300, 50, 250)) << "400 x 300";
+    XResizeWindow(d, parent, 300, 200);
+    XSync(d, False);
+    EXPECT_TRUE(shows(300, 200, 25, 175)) << "300 x 200";
+    Xdo("mousemove " + std::to_string(left + 150) + " " + std::to_string(top + 100) + " click 1");
+    XEvent e;
+    EXPECT_TRUE(WaitUntil([&] { return XCheckTypedWindowEvent(d, parent, ButtonPress, &e); }))
+        << "the parent gets the click";
+    EXPECT_TRUE(Running());
+    XDestroyWindow(d, parent);
+    XCloseDisplay(d);
+    EXPECT_EQ(WaitExit(), 0) << output;
+  }
+}
+
+}  // namespace
+}  // namespace saver
