@@ -122,8 +122,8 @@ class IWindow {
   virtual void Show() = 0;  // runs OnShow
   virtual void Hide() = 0;  // runs OnHide
   virtual bool Visible() const = 0;
-  // Runs OnClose, then hides the window. The message loop ends when the
-  // main window has closed.
+  // Asks OnCloseQuery, then runs OnClose and hides the window. The message
+  // loop ends when the main window has closed.
   virtual void Close() = 0;
 
   // Controls owned by the window, in the order they were made.
@@ -147,6 +147,9 @@ class IWindow {
   virtual void ShowModal() = 0;
 
   std::function<void()> OnShow, OnHide, OnClose;
+  // Asked before every close (Close, the window's close button): false keeps
+  // the window open as it is.
+  std::function<bool()> OnCloseQuery;
   // Runs when the window's size has changed (a new size set, or the foreign
   // window it lives in resized).
   std::function<void()> OnResize;

@@ -146,17 +146,10 @@ void TSSWindow::FormClose() {
     // No temporary folder: nothing of ours is in it.
   }
   screenSaver_.reset();
+  // The settings dialog saved its settings as it was asked to close (SaveSettings).
   if (!PreviewMode) {
     RemoveMusicFile();
     if (SaverMode && !Data.Text.Exitlink.empty()) Shell().Open(Cp1252ToUtf8(Data.Text.Exitlink));
-    if (!SaverMode) {
-      try {
-        WriteSettings(Data.Text.Title, configPanel_->ControlsToStore());
-      } catch (const std::exception& e) {
-        MessageBoxService().Show(std::string("The settings could not be saved: ") + e.what(),
-                                 ws.ApplicationTitle(), MessageIcon::Error);
-      }
-    }
   }
   if (SaverMode) ReleaseShow();
 }

@@ -10,8 +10,10 @@
 #include "platform/clock.h"
 #include "platform/cp1252.h"
 #include "platform/message_box.h"
+#include "platform/registry.h"
 #include "platform/ui_thread.h"
 #include "platform/window_system.h"
+#include "settings/sample_pictures.h"
 #include "trans/trans.h"
 
 namespace saver {
@@ -116,15 +118,18 @@ void TSSWindow::ScreenSaverConfigBoxActive() {
 
 void TSSWindow::FormCreate() {
   IWindowSystem& ws = WindowSystem();
-  ws.SetApplicationExStyle(kWsExToolWindow);
   const std::vector<TRect> monitors = ws.Monitors();
   const TRect primary = monitors.empty() ? TRect{} : monitors[0];
   image32_->Buffer().SetSize(primary.Width(), primary.Height());
   if (!SaverMode) {
-    // The settings panel (and the password change, which ends at once).
+    // The settings panel (and the password change, which ends at once): a
+    // dialog of its own on the task bar, with the saver's picture.
+    ws.SetApplicationIcon(DialogIcon());
+    window_->OnCloseQuery = [this] { return SaveSettings(); };
     configPanel_->FormCreate(Data.Trailer);
     return;
   }
+  ws.SetApplicationExStyle(kWsExToolWindow);
   FirstPicture = true;
   if (PreviewMode) {
     window_->SetColor(Color32(0, 0, 0));
@@ -321,6 +326,36 @@ void TSSWindow::ShowFrame(int32_t index, TBitmap32& working, bool fromDesktop,
                     prepared ? std::move(prepared->Snapshot) : TBitmap32());
   }
   FirstPicture = false;
+}
+
+TBitmap32 TSSWindow::DialogIcon() const {
+  std::optional<TBitmap32> preview;
+  try {
+    preview = saver::LoadPreviewImage(selfPath_);
+  } catch (...) {
+    // A preview picture that cannot be read: the sample picture instead.
+  }
+  const TBitmap32& picture = preview ? *preview : SamplePicture(1);
+  TBitmap32 icon(kDialogIconSize, kDialogIconSize);  // transparent around the picture
+  TBitmap32 opaque = picture;
+  opaque.ResetAlpha(255);
+  opaque.DrawTo(icon, FitRect(kDialogIconSize, kDialogIconSize, picture.Width(), picture.Height()),
+                picture.BoundsRect(), TDrawMode::Opaque);
+  return icon;
+}
+
+bool TSSWindow::SaveSettings() {
+  try {
+    WriteSettings(Data.Text.Title, configPanel_->ControlsToStore());
+    return true;
+  } catch (const std::exception& e) {
+    MessageBoxService().Show("The settings could not be saved to " + Registry().Location() +
+                                 ": " + e.what(),
+                             WindowSystem().ApplicationTitle(), MessageIcon::Error);
+    // The dialog stays with the edits for another try, unless the system
+    // asked the program to end.
+    return skipPassword_;
+  }
 }
 
 void TSSWindow::WaitForTransition() {

@@ -33,6 +33,7 @@ constexpr TRect kDesignedBounds{0, 0, 640, 480};
 // The settings panel's place on the designed window (the panel sizes it
 // by the layout scale).
 constexpr TRect kCfgBoxBounds = kCfgBoxLayout;
+constexpr int32_t kDialogIconSize = 64;
 
 class TSSWindow final : private IReaderHost, private IPictureSink {
  public:
@@ -141,6 +142,12 @@ class TSSWindow final : private IReaderHost, private IPictureSink {
   void SetWindowImage(const TBitmap32& working) override;
   void PlayVideo(int32_t index, const std::string& path, TBitmap32& working) override;
 
+  // The settings dialog's icon: the preview picture (a sample picture for
+  // a saver without one) fitted into a square.
+  TBitmap32 DialogIcon() const;
+  // The settings dialog's close: false when the settings could not be
+  // written (a box says where and why).
+  bool SaveSettings();
   void CreateSecondWindow();
   // Starts the look-ahead of the picture the next tick brings in, when a
   // tick is to come and nothing else runs.
@@ -177,7 +184,7 @@ class TSSWindow final : private IReaderHost, private IPictureSink {
   std::optional<TBitmap32> previewPicture_;
   TWindowHandle daemonWindow_ = 0;
   bool resized_ = false;  // the daemon's window changed size: recompose the picture on screen
-  bool skipPassword_ = false;
+  bool skipPassword_ = false;  // ending on request: no password, no question
   bool closing_ = false;  // the window is closing or going away: no more show steps
   TShowRandom random_;
   std::unique_ptr<TBackground> background_;

@@ -210,5 +210,44 @@ TEST_F(Player, PreviewFillsItsParentFollowsItsSizeAndLetsItsClicksThrough) {
   }
 }
 
+// The atoms or cardinals of a window's property.
+std::vector<unsigned long> Property(Display* d, Window w, const char* name, Atom type) {
+  Atom actual = 0;
+  int format = 0;
+  unsigned long n = 0, after = 0;
+  unsigned char* data = nullptr;
+  std::vector<unsigned long> out;
+  if (XGetWindowProperty(d, w, XInternAtom(d, name, False), 0, 1 << 20, False, type, &actual,
+                         &format, &n, &after, &data) == Success && data) {
+    if (actual == type && format == 32)
+      out.assign(reinterpret_cast<unsigned long*>(data), reinterpret_cast<unsigned long*>(data) + n);
+    XFree(data);
+  }
+  return out;
+}
+
+TEST_F(Player, TheSettingsDialogHasATaskBarEntryAndTheSaversPictureAsItsIcon) {
+  SaverBuilder b = Saver(false, false, true, false);
+  TBitmap32 preview(40, 20);
+  preview.Clear(Color32(10, 200, 30));
+  b.preview = EncodeBmp(preview);
+  Launch(Write(b), {"/c"});
+  Display* d = XOpenDisplay(x->Name().c_str());
+  std::vector<Window> dialog;
+  ASSERT_TRUE(WaitUntil([&] { return (dialog = MappedWindows(d, "Player Test")).size() == 1; }));
+  const std::vector<unsigned long> state = Property(d, dialog[0], "_NET_WM_STATE", XA_ATOM);
+  EXPECT_EQ(std::count(state.begin(), state.end(), XInternAtom(d, "_NET_WM_STATE_SKIP_TASKBAR", False)), 0);
+  // Icons of several sizes, each width, height and its ARGB pixels.
+  const std::vector<unsigned long> icon = Property(d, dialog[0], "_NET_WM_ICON", XA_CARDINAL);
+  ASSERT_GE(icon.size(), 2u);
+  const unsigned long w = icon[0], h = icon[1];
+  ASSERT_GE(icon.size(), 2 + w * h);
+  EXPECT_EQ(icon[2 + (h / 2) * w + w / 2] & 0xFFFFFFFFul, 0xFF0AC81Eul) << "the preview picture";
+  EXPECT_EQ(icon[2 + w / 2] >> 24, 0u) << "clear above it";
+  XCloseDisplay(d);
+  Xdo("key Escape");
+  EXPECT_EQ(WaitExit(), 0) << output;
+}
+
 }  // namespace
 }  // namespace saver

@@ -55,6 +55,7 @@ void FakeWindow::Hide() {
 }
 
 void FakeWindow::Close() {
+  if (OnCloseQuery && !OnCloseQuery()) return;
   if (OnClose) OnClose();
   Hide();
   closed = true;

@@ -122,6 +122,7 @@ class FakeWindowSystem final : public IWindowSystem {
   TWindowHandle ForegroundWindow() override { return foreground; }
   void SetScreenSaverRunning(bool running) override;
   void SetApplicationExStyle(uint32_t exStyle) override;
+  void SetApplicationIcon(const TBitmap32& icon) override { appIcon = icon; }
   void SetApplicationTitle(const std::string& utf8) override { appTitle = utf8; }
   std::string ApplicationTitle() const override { return appTitle; }
   void Run(IWindow& main) override;
@@ -157,6 +158,7 @@ class FakeWindowSystem final : public IWindowSystem {
   bool screenSaverRunning = false;
   uint32_t appExStyle = 0;
   std::string appTitle;
+  TBitmap32 appIcon;
   int runs = 0;
   // Every system-wide call, in order, for tests of sequences
   // ("ShowCursor 0", "EnableWindow 5 1", "ScreenSaverRunning 1", ...).

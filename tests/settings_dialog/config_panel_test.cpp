@@ -449,5 +449,47 @@ TEST_F(DialogTest, ClosingByTheTitleBarSavesAndTheLinkOpensTheProjectPage) {
   EXPECT_TRUE(box.shown.empty());
 }
 
+TEST_F(DialogTest, AFailedSaveKeepsTheDialogOpenWithItsEditsAndNamesTheSettingsFile) {
+  SaverBuilder b = Saver();
+  Open(b);
+  ShowPage("tsGeneral");
+  Click("rbRandom");
+  // A file where the store's folder should be: nobody can write there.
+  const std::string blocked = scratch.Write("blocked", {1}) + "/registry.json";
+  FileRegistry unwritable(blocked);
+  SetRegistry(&unwritable);
+  const std::pair<const char*, std::function<void()>> closes[] = {
+      {"Close", [&] { Click("btnClose"); }},
+      {"the title bar", [&] { Top()->close(); }},
+  };
+  for (const auto& [name, close] : closes) {
+    SCOPED_TRACE(name);
+    box.shown.clear();
+    close();
+    EXPECT_FALSE(Closed());
+    ASSERT_EQ(box.shown.size(), 1u);
+    EXPECT_EQ(box.shown[0].text.rfind("The settings could not be saved to " + blocked + ": ", 0), 0u)
+        << box.shown[0].text;
+    EXPECT_TRUE(Find<QRadioButton>("rbRandom")->isChecked()) << "the edit stays";
+  }
+  // Once the store can be written, the same edits are saved.
+  SetRegistry(&registry);
+  Click("btnClose");
+  EXPECT_TRUE(Closed());
+  EXPECT_EQ(Stored().DisplayOrder, 1);
+}
+
+TEST_F(DialogTest, TheWindowIconIsTheSaversPreviewPicture) {
+  SaverBuilder b = Saver();
+  TBitmap32 preview(40, 20);
+  preview.Clear(Color32(10, 200, 30));
+  b.preview = EncodeBmp(preview);
+  Open(b);
+  const QImage icon = Top()->windowIcon().pixmap(64, 64).toImage();
+  ASSERT_EQ(icon.size(), QSize(64, 64));
+  EXPECT_EQ(icon.pixelColor(32, 32), QColor(10, 200, 30));
+  EXPECT_EQ(icon.pixelColor(32, 4).alpha(), 0) << "the square around the picture";
+}
+
 }  // namespace
 }  // namespace saver::testing

@@ -108,9 +108,22 @@ QtLabel::QtLabel(QtWindow& window, std::string name, IControl* parent)
 }
 
 void QtLabel::ShowCaption() {
-  // Qt draws the accelerator of a label that has a buddy; without one the
-  // marks would show as they are.
-  setText(buddy() ? FromUtf8(caption_) : PlainCaption(caption_));
+  if (wordWrap()) {
+    // Lines of wrapped text get room between them (fonts such as the
+    // Tahoma-metric one have no line gap of their own).
+    setTextFormat(Qt::RichText);
+    setText(QStringLiteral("<div style=\"line-height:%1%\">").arg(kWrappedLineHeightPercent) +
+            PlainCaption(caption_)
+                .toHtmlEscaped()
+                .replace(QStringLiteral("\r\n"), QStringLiteral("<br>"))
+                .replace(QLatin1Char('\n'), QStringLiteral("<br>")) +
+            QStringLiteral("</div>"));
+  } else {
+    // Qt draws the accelerator of a label that has a buddy; without one the
+    // marks would show as they are.
+    setTextFormat(Qt::PlainText);
+    setText(buddy() ? FromUtf8(caption_) : PlainCaption(caption_));
+  }
   Fit();
 }
 
@@ -148,7 +161,7 @@ void QtLabel::SetLinkStyle(bool link) {
 
 void QtLabel::SetWordWrap(bool wrap) {
   setWordWrap(wrap);
-  Fit();
+  ShowCaption();
 }
 
 void QtLabel::SetAutoSize(bool autoSize, int32_t maxWidth) {

@@ -25,6 +25,9 @@ QFont ResolveFont(const TFontSpec& spec);
 // A caption with its accelerator marks taken out ("&&" stays one '&').
 QString PlainCaption(const std::string& utf8);
 
+// The line height of word-wrapped labels, in percent of the font's.
+constexpr int kWrappedLineHeightPercent = 135;
+
 class QtLabel final : public QtControl<QLabel, ILabel> {
  public:
   QtLabel(QtWindow& window, std::string name, IControl* parent);

@@ -339,6 +339,7 @@ class QtWindowSystem final : public QObject, public IWindowSystem {
   TWindowHandle ForegroundWindow() override;
   void SetScreenSaverRunning(bool running) override;
   void SetApplicationExStyle(uint32_t exStyle) override;
+  void SetApplicationIcon(const TBitmap32& icon) override;
   void SetApplicationTitle(const std::string& utf8) override { appTitle_ = utf8; }
   std::string ApplicationTitle() const override { return appTitle_; }
   void Run(IWindow& main) override;

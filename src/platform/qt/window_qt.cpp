@@ -269,6 +269,7 @@ void QtWindow::Hide() {
 
 void QtWindow::Close() {
   if (closing_) return;
+  if (OnCloseQuery && !OnCloseQuery()) return;
   closing_ = true;
   if (OnClose) OnClose();
   Hide();

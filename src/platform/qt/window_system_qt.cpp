@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QCursor>
 #include <QEventLoop>
+#include <QIcon>
+#include <QPixmap>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QScreen>
@@ -143,6 +145,12 @@ void QtWindowSystem::SetApplicationExStyle(uint32_t exStyle) {
   if (SkipTaskbar())
     for (QtWindow* w : windows_)
       if (w->internalWinId() && !w->Embedded()) ApplySkipTaskbar(*w);
+}
+
+void QtWindowSystem::SetApplicationIcon(const TBitmap32& icon) {
+  const QImage image(reinterpret_cast<const uchar*>(icon.Bits()), icon.Width(), icon.Height(),
+                     qsizetype(icon.Width()) * 4, QImage::Format_ARGB32);
+  QApplication::setWindowIcon(QIcon(QPixmap::fromImage(image.copy())));
 }
 
 void QtWindowSystem::ApplySkipTaskbar(QtWindow& w) {
