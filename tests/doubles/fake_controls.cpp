@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <climits>
+#include <cmath>
 
 #include "doubles/fake_window_system.h"
 
@@ -37,6 +38,42 @@ void FakePictureControl::Repaint() {
   copy.DrawMode = TDrawMode::Opaque;
   copy.MasterAlpha = 255;
   copy.DrawTo(surface_.Bitmap(), 0, 0);
+}
+
+int32_t FakeFittingWidth(const FakeWindow& window, TControlKind kind, const std::string& caption,
+                         const TFontSpec* ownFont) {
+  const TFontSpec& font = ownFont ? *ownFont : window.font;
+  int32_t characters = 0;
+  for (size_t i = 0; i < caption.size(); ++i) {
+    if (caption[i] == '&' && i + 1 < caption.size()) ++i;
+    if ((static_cast<unsigned char>(caption[i]) & 0xC0) != 0x80) ++characters;  // UTF-8 starts
+  }
+  int32_t around = 0;
+  switch (kind) {
+    case TControlKind::CheckBox:
+    case TControlKind::RadioButton: around = 20; break;
+    case TControlKind::Button:
+    case TControlKind::GroupBox: around = 16; break;
+    case TControlKind::TabSheet: around = 12; break;
+    default: break;
+  }
+  const double width = characters * std::max(font.pixelHeight, 1) * 0.4 + around;
+  return int32_t(std::ceil(width * window.LayoutScale()));
+}
+
+int32_t FakeLabel::FittingWidth() const {
+  if (wordWrap) return Bounds().Width();
+  return FakeFittingWidth(window_, TControlKind::Label, Caption(), font.pixelHeight ? &font : nullptr);
+}
+
+void FakeLabel::Fit() {
+  if (!autoSize) return;
+  const TRect b = Bounds();
+  int32_t w = FittingWidth();
+  if (maxWidth > 0) w = std::min(w, maxWidth);
+  const int32_t pixels = font.pixelHeight ? font.pixelHeight : window_.font.pixelHeight;
+  const int32_t h = int32_t(std::ceil((pixels + 2) * window_.LayoutScale()));
+  FakeCaptionControl::SetBounds(TRect{b.Left, b.Top, b.Left + w, b.Top + h});
 }
 
 void FakeLabel::Click() {

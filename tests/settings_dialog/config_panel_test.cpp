@@ -7,7 +7,14 @@
 #include <QSlider>
 #include <QTimer>
 
+#include <QStackedWidget>
+#include <QStyleOptionButton>
+#include <QStyleOptionGroupBox>
+#include <QStyleOptionTab>
+#include <climits>
+
 #include "dialog_fixture.h"
+#include "platform/qt/dialog_qt.h"
 #include "platform/build_config.h"
 #include "platform/controls.h"
 #include "settings/sample_pictures.h"
@@ -489,6 +496,79 @@ TEST_F(DialogTest, TheWindowIconIsTheSaversPreviewPicture) {
   ASSERT_EQ(icon.size(), QSize(64, 64));
   EXPECT_EQ(icon.pixelColor(32, 32), QColor(10, 200, 30));
   EXPECT_EQ(icon.pixelColor(32, 4).alpha(), 0) << "the square around the picture";
+}
+
+// What of a control's caption does not show: empty when the caption is
+// whole in what the style leaves of the control for it.
+std::string CutCaption(QWidget* c) {
+  QString caption;
+  int room = INT_MAX;
+  if (auto* b = qobject_cast<QAbstractButton*>(c)) {
+    caption = b->text();
+    QStyleOptionButton o;
+    o.initFrom(b);
+    const QStyle::SubElement contents = qobject_cast<QCheckBox*>(c) ? QStyle::SE_CheckBoxContents
+                                        : qobject_cast<QRadioButton*>(c) ? QStyle::SE_RadioButtonContents
+                                                                         : QStyle::SE_PushButtonContents;
+    room = c->style()->subElementRect(contents, &o, c).width();
+  } else if (auto* l = qobject_cast<QLabel*>(c)) {
+    if (l->wordWrap()) return {};
+    caption = l->text();
+    room = c->width();
+  } else if (auto* g = qobject_cast<QGroupBox*>(c)) {
+    caption = g->title();
+    QStyleOptionGroupBox o;
+    o.initFrom(g);
+    o.text = g->title();
+    o.subControls = QStyle::SC_GroupBoxLabel;
+    room = c->width() - c->style()->subControlRect(QStyle::CC_GroupBox, &o, QStyle::SC_GroupBoxLabel, c).left();
+  }
+  const QString plain = qt::PlainCaption(caption.toStdString());
+  const int needed = c->fontMetrics().horizontalAdvance(plain);
+  return needed > room ? plain.toStdString() + ": " + std::to_string(needed) + " in " + std::to_string(room) : "";
+}
+
+TEST_F(DialogTest, EveryCaptionIsWholeAndNoControlsOverlapWithOrWithoutTheTahomaMetricFace) {
+  for (bool metricFace : {true, false}) {
+    SCOPED_TRACE(metricFace ? "the Tahoma-metric face" : "without it");
+    qt::UseMetricFaces(metricFace);
+    SaverBuilder b = Saver();
+    b.text.Website = "example.org";
+    Open(b);
+    EXPECT_EQ(QFontInfo(Top()->font()).family().toStdString(), metricFace ? "Tahoma" : "DejaVu Sans");
+    const QList<QWidget*> controls = Find("CfgBox")->findChildren<QWidget*>();
+    auto shown = [](QWidget* c) {
+      return c->isVisible() && !c->objectName().isEmpty() && !c->objectName().startsWith("qt_") &&
+             !qobject_cast<QStackedWidget*>(c->parentWidget());
+    };
+    for (const char* page : {"tsGeneral", "tsPosition", "tsEffects", "tsSound", "tsBehavior"}) {
+      ShowPage(page);
+      for (QWidget* c : controls) {
+        if (!shown(c)) continue;
+        SCOPED_TRACE(std::string(page) + " " + c->objectName().toStdString());
+        EXPECT_EQ(CutCaption(c), "");
+        EXPECT_TRUE(c->parentWidget()->rect().contains(c->geometry())) << "inside its parent";
+        for (QWidget* other : controls)
+          if (other != c && shown(other) && other->parentWidget() == c->parentWidget())
+            EXPECT_FALSE(c->geometry().intersects(other->geometry())) << other->objectName().toStdString();
+      }
+    }
+    // The tabs' captions.
+    QTabBar* tabs = Find<QTabWidget>("PageControl")->tabBar();
+    for (int i = 0; i < tabs->count(); ++i) {
+      QStyleOptionTab o;
+      o.initFrom(tabs);
+      o.shape = tabs->shape();
+      o.rect = tabs->tabRect(i);
+      o.text = tabs->tabText(i);
+      EXPECT_LE(tabs->fontMetrics().horizontalAdvance(o.text),
+                tabs->style()->subElementRect(QStyle::SE_TabBarTabText, &o, tabs).width())
+          << o.text.toStdString();
+    }
+    w.reset();
+    about.reset();
+  }
+  qt::UseMetricFaces(true);
 }
 
 }  // namespace

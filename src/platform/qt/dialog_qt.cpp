@@ -4,6 +4,8 @@
 
 #include <QFontDatabase>
 #include <QMouseEvent>
+#include <QStyleOptionButton>
+#include <QStyleOptionTab>
 #include <QStyledItemDelegate>
 #include <QTabBar>
 #include <algorithm>
@@ -25,21 +27,56 @@ const std::map<QString, std::vector<const char*>>& MetricFaces() {
   return faces;
 }
 
+// The families resolved so far, and the metric faces loaded for them.
+struct TFaces {
+  bool useMetricFaces = true;
+  std::map<QString, QString> resolved;
+  std::vector<int> loaded;
+};
+TFaces& Faces() {
+  static TFaces faces;
+  return faces;
+}
+
 QString ResolveFamily(const QString& family) {
-  static std::map<QString, QString> resolved;
-  if (auto it = resolved.find(family); it != resolved.end()) return it->second;
+  TFaces& faces = Faces();
+  if (auto it = faces.resolved.find(family); it != faces.resolved.end()) return it->second;
   QString result;
   if (family.isEmpty() || QFontDatabase::hasFamily(family)) {
     result = family;
-  } else if (auto it = MetricFaces().find(family); it != MetricFaces().end()) {
+  } else if (auto it = MetricFaces().find(family);
+             faces.useMetricFaces && it != MetricFaces().end()) {
     for (const char* file : it->second) {
       const int id = QFontDatabase::addApplicationFont(QString::fromUtf8(file));
+      if (id >= 0) faces.loaded.push_back(id);
       if (id >= 0 && result.isEmpty() && !QFontDatabase::applicationFontFamilies(id).isEmpty())
         result = QFontDatabase::applicationFontFamilies(id).first();
     }
   }
-  resolved[family] = result;
+  faces.resolved[family] = result;
   return result;
+}
+
+// Device pixels of a logical width.
+int32_t ToDevice(qreal logical, qreal ratio) { return int32_t(std::ceil(logical * ratio)); }
+
+// The widest line of a caption as the widget's font draws it.
+int TextWidth(const QWidget& w, const QString& text) {
+  int widest = 0;
+  for (const QString& line : text.split(QLatin1Char('\n')))
+    widest = std::max(widest, w.fontMetrics().horizontalAdvance(line));
+  return widest;
+}
+
+// What a button's style keeps around its contents (its box, frame and
+// margins) and the caption's width.
+int32_t ButtonFittingWidth(const QAbstractButton& b, QStyle::SubElement contents,
+                           const std::string& caption, int padding, qreal ratio) {
+  QStyleOptionButton option;
+  option.initFrom(&b);
+  option.text = b.text();
+  const int around = b.width() - b.style()->subElementRect(contents, &option, &b).width();
+  return ToDevice(around + TextWidth(b, PlainCaption(caption)) + padding, ratio);
 }
 
 QString FromUtf8(const std::string& s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); }
@@ -72,6 +109,14 @@ class SizedTabBar final : public QTabBar {
 };
 
 }  // namespace
+
+void UseMetricFaces(bool use) {
+  TFaces& faces = Faces();
+  faces.useMetricFaces = use;
+  faces.resolved.clear();
+  for (int id : faces.loaded) QFontDatabase::removeApplicationFont(id);
+  faces.loaded.clear();
+}
 
 QFont ResolveFont(const TFontSpec& spec) {
   QFont font;
@@ -184,6 +229,11 @@ void QtLabel::Fit() {
   setGeometry(ScaleToLogical(fitted, ratio));
 }
 
+int32_t QtLabel::FittingWidth() const {
+  if (wordWrap()) return Bounds().Width();
+  return ToDevice(TextWidth(*this, PlainCaption(caption_)), Ratio());
+}
+
 void QtLabel::mouseReleaseEvent(QMouseEvent* event) {
   QLabel::mouseReleaseEvent(event);
   if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) Clicked();
@@ -201,6 +251,12 @@ QtButton::QtButton(QtWindow& window, std::string name, IControl* parent)
 void QtButton::SetCaption(const std::string& utf8) {
   caption_ = utf8;
   setText(FromUtf8(utf8));
+}
+
+int32_t QtButton::FittingWidth() const {
+  // A little room on each side of the caption, as the style's margin.
+  return ButtonFittingWidth(*this, QStyle::SE_PushButtonContents, caption_,
+                            style()->pixelMetric(QStyle::PM_ButtonMargin, nullptr, this), Ratio());
 }
 
 void QtButton::SetDefault(bool isDefault) {
@@ -224,6 +280,10 @@ void QtCheckBox::SetCaption(const std::string& utf8) {
   setText(FromUtf8(utf8));
 }
 
+int32_t QtCheckBox::FittingWidth() const {
+  return ButtonFittingWidth(*this, QStyle::SE_CheckBoxContents, caption_, 0, Ratio());
+}
+
 QtRadioButton::QtRadioButton(QtWindow& window, std::string name, IControl* parent)
     : QtControl(window, std::move(name), TControlKind::RadioButton, parent) {
   QObject::connect(this, &QRadioButton::clicked, [this] { Clicked(); });
@@ -232,6 +292,10 @@ QtRadioButton::QtRadioButton(QtWindow& window, std::string name, IControl* paren
 void QtRadioButton::SetCaption(const std::string& utf8) {
   caption_ = utf8;
   setText(FromUtf8(utf8));
+}
+
+int32_t QtRadioButton::FittingWidth() const {
+  return ButtonFittingWidth(*this, QStyle::SE_RadioButtonContents, caption_, 0, Ratio());
 }
 
 void QtRadioButton::SetChecked(bool checked) {
@@ -247,6 +311,10 @@ void QtRadioButton::SetChecked(bool checked) {
 
 QtGroupBox::QtGroupBox(QtWindow& window, std::string name, IControl* parent)
     : QtControl(window, std::move(name), TControlKind::GroupBox, parent) {}
+
+int32_t QtGroupBox::FittingWidth() const {
+  return ToDevice(minimumSizeHint().width(), Ratio());
+}
 
 void QtGroupBox::SetCaption(const std::string& utf8) {
   caption_ = utf8;
@@ -426,6 +494,21 @@ QTabWidget* QtTabSheet::Tabs() const { return dynamic_cast<QtPageControl*>(Paren
 void QtTabSheet::SetCaption(const std::string& utf8) {
   caption_ = utf8;
   if (QTabWidget* t = Tabs()) t->setTabText(t->indexOf(this), FromUtf8(utf8));
+}
+
+int32_t QtTabSheet::FittingWidth() const {
+  const QTabWidget* t = Tabs();
+  if (!t) return 0;
+  const QTabBar* bar = t->tabBar();
+  const QString text = PlainCaption(caption_);
+  QStyleOptionTab option;
+  option.initFrom(bar);
+  option.shape = bar->shape();
+  option.rect = bar->tabRect(t->indexOf(this));
+  option.text = text;
+  const int around =
+      option.rect.width() - bar->style()->subElementRect(QStyle::SE_TabBarTabText, &option, bar).width();
+  return ToDevice(around + bar->fontMetrics().horizontalAdvance(text), Ratio());
 }
 
 bool QtTabSheet::Visible() const {
