@@ -80,6 +80,21 @@ void FakeLabel::Click() {
   if (Reachable()) Fire(*this);
 }
 
+FakeButton::~FakeButton() {
+  window_.SetRoleButton(false, this, false);
+  window_.SetRoleButton(true, this, false);
+}
+
+void FakeButton::SetDefault(bool d) {
+  default_ = d;
+  window_.SetRoleButton(false, this, d);
+}
+
+void FakeButton::SetCancel(bool c) {
+  cancel_ = c;
+  window_.SetRoleButton(true, this, c);
+}
+
 void FakeButton::Click() {
   if (Reachable()) Fire(*this);
 }
@@ -148,8 +163,11 @@ void FakeCheckListBox::SetItemIndex(int32_t row) { index_ = row >= 0 && row < Co
 
 void FakeCheckListBox::ClickRow(int32_t row, bool onCheckBox) {
   if (!Reachable() || row < 0 || row >= Count()) return;
+  if (onCheckBox) {
+    checked_[size_t(row)] = !checked_[size_t(row)];
+    return;
+  }
   index_ = row;
-  if (onCheckBox) checked_[size_t(row)] = !checked_[size_t(row)];
   Fire(*this);
 }
 

@@ -157,9 +157,10 @@ class FakeLabel final : public FakeCaptionControl<ILabel> {
 class FakeButton final : public FakeCaptionControl<IButton> {
  public:
   using FakeCaptionControl::FakeCaptionControl;
-  void SetDefault(bool d) override { default_ = d; }
+  ~FakeButton() override;
+  void SetDefault(bool d) override;
   bool Default() const override { return default_; }
-  void SetCancel(bool c) override { cancel_ = c; }
+  void SetCancel(bool c) override;
   bool Cancel() const override { return cancel_; }
   // The user presses it; nothing happens unless it is reachable.
   void Click();
@@ -230,7 +231,7 @@ class FakeCheckListBox final : public FakeControlBase<ICheckListBox> {
   void SetItemIndex(int32_t row) override;
   void SetItemHeight(int32_t h) override { itemHeight = h; }
   // The user clicks a row's text (highlighting it), or its check box
-  // (toggling the check as well).
+  // (toggling the check alone).
   void ClickRow(int32_t row, bool onCheckBox = false);
 
   std::vector<std::string> items;

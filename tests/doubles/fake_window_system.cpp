@@ -123,12 +123,16 @@ void FakeWindow::ShowModal() {
 }
 
 FakeButton* FakeWindow::RoleButton(uint64_t key) {
-  for (auto& c : controls_)
-    if (auto* b = dynamic_cast<FakeButton*>(c.get()))
-      if (((key == vk::Return && b->Default()) || (key == vk::Escape && b->Cancel())) &&
-          b->Reachable())
-        return b;
-  return nullptr;
+  FakeButton* b = key == vk::Return ? default_ : key == vk::Escape ? cancel_ : nullptr;
+  return b && b->Reachable() ? b : nullptr;
+}
+
+void FakeWindow::SetRoleButton(bool cancel, FakeButton* button, bool on) {
+  FakeButton*& role = cancel ? cancel_ : default_;
+  if (on)
+    role = button;
+  else if (role == button)
+    role = nullptr;
 }
 
 std::vector<IControl*> FakeWindow::Controls() {

@@ -59,8 +59,9 @@ class FakeWindow final : public IWindow {
   // window closed again closes it in OnModal.
   void ShowModal() override;
   // The default (Return) or cancel (Escape) button the backend presses for
-  // that key, when it is reachable; nullptr otherwise.
+  // that key: the last one made so, when it is reachable; nullptr otherwise.
   FakeButton* RoleButton(uint64_t key);
+  void SetRoleButton(bool cancel, FakeButton* button, bool on);
 
   std::function<void()> OnModal;
   TFontSpec font;
@@ -83,6 +84,7 @@ class FakeWindow final : public IWindow {
   TWindowState state_ = TWindowState::Normal;
   bool visible_ = false;
   std::vector<std::unique_ptr<IControl>> controls_;
+  FakeButton *default_ = nullptr, *cancel_ = nullptr;
 };
 
 class FakeTimer final : public ITimer {

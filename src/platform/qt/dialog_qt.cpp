@@ -218,10 +218,9 @@ void QtLabel::SetAutoSize(bool autoSize, int32_t maxWidth) {
 void QtLabel::Fit() {
   if (!autoSize_) return;
   const qreal ratio = Ratio();
-  const QSize hint = sizeHint();
-  int32_t w = int32_t(std::ceil(hint.width() * ratio));
+  int32_t w = FittingWidth();
   if (maxWidth_ > 0) w = std::min(w, maxWidth_);
-  const int32_t h = int32_t(std::ceil(hint.height() * ratio));
+  const int32_t h = ToDevice(sizeHint().height(), ratio);
   const TRect b = Bounds();
   const TRect fitted{b.Left, b.Top, b.Left + w, b.Top + h};
   if (fitted == b) return;
@@ -231,7 +230,7 @@ void QtLabel::Fit() {
 
 int32_t QtLabel::FittingWidth() const {
   if (wordWrap()) return Bounds().Width();
-  return ToDevice(TextWidth(*this, PlainCaption(caption_)), Ratio());
+  return ToDevice(sizeHint().width(), Ratio());
 }
 
 void QtLabel::mouseReleaseEvent(QMouseEvent* event) {
@@ -432,7 +431,15 @@ void QtCheckListBox::mousePressEvent(QMouseEvent* event) {
   quiet_ = true;
   QListWidget::mousePressEvent(event);
   quiet_ = false;
-  if (event->button() == Qt::LeftButton && indexAt(event->position().toPoint()).isValid())
+  const QPoint at = event->position().toPoint();
+  const QModelIndex row = indexAt(at);
+  if (event->button() != Qt::LeftButton || !row.isValid()) return;
+  // A press on a row's check box only toggles it.
+  QStyleOptionViewItem option;
+  initViewItemOption(&option);
+  option.rect = visualRect(row);
+  option.features |= QStyleOptionViewItem::HasCheckIndicator;
+  if (!style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option, this).contains(at))
     Clicked();
 }
 
