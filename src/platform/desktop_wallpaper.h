@@ -1,6 +1,7 @@
 #pragma once
 // Makes the running desktop show a picture file as its wallpaper, through
-// the desktop's own settings tools.
+// the desktop's own settings tools, or as the root window's background where
+// the desktop has none the saver knows.
 #include <functional>
 #include <stdexcept>
 #include <string>

@@ -31,31 +31,6 @@ std::vector<Window> MappedWindows(Display* d, const std::string& title) {
   return out;
 }
 
-// The pixels of the pixmap the root window's _XROOTPMAP_ID names; empty without one.
-TBitmap32 RootPixmap(Display* d) {
-  TBitmap32 out;
-  Atom type = 0;
-  int format = 0;
-  unsigned long n = 0, after = 0;
-  unsigned char* data = nullptr;
-  if (XGetWindowProperty(d, DefaultRootWindow(d), XInternAtom(d, "_XROOTPMAP_ID", False), 0, 1,
-                         False, XA_PIXMAP, &type, &format, &n, &after, &data) != Success || !data)
-    return out;
-  const Pixmap p = n == 1 ? *reinterpret_cast<Pixmap*>(data) : 0;
-  XFree(data);
-  Window root;
-  int x, y;
-  unsigned w = 0, h = 0, border, depth;
-  if (!p || !XGetGeometry(d, p, &root, &x, &y, &w, &h, &border, &depth)) return out;
-  XImage* image = XGetImage(d, p, 0, 0, w, h, AllPlanes, ZPixmap);
-  out.SetSize(int32_t(w), int32_t(h));
-  for (unsigned j = 0; j < h; ++j)
-    for (unsigned i = 0; i < w; ++i)
-      out.SetPixel(int32_t(i), int32_t(j), TColor32(XGetPixel(image, int(i), int(j))) | 0xFF000000u);
-  XDestroyImage(image);
-  return out;
-}
-
 size_t CountLines(const std::string& text, const std::string& start) {
   size_t n = 0;
   for (size_t at = 0; (at = text.find(start, at)) != std::string::npos; at += start.size())
@@ -116,7 +91,7 @@ TEST_F(Player, F2SetsOneWallpaperAPressOnEachDesktopAndAFailureLeavesTheShowGoin
         EXPECT_TRUE(WaitUntil([&] { return ReadText(log).find("set org.gnome.desktop.background picture-uri") != std::string::npos; }));
       } else {
         const TBitmap32 expected = RootBackgroundImage(Gradient(160, 120, 0), true, x->Width(), x->Height(), {});
-        EXPECT_TRUE(WaitUntil([&] { return Mismatch(RootPixmap(d), expected) < 0.01; }))
+        EXPECT_TRUE(WaitUntil([&] { return Mismatch(test::PixmapPixels(d, test::RootPixmapProperty(d, "_XROOTPMAP_ID")), expected) < 0.01; }))
             << "the picture stretched over the root window";
       }
       Xdo("keyup F2");

@@ -83,8 +83,9 @@ class FakeWindow final : public IWindow {
   TRect bounds_{0, 0, 200, 150};
   TWindowState state_ = TWindowState::Normal;
   bool visible_ = false;
-  std::vector<std::unique_ptr<IControl>> controls_;
+  // Before the controls: a button going away clears its role here.
   FakeButton *default_ = nullptr, *cancel_ = nullptr;
+  std::vector<std::unique_ptr<IControl>> controls_;
 };
 
 class FakeTimer final : public ITimer {

@@ -60,14 +60,6 @@ QString ResolveFamily(const QString& family) {
 // Device pixels of a logical width.
 int32_t ToDevice(qreal logical, qreal ratio) { return int32_t(std::ceil(logical * ratio)); }
 
-// The widest line of a caption as the widget's font draws it.
-int TextWidth(const QWidget& w, const QString& text) {
-  int widest = 0;
-  for (const QString& line : text.split(QLatin1Char('\n')))
-    widest = std::max(widest, w.fontMetrics().horizontalAdvance(line));
-  return widest;
-}
-
 // What a button's style keeps around its contents (its box, frame and
 // margins) and the caption's width.
 int32_t ButtonFittingWidth(const QAbstractButton& b, QStyle::SubElement contents,
@@ -76,7 +68,8 @@ int32_t ButtonFittingWidth(const QAbstractButton& b, QStyle::SubElement contents
   option.initFrom(&b);
   option.text = b.text();
   const int around = b.width() - b.style()->subElementRect(contents, &option, &b).width();
-  return ToDevice(around + TextWidth(b, PlainCaption(caption)) + padding, ratio);
+  return ToDevice(around + b.fontMetrics().horizontalAdvance(PlainCaption(caption)) + padding,
+                  ratio);
 }
 
 QString FromUtf8(const std::string& s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); }
