@@ -3,6 +3,7 @@
 #include "app/player_fixture.h"
 #include "platform/desktop_wallpaper.h"
 
+// After the fixture, which takes Xlib's None and Bool out of the way.
 #include <X11/XKBlib.h>
 #include <X11/Xatom.h>
 
@@ -75,7 +76,7 @@ TEST_F(Player, F2SetsOneWallpaperAPressOnEachDesktopAndAFailureLeavesTheShowGoin
       setenv("XDG_CURRENT_DESKTOP", c.desktop, 1);
     else
       unsetenv("XDG_CURRENT_DESKTOP");
-    // The box takes the focus from the show, which a click would end.
+    // Where a click ends the show, the focus the box takes would end it too.
     SaverBuilder b = Saver(false, c.refuses, true, false);
     b.trailer.Seconds = c.refuses ? 1 : 30;
     const std::string saver = Write(b);
@@ -88,22 +89,28 @@ TEST_F(Player, F2SetsOneWallpaperAPressOnEachDesktopAndAFailureLeavesTheShowGoin
     Xdo("keydown F2 sleep 0.3");
     if (!c.refuses) {
       if (c.desktop) {
-        EXPECT_TRUE(WaitUntil([&] { return ReadText(log).find("set org.gnome.desktop.background picture-uri") != std::string::npos; }));
+        EXPECT_TRUE(WaitUntil([&] {
+          return ReadText(log).find("set org.gnome.desktop.background picture-uri") !=
+                 std::string::npos;
+        }));
       } else {
-        const TBitmap32 expected = RootBackgroundImage(Gradient(160, 120, 0), true, x->Width(), x->Height(), {});
-        EXPECT_TRUE(WaitUntil([&] { return Mismatch(test::PixmapPixels(d, test::RootPixmapProperty(d, "_XROOTPMAP_ID")), expected) < 0.01; }))
-            << "the picture stretched over the root window";
+        const TBitmap32 expected =
+            RootBackgroundImage(Gradient(160, 120, 0), true, x->Width(), x->Height(), {});
+        EXPECT_TRUE(WaitUntil([&] {
+          return Mismatch(test::PixmapPixels(d, test::RootPixmapProperty(d, "_XROOTPMAP_ID")),
+                          expected) < 0.01;
+        })) << "the picture stretched over the root window";
       }
       Xdo("keyup F2");
       EXPECT_EQ(WaitExit(), 0) << output;
       EXPECT_EQ(Mismatch(DecodePictureFile(wallpaper, ".bmp"), Gradient(160, 120, 0)), 0);
-      EXPECT_EQ(CountLines(ReadText(log), "set org.gnome.desktop.background picture-uri"), c.desktop ? 1u : 0u);
+      EXPECT_EQ(CountLines(ReadText(log), "set org.gnome.desktop.background picture-uri"),
+                c.desktop ? 1u : 0u);
       continue;
     }
 
     // A failure: its box stands over the show, which goes on behind it and
     // ends on nothing while the box is up.
-    std::vector<Window> boxes;
     ASSERT_TRUE(WaitUntil([&] { return MappedWindows(d, "Player Test").size() == 2; }))
         << "the show and the box";
     const TBitmap32 band = x->Screenshot();
@@ -151,7 +158,8 @@ TEST_F(Player, PreviewFillsItsParentFollowsItsSizeAndLetsItsClicksThrough) {
     SCOPED_TRACE(hex ? "a hexadecimal id" : "a decimal id");
     Display* d = XOpenDisplay(x->Name().c_str());
     const int left = 50, top = 40;
-    const Window parent = XCreateSimpleWindow(d, DefaultRootWindow(d), left, top, 400, 300, 0, 0, 0x00FF00);
+    const Window parent =
+        XCreateSimpleWindow(d, DefaultRootWindow(d), left, top, 400, 300, 0, 0, 0x00FF00);
     XSelectInput(d, parent, ButtonPressMask);
     XMapWindow(d, parent);
     XSync(d, False);
@@ -193,9 +201,11 @@ std::vector<unsigned long> Property(Display* d, Window w, const char* name, Atom
   unsigned char* data = nullptr;
   std::vector<unsigned long> out;
   if (XGetWindowProperty(d, w, XInternAtom(d, name, False), 0, 1 << 20, False, type, &actual,
-                         &format, &n, &after, &data) == Success && data) {
+                         &format, &n, &after, &data) == Success &&
+      data) {
     if (actual == type && format == 32)
-      out.assign(reinterpret_cast<unsigned long*>(data), reinterpret_cast<unsigned long*>(data) + n);
+      out.assign(reinterpret_cast<unsigned long*>(data),
+                 reinterpret_cast<unsigned long*>(data) + n);
     XFree(data);
   }
   return out;
@@ -211,7 +221,9 @@ TEST_F(Player, TheSettingsDialogHasATaskBarEntryAndTheSaversPictureAsItsIcon) {
   std::vector<Window> dialog;
   ASSERT_TRUE(WaitUntil([&] { return (dialog = MappedWindows(d, "Player Test")).size() == 1; }));
   const std::vector<unsigned long> state = Property(d, dialog[0], "_NET_WM_STATE", XA_ATOM);
-  EXPECT_EQ(std::count(state.begin(), state.end(), XInternAtom(d, "_NET_WM_STATE_SKIP_TASKBAR", False)), 0);
+  EXPECT_EQ(
+      std::count(state.begin(), state.end(), XInternAtom(d, "_NET_WM_STATE_SKIP_TASKBAR", False)),
+      0);
   // Icons of several sizes, each width, height and its ARGB pixels.
   const std::vector<unsigned long> icon = Property(d, dialog[0], "_NET_WM_ICON", XA_CARDINAL);
   ASSERT_GE(icon.size(), 2u);

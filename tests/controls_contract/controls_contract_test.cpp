@@ -90,7 +90,8 @@ class QtBackend final : public Backend {
     QWidget* w = Widget(c);
     if (!w->isVisible()) return;  // nothing on screen to click
     QPoint at = w->rect().center();
-    if (qobject_cast<QCheckBox*>(w) || qobject_cast<QRadioButton*>(w)) at = QPoint(6, w->height() / 2);
+    if (qobject_cast<QCheckBox*>(w) || qobject_cast<QRadioButton*>(w))
+      at = QPoint(6, w->height() / 2);
     QTest::mouseClick(w, Qt::LeftButton, {}, at);
   }
   void ClickRow(ICheckListBox& list, int32_t row, bool onCheckBox) override {
@@ -162,7 +163,8 @@ TEST_P(ControlsContract, EveryKindKeepsWhatTheProgramSetsAndRunsNoClickForIt) {
   auto& list = Make<ICheckListBox>("list", TRect{120, 30, 300, 130}, &panel);
   auto& bar = Make<ITrackBar>("bar", TRect{120, 140, 300, 163}, &panel);
   int total = 0;
-  for (IControl* c : std::initializer_list<IControl*>{&panel, &check, &radio, &button, &label, &field, &list, &bar}) {
+  for (IControl* c : std::initializer_list<IControl*>{&panel, &check, &radio, &button, &label,
+                                                      &field, &list, &bar}) {
     EXPECT_EQ(c->Parent(), c == &panel ? nullptr : &panel);
     c->OnClick = [&total] { ++total; };
   }
@@ -311,10 +313,13 @@ TEST_P(ControlsContract, TheSpinFieldTakesOnlyNumbersAndBringsThemIntoRangeWhenL
   field.SetValue(5);
   const struct {
     const char* typed;
-    std::string shown;  // while the field has the focus
+    std::string shown;    // while the field has the focus
     int32_t value, left;  // Value() then, and after the focus left
   } cases[] = {
-      {"42", "42", 42, 42}, {"75", "75", 60, 60}, {"-5", "-5", 1, 1}, {"4x2", "42", 42, 42},
+      {"42", "42", 42, 42},
+      {"75", "75", 60, 60},
+      {"-5", "-5", 1, 1},
+      {"4x2", "42", 42, 42},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.typed);

@@ -14,7 +14,6 @@ TEST(RootBackground, AnUnknownDesktopShowsThePictureOnTheRootWindowAndFreesTheLa
   TestDesktop& d = Desktop();
   ::unsetenv("XDG_CURRENT_DESKTOP");
   const TBitmap32 picture = Noise(40, 30, 7);
-  const TRect screen{0, 0, kScreenWidth, kScreenHeight};
   unsigned long last = 0;
   for (bool stretched : {false, true}) {
     SCOPED_TRACE(stretched ? "stretched" : "centred");
