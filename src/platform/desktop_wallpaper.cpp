@@ -81,7 +81,9 @@ class Backends {
  public:
   explicit Backends(ICommandRunner& runner) : runner_(runner) {}
 
-  TCommandResult Must(const std::vector<std::string>& argv) { return Check(argv, runner_.Run(argv)); }
+  TCommandResult Must(const std::vector<std::string>& argv) {
+    return Check(argv, runner_.Run(argv));
+  }
 
   static TCommandResult Check(const std::vector<std::string>& argv, TCommandResult r) {
     if (r.Succeeded()) return r;

@@ -20,7 +20,7 @@ enum class RunMode {
 struct RunModeInfo {
   RunMode mode = RunMode::Config;
   char letter = '\0';             // the upper-case mode letter; '\0' when none
-  std::optional<uint64_t> parent; // argument 2 for P and A, when it is a handle of 0 or more
+  std::optional<uint64_t> parent;  // argument 2 for P and A, when it is a handle of 0 or more
 };
 
 // args are the command-line arguments after the program name.

@@ -103,7 +103,9 @@ void TConfigPanel::FitCaptions() {
       push = std::max(push, designed.Right + gap - b.Left);
     }
     if (push <= 0) continue;
-    const auto moved = [push](TRect r) { return TRect{r.Left + push, r.Top, r.Right + push, r.Bottom}; };
+    const auto moved = [push](TRect r) {
+      return TRect{r.Left + push, r.Top, r.Right + push, r.Bottom};
+    };
     for (IControl* other : beside) {
       other->SetBounds(moved(other->Bounds()));
       for (auto& [c, place] : designed_)

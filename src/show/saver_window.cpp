@@ -349,9 +349,9 @@ bool TSSWindow::SaveSettings() {
     WriteSettings(Data.Text.Title, configPanel_->ControlsToStore());
     return true;
   } catch (const std::exception& e) {
-    MessageBoxService().Show("The settings could not be saved to " + Registry().Location() +
-                                 ": " + e.what(),
-                             WindowSystem().ApplicationTitle(), MessageIcon::Error);
+    MessageBoxService().Show(
+        "The settings could not be saved to " + Registry().Location() + ": " + e.what(),
+        WindowSystem().ApplicationTitle(), MessageIcon::Error);
     // The dialog stays with the edits for another try, unless the system
     // asked the program to end.
     return skipPassword_;

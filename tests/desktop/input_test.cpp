@@ -131,8 +131,7 @@ TEST(DesktopInput, KeysArriveOnceAsVirtualKeyRecords) {
   Key(d.x, XK_b, true);
   EXPECT_TRUE(PumpUntil([&] { return w.log.performed.size() >= 3; }));
   Key(d.x, XK_b, false);
-  for (size_t i = 0; i < 3; ++i)
-    EXPECT_EQ(w.log.performed[i].LParam, i ? msg::KeyWasDown : 0) << i;
+  for (size_t i = 0; i < 3; ++i) EXPECT_EQ(w.log.performed[i].LParam, i ? msg::KeyWasDown : 0) << i;
   XkbSetAutoRepeatRate(d.x, XkbUseCoreKbd, 660, 40);
   const std::vector<Record> repeated = w.Await(3);
   ASSERT_GE(repeated.size(), 3u);

@@ -46,8 +46,10 @@ inline unsigned long RootPixmapProperty(Display* d, const char* name) {
   unsigned char* data = nullptr;
   const Atom pixmapType = XInternAtom(d, "PIXMAP", False);
   if (XGetWindowProperty(d, DefaultRootWindow(d), XInternAtom(d, name, False), 0, 1, False,
-                         pixmapType, &type, &format, &n, &after, &data) == Success && data) {
-    if (type == pixmapType && format == 32 && n == 1) pixmap = *reinterpret_cast<unsigned long*>(data);
+                         pixmapType, &type, &format, &n, &after, &data) == Success &&
+      data) {
+    if (type == pixmapType && format == 32 && n == 1)
+      pixmap = *reinterpret_cast<unsigned long*>(data);
     XFree(data);
   }
   return pixmap;
@@ -65,7 +67,8 @@ inline TBitmap32 PixmapPixels(Display* d, unsigned long pixmap) {
   out.SetSize(int32_t(w), int32_t(h));
   for (unsigned j = 0; j < h; ++j)
     for (unsigned i = 0; i < w; ++i)
-      out.SetPixel(int32_t(i), int32_t(j), TColor32(XGetPixel(image, int(i), int(j))) | 0xFF000000u);
+      out.SetPixel(int32_t(i), int32_t(j),
+                   TColor32(XGetPixel(image, int(i), int(j))) | 0xFF000000u);
   XDestroyImage(image);
   return out;
 }

@@ -63,7 +63,8 @@ int32_t FakeFittingWidth(const FakeWindow& window, TControlKind kind, const std:
 
 int32_t FakeLabel::FittingWidth() const {
   if (wordWrap) return Bounds().Width();
-  return FakeFittingWidth(window_, TControlKind::Label, Caption(), font.pixelHeight ? &font : nullptr);
+  return FakeFittingWidth(window_, TControlKind::Label, Caption(),
+                          font.pixelHeight ? &font : nullptr);
 }
 
 void FakeLabel::Fit() {

@@ -475,7 +475,8 @@ TEST_F(DialogTest, AFailedSaveKeepsTheDialogOpenWithItsEditsAndNamesTheSettingsF
     close();
     EXPECT_FALSE(Closed());
     ASSERT_EQ(box.shown.size(), 1u);
-    EXPECT_EQ(box.shown[0].text.rfind("The settings could not be saved to " + blocked + ": ", 0), 0u)
+    EXPECT_EQ(box.shown[0].text.rfind("The settings could not be saved to " + blocked + ": ", 0),
+              0u)
         << box.shown[0].text;
     EXPECT_TRUE(Find<QRadioButton>("rbRandom")->isChecked()) << "the edit stays";
   }
@@ -508,8 +509,9 @@ std::string CutCaption(QWidget* c) {
     QStyleOptionButton o;
     o.initFrom(b);
     const QStyle::SubElement contents = qobject_cast<QCheckBox*>(c) ? QStyle::SE_CheckBoxContents
-                                        : qobject_cast<QRadioButton*>(c) ? QStyle::SE_RadioButtonContents
-                                                                         : QStyle::SE_PushButtonContents;
+                                        : qobject_cast<QRadioButton*>(c)
+                                            ? QStyle::SE_RadioButtonContents
+                                            : QStyle::SE_PushButtonContents;
     room = c->style()->subElementRect(contents, &o, c).width();
   } else if (auto* l = qobject_cast<QLabel*>(c)) {
     if (l->wordWrap()) return {};
@@ -521,11 +523,14 @@ std::string CutCaption(QWidget* c) {
     o.initFrom(g);
     o.text = g->title();
     o.subControls = QStyle::SC_GroupBoxLabel;
-    room = c->width() - c->style()->subControlRect(QStyle::CC_GroupBox, &o, QStyle::SC_GroupBoxLabel, c).left();
+    room = c->width() -
+           c->style()->subControlRect(QStyle::CC_GroupBox, &o, QStyle::SC_GroupBoxLabel, c).left();
   }
   const QString plain = qt::PlainCaption(caption.toStdString());
   const int needed = c->fontMetrics().horizontalAdvance(plain);
-  return needed > room ? plain.toStdString() + ": " + std::to_string(needed) + " in " + std::to_string(room) : "";
+  return needed > room
+             ? plain.toStdString() + ": " + std::to_string(needed) + " in " + std::to_string(room)
+             : "";
 }
 
 TEST_F(DialogTest, EveryCaptionIsWholeAndNoControlsOverlapWithOrWithoutTheTahomaMetricFace) {
@@ -535,7 +540,8 @@ TEST_F(DialogTest, EveryCaptionIsWholeAndNoControlsOverlapWithOrWithoutTheTahoma
     SaverBuilder b = Saver();
     b.text.Website = "example.org";
     Open(b);
-    EXPECT_EQ(QFontInfo(Top()->font()).family().toStdString(), metricFace ? "Tahoma" : "DejaVu Sans");
+    EXPECT_EQ(QFontInfo(Top()->font()).family().toStdString(),
+              metricFace ? "Tahoma" : "DejaVu Sans");
     const QList<QWidget*> controls = Find("CfgBox")->findChildren<QWidget*>();
     auto shown = [](QWidget* c) {
       return c->isVisible() && !c->objectName().isEmpty() && !c->objectName().startsWith("qt_") &&
@@ -550,7 +556,8 @@ TEST_F(DialogTest, EveryCaptionIsWholeAndNoControlsOverlapWithOrWithoutTheTahoma
         EXPECT_TRUE(c->parentWidget()->rect().contains(c->geometry())) << "inside its parent";
         for (QWidget* other : controls)
           if (other != c && shown(other) && other->parentWidget() == c->parentWidget())
-            EXPECT_FALSE(c->geometry().intersects(other->geometry())) << other->objectName().toStdString();
+            EXPECT_FALSE(c->geometry().intersects(other->geometry()))
+                << other->objectName().toStdString();
       }
     }
     // The tabs' captions.

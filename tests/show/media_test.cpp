@@ -305,7 +305,8 @@ TEST(ShowWallpaper, AFailureShowsItsErrorOverTheShowWhichGoesOnAndLeavesNoTempor
     show.b.text.Exitlink = "https://example.com/bye";
     if (c.desktopRefuses) show.desk.wallpaper.failure = c.error;
     if (c.bitmapItem)
-      std::filesystem::create_directories(show.desk.scratch.Path("data/saver/Screen Saver Wallpaper.bmp"));
+      std::filesystem::create_directories(
+          show.desk.scratch.Path("data/saver/Screen Saver Wallpaper.bmp"));
     else if (!c.desktopRefuses)
       show.desk.scratch.Write("data", std::vector<uint8_t>{1});
     show.Start();
@@ -327,8 +328,8 @@ TEST(ShowWallpaper, AFailureShowsItsErrorOverTheShowWhichGoesOnAndLeavesNoTempor
     EXPECT_THAT(box.shown[0], ::testing::StartsWith("The wallpaper could not be set: "));
     EXPECT_THAT(box.shown[0], ::testing::HasSubstr(c.error));
     EXPECT_TRUE(show.Fake().Visible());
-    for (const auto& f : std::filesystem::directory_iterator(show.desk.scratch.Path(
-             "saver-" + std::to_string(geteuid()))))
+    for (const auto& f : std::filesystem::directory_iterator(
+             show.desk.scratch.Path("saver-" + std::to_string(geteuid()))))
       EXPECT_EQ(f.path().filename().string().rfind("SSWIMG", 0), std::string::npos);
     // The show goes on, and input ends it again.
     ASSERT_TRUE(show.Tick());

@@ -177,8 +177,8 @@ TEST(ShowModes, PreviewFitsItsPictureIntoItsParentAndFollowsItsSize) {
     const TBitmap32& s = static_cast<FakePictureControl&>(show.w->PrImage()).Screen();
     ASSERT_EQ(s.Width(), w);
     ASSERT_EQ(s.Height(), h);
-    for (const TPoint p : {TPoint{picture.Left, picture.Top},
-                           TPoint{picture.Right - 1, picture.Bottom - 1}})
+    for (const TPoint p :
+         {TPoint{picture.Left, picture.Top}, TPoint{picture.Right - 1, picture.Bottom - 1}})
       EXPECT_EQ(s.Pixel(p.X, p.Y) | 0xFF000000u, PictureColor(2));
     // The bars above and below.
     EXPECT_EQ(s.Pixel(0, picture.Top - 1) | 0xFF000000u, Color32(0, 0, 0));

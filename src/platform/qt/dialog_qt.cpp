@@ -304,9 +304,7 @@ void QtRadioButton::SetChecked(bool checked) {
 QtGroupBox::QtGroupBox(QtWindow& window, std::string name, IControl* parent)
     : QtControl(window, std::move(name), TControlKind::GroupBox, parent) {}
 
-int32_t QtGroupBox::FittingWidth() const {
-  return ToDevice(minimumSizeHint().width(), Ratio());
-}
+int32_t QtGroupBox::FittingWidth() const { return ToDevice(minimumSizeHint().width(), Ratio()); }
 
 void QtGroupBox::SetCaption(const std::string& utf8) {
   caption_ = utf8;
@@ -506,8 +504,8 @@ int32_t QtTabSheet::FittingWidth() const {
   option.shape = bar->shape();
   option.rect = bar->tabRect(t->indexOf(this));
   option.text = text;
-  const int around =
-      option.rect.width() - bar->style()->subElementRect(QStyle::SE_TabBarTabText, &option, bar).width();
+  const int around = option.rect.width() -
+                     bar->style()->subElementRect(QStyle::SE_TabBarTabText, &option, bar).width();
   return ToDevice(around + bar->fontMetrics().horizontalAdvance(text), Ratio());
 }
 

@@ -503,7 +503,8 @@ XImage* ImageOf(Display* d, const TBitmap32& bitmap) {
   XImage* image = XCreateImage(d, visual, depth, ZPixmap, 0, nullptr, unsigned(bitmap.Width()),
                                unsigned(bitmap.Height()), 32, 0);
   if (!image) return nullptr;
-  image->data = static_cast<char*>(std::malloc(size_t(image->bytes_per_line) * size_t(bitmap.Height())));
+  image->data =
+      static_cast<char*>(std::malloc(size_t(image->bytes_per_line) * size_t(bitmap.Height())));
   if (!image->data) {
     XDestroyImage(image);
     return nullptr;
@@ -547,8 +548,7 @@ bool SetRootBackground(const TBitmap32& image, std::string* error) {
   bool ok = false;
   {
     ErrorTrap trap(d);
-    const Pixmap pixmap = XCreatePixmap(d, root, unsigned(image.Width()),
-                                        unsigned(image.Height()),
+    const Pixmap pixmap = XCreatePixmap(d, root, unsigned(image.Width()), unsigned(image.Height()),
                                         unsigned(DefaultDepth(d, DefaultScreen(d))));
     XImage* ximage = ImageOf(d, image);
     if (ximage) {
