@@ -25,15 +25,10 @@ std::string LibraryPath(const char* name) {
   return path + name;
 }
 
-// Argument 2 of the command line as a window handle, when it is a decimal
-// number.
+// Argument 2 of the command line as a window handle.
 std::optional<int64_t> HandleArgument(const std::vector<std::string>& args) {
-  if (args.size() < 2 || args[1].empty()) return std::nullopt;
-  int64_t value = 0;
-  const char* end = args[1].data() + args[1].size();
-  auto [ptr, ec] = std::from_chars(args[1].data(), end, value);
-  if (ec != std::errc() || ptr != end) return std::nullopt;
-  return value;
+  if (args.size() < 2) return std::nullopt;
+  return ParseHandleArgument(args[1]);
 }
 
 // Whether the stored password setting asks for a password. The value is
@@ -120,15 +115,19 @@ void TScreenSaver::EnterPreview() {
       // A disabled child of the preview window: it takes no input.
       owner_->SetEnabled(false);
       owner_->SetParentWindow(TWindowHandle(*parent));
-      TRect b = owner_->Bounds();
+      // It fills the preview window, whose size it now has and follows; no
+      // window (0) gets the control panel's.
+      TRect area{0, 0, kPreviewWidth, kPreviewHeight};
+      if (const TRect b = owner_->Bounds(); *parent != 0 && !b.IsEmpty())
+        area = TRect{0, 0, b.Width(), b.Height()};
+      TRect b = area;
       if (AutoMaximize) {
         const std::vector<TRect> monitors = WindowSystem().Monitors();
-        if (!monitors.empty())
-          b = TRect{b.Left, b.Top, b.Left + monitors[0].Width(), b.Top + monitors[0].Height()};
+        if (!monitors.empty()) b = TRect{0, 0, monitors[0].Width(), monitors[0].Height()};
         owner_->SetBounds(b);
       }
-      if (b.Width() > 0) ScaleControls(kPreviewWidth, b.Width());
-      owner_->SetBounds(TRect{0, 0, kPreviewWidth, kPreviewHeight});
+      if (b.Width() > 0) ScaleControls(area.Width(), b.Width());
+      owner_->SetBounds(area);
     }
   }
   Fire(OnPreviewActive);

@@ -35,6 +35,11 @@ class ICaptionControl : public IControl {
  public:
   virtual void SetCaption(const std::string& utf8) = 0;
   virtual std::string Caption() const = 0;
+  // The width, in device pixels, at which the whole caption shows in the
+  // control's font, with the control's own box, frame or margins around it
+  // (a tab sheet: its tab's width). A word-wrapped label fits any width:
+  // its own.
+  virtual int32_t FittingWidth() const = 0;
 };
 
 // A text label: the caption drawn from the top-left corner in the window's

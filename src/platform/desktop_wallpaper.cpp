@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <set>
 #include <string_view>
+#include <utility>
 
 namespace saver {
 namespace {
@@ -74,44 +75,52 @@ std::string ScriptString(const std::string& text) {
   return out + "\"";
 }
 
+// Runs the desktops' commands; the first that fails ends the reload with a
+// WallpaperError naming it.
 class Backends {
  public:
   explicit Backends(ICommandRunner& runner) : runner_(runner) {}
 
-  bool Ok(const std::vector<std::string>& argv) { return runner_.Run(argv).Succeeded(); }
-
-  bool SchemaInstalled(const std::string& schema) {
-    TCommandResult r = runner_.Run({kGsettings, "list-schemas"});
-    return r.Succeeded() && HasLine(r.Output, schema);
+  TCommandResult Must(const std::vector<std::string>& argv) {
+    return Check(argv, runner_.Run(argv));
   }
 
-  bool GsetString(const std::string& schema, const std::string& key, const std::string& value) {
-    return Ok({kGsettings, "set", schema, key, GVariantString(value)});
+  static TCommandResult Check(const std::vector<std::string>& argv, TCommandResult r) {
+    if (r.Succeeded()) return r;
+    const std::string program = "\"" + argv.at(0) + "\"";
+    if (!r.Started) throw WallpaperError(program + " could not be run (is it installed?)");
+    if (r.ExitStatus < 0) throw WallpaperError(program + " did not finish");
+    throw WallpaperError(program + " failed with status " + std::to_string(r.ExitStatus));
+  }
+
+  void RequireSchema(const std::string& schema) {
+    if (!HasLine(Must({kGsettings, "list-schemas"}).Output, schema))
+      throw WallpaperError("the desktop setting " + schema + " is not installed");
+  }
+
+  void GsetString(const std::string& schema, const std::string& key, const std::string& value) {
+    Must({kGsettings, "set", schema, key, GVariantString(value)});
   }
 
   // picture-options, then the picture itself (and the optional keys that
   // take the same value).
-  bool Gsettings(const std::string& schema, const std::string& pictureKey,
+  void Gsettings(const std::string& schema, const std::string& pictureKey,
                  const std::string& picture, bool stretched,
                  const std::vector<std::string>& optionalKeys = {}) {
-    if (!SchemaInstalled(schema)) return false;
+    RequireSchema(schema);
     std::vector<std::string> keys = {pictureKey};
     if (!optionalKeys.empty()) {
-      TCommandResult listed = runner_.Run({kGsettings, "list-keys", schema});
-      if (!listed.Succeeded()) return false;
+      const std::string listed = Must({kGsettings, "list-keys", schema}).Output;
       for (const std::string& key : optionalKeys)
-        if (HasLine(listed.Output, key)) keys.push_back(key);
+        if (HasLine(listed, key)) keys.push_back(key);
     }
-    if (!GsetString(schema, "picture-options", stretched ? "stretched" : "centered")) return false;
-    for (const std::string& key : keys)
-      if (!GsetString(schema, key, picture)) return false;
-    return true;
+    GsetString(schema, "picture-options", stretched ? "stretched" : "centered");
+    for (const std::string& key : keys) GsetString(schema, key, picture);
   }
 
-  bool Xfce(const std::string& path, bool stretched) {
-    TCommandResult listed = runner_.Run({kXfconf, "-c", "xfce4-desktop", "-l"});
-    if (!listed.Succeeded()) return false;
-    const std::vector<std::string> properties = Lines(listed.Output);
+  void Xfce(const std::string& path, bool stretched) {
+    const std::vector<std::string> properties =
+        Lines(Must({kXfconf, "-c", "xfce4-desktop", "-l"}).Output);
     const std::set<std::string> known(properties.begin(), properties.end());
     std::set<std::string> styled;
     bool any = false;
@@ -124,15 +133,15 @@ class Backends {
         std::vector<std::string> argv = {kXfconf, "-c", "xfce4-desktop", "-p", style};
         if (!known.count(style)) argv.insert(argv.end(), {"-n", "-t", "int"});
         argv.insert(argv.end(), {"-s", stretched ? "3" : "1"});
-        if (!Ok(argv)) return false;
+        Must(argv);
       }
-      if (!Ok({kXfconf, "-c", "xfce4-desktop", "-p", property, "-s", path})) return false;
+      Must({kXfconf, "-c", "xfce4-desktop", "-p", property, "-s", path});
       any = true;
     }
-    return any;
+    if (!any) throw WallpaperError("Xfce lists no backdrop to set");
   }
 
-  bool Kde(const std::string& uri, bool stretched) {
+  void Kde(const std::string& uri, bool stretched) {
     const std::string script =
         "var all = desktops(); "
         "for (var i = 0; i < all.length; ++i) { "
@@ -141,13 +150,16 @@ class Backends {
         "d.currentConfigGroup = [\"Wallpaper\", \"org.kde.image\", \"General\"]; "
         "d.writeConfig(\"Image\", " + ScriptString(uri) + "); "
         "d.writeConfig(\"FillMode\", " + (stretched ? "0" : "6") + "); }";
-    TCommandResult sent = runner_.Run({"dbus-send", "--session", "--print-reply",
-                                       "--dest=org.kde.plasmashell", "--type=method_call",
-                                       "/PlasmaShell", "org.kde.PlasmaShell.evaluateScript",
-                                       "string:" + script});
-    if (sent.Started) return sent.Succeeded();
-    return Ok({"qdbus", "org.kde.plasmashell", "/PlasmaShell",
-               "org.kde.PlasmaShell.evaluateScript", script});
+    const std::vector<std::string> sent = {"dbus-send", "--session", "--print-reply",
+                                           "--dest=org.kde.plasmashell", "--type=method_call",
+                                           "/PlasmaShell", "org.kde.PlasmaShell.evaluateScript",
+                                           "string:" + script};
+    if (TCommandResult r = runner_.Run(sent); r.Started) {
+      Check(sent, std::move(r));
+      return;
+    }
+    Must({"qdbus", "org.kde.plasmashell", "/PlasmaShell", "org.kde.PlasmaShell.evaluateScript",
+          script});
   }
 
  private:
@@ -208,8 +220,10 @@ std::string FileUri(const std::string& path) {
   return out;
 }
 
-bool DesktopWallpaperReload::Reload(const std::string& path, bool stretched) {
-  if (path.empty() || path.front() != '/') return false;
+void DesktopWallpaperReload::Reload(const std::string& path, const TBitmap32& picture,
+                                    bool stretched) {
+  if (path.empty() || path.front() != '/')
+    throw WallpaperError("the wallpaper file has no absolute path: " + path);
   const char* desktop = std::getenv("XDG_CURRENT_DESKTOP");
   Backends backends(runner_);
   switch (DesktopKindOf(desktop ? desktop : "")) {
@@ -228,20 +242,50 @@ bool DesktopWallpaperReload::Reload(const std::string& path, bool stretched) {
     case TDesktopKind::Unknown:
       break;
   }
-  return false;
+  if (!rootBackground_)
+    throw WallpaperError(std::string("no way to set the wallpaper is known for the desktop \"") +
+                         (desktop ? desktop : "") + "\"");
+  rootBackground_(picture, stretched);
+}
+
+TBitmap32 RootBackgroundImage(const TBitmap32& picture, bool stretched, int32_t width,
+                              int32_t height, const std::vector<TRect>& monitors) {
+  TBitmap32 image(width, height);
+  image.Clear(Color32(0, 0, 0));
+  std::vector<TRect> areas = monitors;
+  if (areas.empty()) areas.push_back(image.BoundsRect());
+  for (const TRect& m : areas) {
+    const int32_t left = m.Left + (m.Width() - picture.Width()) / 2;
+    const int32_t top = m.Top + (m.Height() - picture.Height()) / 2;
+    const TRect placed =
+        stretched ? m : TRect{left, top, left + picture.Width(), top + picture.Height()};
+    // Transparent parts show the black beneath.
+    picture.DrawTo(image, placed, picture.BoundsRect(), m, TDrawMode::Blend);
+  }
+  image.ResetAlpha(255);
+  return image;
 }
 
 namespace {
 IWallpaperReload* g_reload = nullptr;
+TRootBackground g_rootBackground;
 }  // namespace
 
 IWallpaperReload& WallpaperReload() {
   if (g_reload) return *g_reload;
   static ProcessRunner runner(std::chrono::seconds(5));
-  static DesktopWallpaperReload fallback(runner);
+  static DesktopWallpaperReload fallback(runner, [](const TBitmap32& picture, bool stretched) {
+    if (!g_rootBackground)
+      throw WallpaperError("no way to set the wallpaper is known for this desktop");
+    g_rootBackground(picture, stretched);
+  });
   return fallback;
 }
 
 void SetWallpaperReload(IWallpaperReload* reload) { g_reload = reload; }
+
+void SetRootBackground(TRootBackground rootBackground) {
+  g_rootBackground = std::move(rootBackground);
+}
 
 }  // namespace saver

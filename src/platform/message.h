@@ -21,7 +21,7 @@ namespace msg {
 constexpr uint32_t Activate = 0x0006;     // WParam 0: deactivated, else activated
 constexpr uint32_t ActivateApp = 0x001C;  // WParam 0: another application became active
 constexpr uint32_t NcActivate = 0x0086;
-constexpr uint32_t KeyDown = 0x0100;      // WParam: virtual-key code
+constexpr uint32_t KeyDown = 0x0100;      // WParam: virtual-key code; LParam: KeyWasDown
 constexpr uint32_t KeyUp = 0x0101;
 constexpr uint32_t SysKeyDown = 0x0104;   // key down while Alt is held
 constexpr uint32_t SysKeyUp = 0x0105;
@@ -32,6 +32,10 @@ constexpr uint32_t RButtonDown = 0x0204;
 constexpr uint32_t MButtonDown = 0x0207;
 
 constexpr uint64_t ScScreenSave = 0xF140;  // SysCommand: start the screen saver
+
+// Set in the LParam of a key down when the key was down already: a held key
+// repeats as more key downs.
+constexpr int64_t KeyWasDown = int64_t(1) << 30;
 }  // namespace msg
 
 // Virtual-key codes of the keys the saver's rules and tests name. Letters

@@ -50,6 +50,8 @@ class IRegistry {
   // all in one step: another reader sees either none or all of them. Values
   // not named keep what they held. Raises RegistryError on failure.
   virtual void WriteValues(const std::string& keyPath, const RegValues& values) = 0;
+  // Where the values are kept, for messages (the store's file).
+  virtual std::string Location() const = 0;
 };
 
 // Finds a value by name (case-insensitive) in what ReadKey returned.
@@ -73,6 +75,7 @@ class FileRegistry final : public IRegistry {
   explicit FileRegistry(std::string path) : path_(std::move(path)) {}
   std::optional<RegValues> ReadKey(const std::string& keyPath) override;
   void WriteValues(const std::string& keyPath, const RegValues& values) override;
+  std::string Location() const override { return path_; }
   const std::string& Path() const { return path_; }
 
  private:

@@ -7,27 +7,10 @@
 namespace saver {
 namespace {
 
-std::optional<uint64_t> ParseHandle(const std::string& text) {
-  uint64_t value = 0;
-  const char* end = text.data() + text.size();
-  auto [ptr, ec] = std::from_chars(text.data(), end, value);
-  if (text.empty() || ec != std::errc() || ptr != end) return std::nullopt;
-  return value;
-}
-
 // A window id as daemons write it: decimal, or hexadecimal after 0x.
 uint64_t ParseWindowId(const char* text) {
-  if (!text) return 0;
-  std::string_view t(text);
-  int base = 10;
-  if (t.size() > 2 && t[0] == '0' && (t[1] == 'x' || t[1] == 'X')) {
-    t.remove_prefix(2);
-    base = 16;
-  }
-  uint64_t value = 0;
-  auto [ptr, ec] = std::from_chars(t.data(), t.data() + t.size(), value, base);
-  if (t.empty() || ec != std::errc() || ptr != t.data() + t.size()) return 0;
-  return value;
+  const std::optional<int64_t> id = text ? ParseHandleArgument(text) : std::nullopt;
+  return id && *id > 0 ? uint64_t(*id) : 0;
 }
 
 // Bytes of the UTF-8 character text starts with: 1 for ASCII and for bytes
@@ -43,6 +26,19 @@ size_t Utf8CharacterLength(const std::string& text) {
 }
 
 }  // namespace
+
+std::optional<int64_t> ParseHandleArgument(const std::string& text) {
+  std::string_view t(text);
+  int base = 10;
+  if (t.size() > 2 && t[0] == '0' && (t[1] == 'x' || t[1] == 'X')) {
+    t.remove_prefix(2);
+    base = 16;
+  }
+  int64_t value = 0;
+  auto [ptr, ec] = std::from_chars(t.data(), t.data() + t.size(), value, base);
+  if (t.empty() || ec != std::errc() || ptr != t.data() + t.size()) return std::nullopt;
+  return value;
+}
 
 TDaemonWindow DaemonWindow(std::span<const std::string> args, const char* xscreensaverWindow,
                            uint64_t rootWindow) {
@@ -86,7 +82,8 @@ RunModeInfo DetectRunMode(std::span<const std::string> args) {
     default: info.mode = RunMode::Config; break;
   }
   if ((info.mode == RunMode::Preview || info.mode == RunMode::Password) && args.size() >= 2)
-    info.parent = ParseHandle(args[1]);
+    if (std::optional<int64_t> handle = ParseHandleArgument(args[1]); handle && *handle >= 0)
+      info.parent = uint64_t(*handle);
   return info;
 }
 

@@ -2,7 +2,7 @@
 // The run mode from the command line. Argument 1 is a switch character of
 // any kind followed by the mode letter, in either case; the rest of it is
 // ignored (/s, -S, /Screen, /c:1234). Argument 2 is the parent window handle
-// in decimal, used for preview and password change.
+// (ParseHandleArgument), used for preview and password change.
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -20,11 +20,16 @@ enum class RunMode {
 struct RunModeInfo {
   RunMode mode = RunMode::Config;
   char letter = '\0';             // the upper-case mode letter; '\0' when none
-  std::optional<uint64_t> parent; // argument 2 for P and A, when it is a decimal number
+  std::optional<uint64_t> parent;  // argument 2 for P and A, when it is a handle of 0 or more
 };
 
 // args are the command-line arguments after the program name.
 RunModeInfo DetectRunMode(std::span<const std::string> args);
+
+// A window handle on the command line: a decimal number (with its sign: -1
+// means none) or hexadecimal after 0x, as xwininfo prints it; nullopt for
+// anything else.
+std::optional<int64_t> ParseHandleArgument(const std::string& text);
 
 // The window a screen-saver daemon hands over for the show, by the daemons'
 // conventions: `-window-id ID` or `--window-id ID`; `-root` or `--root`

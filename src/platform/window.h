@@ -118,13 +118,14 @@ class IWindow {
   virtual TColor32 Color() const = 0;
   virtual void SetEnabled(bool enabled) = 0;
   // Makes the window a child of a foreign native window, at its top-left
-  // corner; 0 makes it top-level again.
+  // corner and at its size, following its resizes (OnResize); 0 makes it
+  // top-level again.
   virtual void SetParentWindow(TWindowHandle parent) = 0;
   virtual void Show() = 0;  // runs OnShow
   virtual void Hide() = 0;  // runs OnHide
   virtual bool Visible() const = 0;
-  // Runs OnClose, then hides the window. The message loop ends when the
-  // main window has closed.
+  // Asks OnCloseQuery, then runs OnClose and hides the window. The message
+  // loop ends when the main window has closed.
   virtual void Close() = 0;
 
   // Controls owned by the window, in the order they were made.
@@ -148,6 +149,9 @@ class IWindow {
   virtual void ShowModal() = 0;
 
   std::function<void()> OnShow, OnHide, OnClose;
+  // Asked before every close (Close, the window's close button): false keeps
+  // the window open as it is.
+  std::function<bool()> OnCloseQuery;
   // Runs when the window's size has changed (a new size set, or the foreign
   // window it lives in resized).
   std::function<void()> OnResize;

@@ -54,6 +54,10 @@ class IWindowSystem {
   // window bit (0x80) keeps the program off the task bar.
   virtual void SetApplicationExStyle(uint32_t exStyle) = 0;
 
+  // The picture the desktop shows for the application's windows (title bar,
+  // task bar), in 32 bits with alpha.
+  virtual void SetApplicationIcon(const TBitmap32& icon) = 0;
+
   // The application's title: the caption of its message boxes.
   virtual void SetApplicationTitle(const std::string& utf8) = 0;
   virtual std::string ApplicationTitle() const = 0;

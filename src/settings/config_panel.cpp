@@ -44,6 +44,7 @@ TConfigPanel::TConfigPanel(IWindow& window, IControl& cfgBox, ExtraData& text, T
     : window_(window), text_(text), host_(std::move(host)), scale_(window.LayoutScale()) {
   window_.SetFont(kDialogFont);
   Build(cfgBox);
+  FitCaptions();
   tmrPreviewTrans_ = WindowSystem().CreateTimer();
   tmrPreviewTrans_->SetEnabled(false);
   tmrPreviewTrans_->SetInterval(kPreviewTimerInterval);
@@ -70,7 +71,47 @@ T& TConfigPanel::Captioned(const char* name, IControl* parent, const char* capti
   c.SetCaption(caption);
   // Labels take the size of their text, which the layout's sizes are.
   if constexpr (std::is_same_v<T, ILabel>) c.SetAutoSize(true);
+  // A tab's width is the page control's.
+  if constexpr (!std::is_same_v<T, ITabSheet>)
+    designed_.push_back({&c, Px(left, top, width, height)});
   return c;
+}
+
+void TConfigPanel::FitCaptions() {
+  // The tabs, all of one width, as wide as the widest caption needs.
+  int32_t tabWidth = int32_t(std::lround(kTabWidth * scale_));
+  for (ITabSheet* sheet : {tsGeneral_, tsPosition_, tsEffects_, tsSound_, tsBehavior_})
+    tabWidth = std::max(tabWidth, sheet->FittingWidth());
+  pageControl_->SetTabSize(tabWidth, int32_t(std::lround(kTabHeight * scale_)));
+
+  const int32_t gap = int32_t(std::lround(kCaptionGap * scale_));
+  for (auto& [control, designed] : designed_) {
+    const int32_t grow = control->FittingWidth() - designed.Width();
+    if (grow <= 0) continue;
+    const TRect row = designed;
+    designed.Right += grow;
+    control->SetBounds(designed);
+    // What stands to its right in its row moves along as far as it must.
+    std::vector<IControl*> beside;
+    int32_t push = 0;
+    for (IControl* other : window_.Controls()) {
+      const TRect b = other->Bounds();
+      if (other == control || other->Parent() != control->Parent() || b.Left < row.Right ||
+          b.Top >= row.Bottom || b.Bottom <= row.Top)
+        continue;
+      beside.push_back(other);
+      push = std::max(push, designed.Right + gap - b.Left);
+    }
+    if (push <= 0) continue;
+    const auto moved = [push](TRect r) {
+      return TRect{r.Left + push, r.Top, r.Right + push, r.Bottom};
+    };
+    for (IControl* other : beside) {
+      other->SetBounds(moved(other->Bounds()));
+      for (auto& [c, place] : designed_)
+        if (c == other) place = moved(place);
+    }
+  }
 }
 
 // The layout: every control with its parent, caption and bounds (left, top,
@@ -90,7 +131,8 @@ void TConfigPanel::Build(IControl& cfgBox) {
   configControlsPanel_ = &Make<IPanel>("ConfigControlsPanel", box, 0, kBannerStripHeight, 505, 312);
   IControl* controls = configControlsPanel_;
   pageControl_ = &Make<IPageControl>("PageControl", controls, 10, 7, 399, 281);
-  pageControl_->SetTabSize(int32_t(std::lround(70 * scale_)), int32_t(std::lround(20 * scale_)));
+  pageControl_->SetTabSize(int32_t(std::lround(kTabWidth * scale_)),
+                           int32_t(std::lround(kTabHeight * scale_)));
   pageControl_->SetHotTrack(true);
 
   // General.

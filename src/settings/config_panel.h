@@ -11,6 +11,8 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "payload/format/records.h"
 #include "platform/controls.h"
@@ -24,6 +26,10 @@ constexpr TRect kCfgBoxLayout{8, 64, 8 + 505, 64 + 381};
 constexpr int32_t kBannerStripHeight = 69;
 // The window font: Tahoma 8 point, 11 pixels at 96 dpi.
 inline const TFontSpec kDialogFont{"Tahoma", 11, false};
+// The page control's tabs.
+constexpr int32_t kTabWidth = 70, kTabHeight = 20;
+// The least room between a caption that grew and the control beside it.
+constexpr int32_t kCaptionGap = 2;
 // How the preview plays an effect.
 constexpr int32_t kPreviewSteps = 32;
 constexpr int32_t kPreviewDelay = 10;         // ms per frame
@@ -101,10 +107,16 @@ class TConfigPanel {
   T& Captioned(const char* name, IControl* parent, const char* caption, int32_t left,
                int32_t top, int32_t width, int32_t height);
   void Build(IControl& cfgBox);
+  // A face wider than the one the layout was drawn for (where the
+  // Tahoma-metric face is missing) would cut captions off: each control
+  // whose caption needs more room grows to the right.
+  void FitCaptions();
   void PlaceControlsPanel(bool bannerShown);
 
   IWindow& window_;
   ExtraData& text_;
+  // The captioned controls in the order made, each with its place in the layout.
+  std::vector<std::pair<ICaptionControl*, TRect>> designed_;
   THost host_;
   double scale_;
 

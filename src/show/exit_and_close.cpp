@@ -68,18 +68,27 @@ void TSSWindow::DeactivateScrSaver(TMessage& m) {
   if (!exit) exit = t.ExitESC && m.Msg == msg::KeyDown && m.WParam == vk::Escape;
   if (exit && m.Msg == msg::KeyDown && m.WParam == vk::F1) Data.Text.Exitlink = kInfoAddress;
   if (exit && m.Msg == msg::KeyDown && m.WParam == vk::F2) {
-    // Its release, a key up, ends the show.
-    try {
-      SetCurrentImageAsWallpaper();
-    } catch (const std::exception& e) {
-      MessageBoxService().Show(std::string("The wallpaper could not be set: ") + e.what(),
-                               WindowSystem().ApplicationTitle(), MessageIcon::Error);
-    }
+    // One wallpaper a press: a held key's repeats set none. Its release,
+    // a key up, ends the show.
+    if (!(m.LParam & msg::KeyWasDown)) WallpaperKey();
     exit = false;
   }
   // The exit link is for a user who ends the show, not for one answering a box.
   if (exit) endedByInput_ = !MessageBoxShowing();
   FinishScreenSaver(exit);
+}
+
+void TSSWindow::WallpaperKey() {
+  try {
+    SetCurrentImageAsWallpaper();
+  } catch (const std::exception& e) {
+    // The box stands over the show, which goes on; nothing ends it while
+    // the box is up.
+    Suspended = true;
+    MessageBoxService().Show(std::string("The wallpaper could not be set: ") + e.what(),
+                             WindowSystem().ApplicationTitle(), MessageIcon::Error);
+    Suspended = false;
+  }
 }
 
 void TSSWindow::FinishScreenSaver(bool exit) {
@@ -140,20 +149,13 @@ void TSSWindow::FormClose() {
     // No temporary folder: nothing of ours is in it.
   }
   screenSaver_.reset();
+  // The settings dialog saved its settings as it was asked to close (SaveSettings).
   if (!PreviewMode) {
     RemoveMusicFile();
     // Only the user's input ends a show with its link: the filter that sees
     // it runs neither in a daemon's window nor in preview.
     if (SaverMode && endedByInput_ && !Data.Text.Exitlink.empty())
       Shell().Open(Cp1252ToUtf8(Data.Text.Exitlink));
-    if (!SaverMode) {
-      try {
-        WriteSettings(Data.Text.Title, configPanel_->ControlsToStore());
-      } catch (const std::exception& e) {
-        MessageBoxService().Show(std::string("The settings could not be saved: ") + e.what(),
-                                 ws.ApplicationTitle(), MessageIcon::Error);
-      }
-    }
   }
   if (SaverMode) ReleaseShow();
 }

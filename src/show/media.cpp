@@ -1,7 +1,6 @@
 // Music, video items and the wallpaper key.
 #include <cctype>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <utility>
 
@@ -11,6 +10,7 @@
 #include "payload/compose/fit_rect.h"
 #include "payload/compose/picture_loader.h"
 #include "payload/format/log_line.h"
+#include "payload/format/temp_file.h"
 #include "payload/decoders/picture_decoder.h"
 #include "platform/cp1252.h"
 #include "platform/desktop_wallpaper.h"
@@ -233,32 +233,27 @@ void TSSWindow::SetCurrentImageAsWallpaper() {
   image32_->Repaint();
 
   const PictureEntry& entry = Data.PictureTable[size_t(CurrentPicture)];
-  const std::string temp = TempItemPath("SSWIMG", entry.Ext);
-  ExtractItem(Data.SourcePath, temp, entry.PackedSize > 0, entry.Size, entry.PackedSize,
+  // Removed however the command ends.
+  const TTempFile temp(TempItemPath("SSWIMG", entry.Ext));
+  ExtractItem(Data.SourcePath, temp.Path, entry.PackedSize > 0, entry.Size, entry.PackedSize,
               Data.PicturePosition(entry));
   const std::string wallpaper = WindowsFolder() + kWallpaperFile;
-  if (Lower(std::filesystem::path(temp).extension().string()) == ".bmp") {
-    std::error_code ec;  // a failed copy is not reported: the values are still written
-    std::filesystem::copy_file(temp, wallpaper, std::filesystem::copy_options::overwrite_existing,
-                               ec);
-  } else {
-    WriteBmpFile(DecodePictureFile(temp, entry.Ext), wallpaper);
-  }
-  RemoveFile(temp);
-  ApplyWallpaper(wallpaper, Data.Trailer.Stretch == 1);
+  const TBitmap32 picture = DecodePictureFile(temp.Path, entry.Ext);
+  if (Lower(std::filesystem::path(temp.Path).extension().string()) == ".bmp")
+    std::filesystem::copy_file(temp.Path, wallpaper,
+                               std::filesystem::copy_options::overwrite_existing);
+  else
+    WriteBmpFile(picture, wallpaper);
+  ApplyWallpaper(wallpaper, picture, Data.Trailer.Stretch == 1);
 }
 
-void TSSWindow::ApplyWallpaper(const std::string& file, bool stretched) {
+void TSSWindow::ApplyWallpaper(const std::string& file, const TBitmap32& picture, bool stretched) {
   Registry().WriteValues(kDesktopKey, {{"Wallpaper", RegValue::Sz(Utf8ToCp1252(file))},
                                        {"TileWallpaper", RegValue::Sz("0")},
                                        {"WallpaperStyle", RegValue::Sz(stretched ? "2" : "0")},
                                        {"WallpaperOriginX", RegValue::Sz("0")},
                                        {"WallpaperOriginY", RegValue::Sz("0")}});
-  if (!WallpaperReload().Reload(file, stretched)) {
-    const char* desktop = std::getenv("XDG_CURRENT_DESKTOP");
-    LogLine(std::string("No wallpaper setting is known for the desktop \"") +
-            (desktop ? desktop : "") + "\": only the stored values were written");
-  }
+  WallpaperReload().Reload(file, picture, stretched);
 }
 
 }  // namespace saver

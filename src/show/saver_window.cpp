@@ -4,13 +4,16 @@
 #include <cctype>
 
 #include "payload/compose/caption.h"
+#include "payload/compose/fit_rect.h"
 #include "payload/compose/gradient.h"
 #include "payload/compose/preview_image.h"
 #include "platform/clock.h"
 #include "platform/cp1252.h"
 #include "platform/message_box.h"
+#include "platform/registry.h"
 #include "platform/ui_thread.h"
 #include "platform/window_system.h"
+#include "settings/sample_pictures.h"
 #include "trans/trans.h"
 
 namespace saver {
@@ -128,20 +131,27 @@ void TSSWindow::ScreenSaverConfigBoxActive() {
 
 void TSSWindow::FormCreate() {
   IWindowSystem& ws = WindowSystem();
-  ws.SetApplicationExStyle(kWsExToolWindow);
   const std::vector<TRect> monitors = ws.Monitors();
   const TRect primary = monitors.empty() ? TRect{} : monitors[0];
   image32_->Buffer().SetSize(primary.Width(), primary.Height());
   if (!SaverMode) {
-    // The settings panel (and the password change, which ends at once).
+    // The settings panel (and the password change, which ends at once): a
+    // dialog of its own on the task bar, with the saver's picture.
+    ws.SetApplicationIcon(DialogIcon());
+    window_->OnCloseQuery = [this] { return SaveSettings(); };
     configPanel_->FormCreate(Data.Trailer);
     return;
   }
+  ws.SetApplicationExStyle(kWsExToolWindow);
   FirstPicture = true;
   if (PreviewMode) {
     window_->SetColor(Color32(0, 0, 0));
     prImage_->SetBounds(ClientRect(*window_));
     LoadPreviewImage();
+    window_->OnResize = [this] {
+      prImage_->SetBounds(ClientRect(*window_));
+      PaintPreview();
+    };
     return;
   }
 
@@ -272,14 +282,21 @@ void TSSWindow::PrepareNextPicture() {
 }
 
 void TSSWindow::LoadPreviewImage() {
-  std::optional<TBitmap32> picture = saver::LoadPreviewImage(selfPath_);
-  if (!picture) return;  // no preview picture: the window stays black
+  previewPicture_ = saver::LoadPreviewImage(selfPath_);
+  PaintPreview();
+}
+
+void TSSWindow::PaintPreview() {
+  if (!previewPicture_) return;  // no preview picture: the window stays black
   prImage_->SetVisible(true);
   image32_->SetVisible(false);
   const TRect area = ClientRect(*prImage_);
   TBitmap32& buffer = prImage_->Buffer();
   buffer.SetSize(area.Width(), area.Height());
-  picture->DrawTo(buffer, area, picture->BoundsRect());
+  buffer.Clear(Color32(0, 0, 0));
+  const TBitmap32& picture = *previewPicture_;
+  picture.DrawTo(buffer, FitRect(area.Width(), area.Height(), picture.Width(), picture.Height()),
+                 picture.BoundsRect(), TDrawMode::Opaque);
   prImage_->Repaint();
 }
 
@@ -325,6 +342,36 @@ void TSSWindow::ShowFrame(int32_t index, TBitmap32& working, bool fromDesktop,
                     prepared ? std::move(prepared->Snapshot) : TBitmap32());
   }
   FirstPicture = false;
+}
+
+TBitmap32 TSSWindow::DialogIcon() const {
+  std::optional<TBitmap32> preview;
+  try {
+    preview = saver::LoadPreviewImage(selfPath_);
+  } catch (...) {
+    // A preview picture that cannot be read: the sample picture instead.
+  }
+  const TBitmap32& picture = preview ? *preview : SamplePicture(1);
+  TBitmap32 icon(kDialogIconSize, kDialogIconSize);  // transparent around the picture
+  TBitmap32 opaque = picture;
+  opaque.ResetAlpha(255);
+  opaque.DrawTo(icon, FitRect(kDialogIconSize, kDialogIconSize, picture.Width(), picture.Height()),
+                picture.BoundsRect(), TDrawMode::Opaque);
+  return icon;
+}
+
+bool TSSWindow::SaveSettings() {
+  try {
+    WriteSettings(Data.Text.Title, configPanel_->ControlsToStore());
+    return true;
+  } catch (const std::exception& e) {
+    MessageBoxService().Show(
+        "The settings could not be saved to " + Registry().Location() + ": " + e.what(),
+        WindowSystem().ApplicationTitle(), MessageIcon::Error);
+    // The dialog stays with the edits for another try, unless the system
+    // asked the program to end.
+    return skipPassword_;
+  }
 }
 
 void TSSWindow::WaitForTransition() {

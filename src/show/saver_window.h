@@ -7,6 +7,7 @@
 // preview picture, in configuration mode it holds the settings panel.
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <random>
 #include <set>
 #include <string>
@@ -33,6 +34,7 @@ constexpr TRect kDesignedBounds{0, 0, 640, 480};
 // The settings panel's place on the designed window (the panel sizes it
 // by the layout scale).
 constexpr TRect kCfgBoxBounds = kCfgBoxLayout;
+constexpr int32_t kDialogIconSize = 64;
 
 class TSSWindow final : private IReaderHost, private IPictureSink {
  public:
@@ -67,11 +69,14 @@ class TSSWindow final : private IReaderHost, private IPictureSink {
   void LoadImage(int32_t index, bool fromDesktop);
   void RestartTimer();
   void LoadPreviewImage();
-  // F2: makes the picture on screen the desktop's wallpaper.
+  // The preview picture fitted into the window, on black.
+  void PaintPreview();
+  // F2: makes the picture on screen the desktop's wallpaper. Raises what
+  // went wrong; no temporary file stays behind.
   void SetCurrentImageAsWallpaper();
-  // Points the desktop at the wallpaper file: the stored values, then the
-  // running desktop's own setting.
-  static void ApplyWallpaper(const std::string& file, bool stretched);
+  // Points the desktop at the wallpaper file (holding picture): the stored
+  // values, then the running desktop's own setting.
+  static void ApplyWallpaper(const std::string& file, const TBitmap32& picture, bool stretched);
 
   // Music and video items (media.cpp).
   // Extracts and starts track index; false when it cannot be played.
@@ -84,6 +89,8 @@ class TSSWindow final : private IReaderHost, private IPictureSink {
   // Input and close (exit_and_close.cpp).
   void DeactivateScrSaver(TMessage& m);
   void FinishScreenSaver(bool exit);
+  // F2 pressed: the wallpaper, or a box saying why not while the show goes on.
+  void WallpaperKey();
   void Suspend();
   void Resume();
   void FormShow();
@@ -144,6 +151,12 @@ class TSSWindow final : private IReaderHost, private IPictureSink {
   void SetWindowImage(const TBitmap32& working) override;
   void PlayVideo(int32_t index, const std::string& path, TBitmap32& working) override;
 
+  // The settings dialog's icon: the preview picture (a sample picture for
+  // a saver without one) fitted into a square.
+  TBitmap32 DialogIcon() const;
+  // The settings dialog's close: false when the settings could not be
+  // written (a box says where and why).
+  bool SaveSettings();
   void CreateSecondWindow();
   // Starts the look-ahead of the picture the next tick brings in, when a
   // tick is to come and nothing else runs.
@@ -191,9 +204,10 @@ class TSSWindow final : private IReaderHost, private IPictureSink {
   std::unique_ptr<IWindow> secondWindow_;
   IPictureControl* secondImage_ = nullptr;
 
+  std::optional<TBitmap32> previewPicture_;
   TWindowHandle daemonWindow_ = 0;
   bool resized_ = false;  // the daemon's window changed size: recompose the picture on screen
-  bool skipPassword_ = false;
+  bool skipPassword_ = false;  // ending on request: no password, no question
   bool endedByInput_ = false;  // the user's input asked the show to end (the exit link opens)
   bool closing_ = false;  // the window is closing or going away: no more show steps
   bool daemonPreview_ = false;  // a daemon's window smaller than its monitor: no music

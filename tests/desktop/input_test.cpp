@@ -125,11 +125,13 @@ TEST(DesktopInput, KeysArriveOnceAsVirtualKeyRecords) {
     EXPECT_EQ(Text(w.Await(c.expected.size())), Text(c.expected))
         << XKeysymToString(c.keys.back());
   }
-  // A held key repeats as more key downs, without key ups between.
+  // A held key repeats as more key downs, without key ups between; the
+  // repeats say the key was down already.
   XkbSetAutoRepeatRate(d.x, XkbUseCoreKbd, 1, 1);
   Key(d.x, XK_b, true);
   EXPECT_TRUE(PumpUntil([&] { return w.log.performed.size() >= 3; }));
   Key(d.x, XK_b, false);
+  for (size_t i = 0; i < 3; ++i) EXPECT_EQ(w.log.performed[i].LParam, i ? msg::KeyWasDown : 0) << i;
   XkbSetAutoRepeatRate(d.x, XkbUseCoreKbd, 660, 40);
   const std::vector<Record> repeated = w.Await(3);
   ASSERT_GE(repeated.size(), 3u);

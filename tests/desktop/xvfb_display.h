@@ -37,6 +37,42 @@ typedef int Bool;
 
 namespace saver::test {
 
+// The pixmap a property of the root window names (as wallpaper setters
+// leave _XROOTPMAP_ID); 0 without one.
+inline unsigned long RootPixmapProperty(Display* d, const char* name) {
+  Atom type = 0;
+  int format = 0;
+  unsigned long n = 0, after = 0, pixmap = 0;
+  unsigned char* data = nullptr;
+  const Atom pixmapType = XInternAtom(d, "PIXMAP", False);
+  if (XGetWindowProperty(d, DefaultRootWindow(d), XInternAtom(d, name, False), 0, 1, False,
+                         pixmapType, &type, &format, &n, &after, &data) == Success &&
+      data) {
+    if (type == pixmapType && format == 32 && n == 1)
+      pixmap = *reinterpret_cast<unsigned long*>(data);
+    XFree(data);
+  }
+  return pixmap;
+}
+
+// A pixmap's pixels, alpha 255; empty when it names none.
+inline TBitmap32 PixmapPixels(Display* d, unsigned long pixmap) {
+  TBitmap32 out;
+  Window root;
+  int x, y;
+  unsigned w = 0, h = 0, border, depth;
+  if (!pixmap || !XGetGeometry(d, pixmap, &root, &x, &y, &w, &h, &border, &depth)) return out;
+  XImage* image = XGetImage(d, pixmap, 0, 0, w, h, AllPlanes, ZPixmap);
+  if (!image) return out;
+  out.SetSize(int32_t(w), int32_t(h));
+  for (unsigned j = 0; j < h; ++j)
+    for (unsigned i = 0; i < w; ++i)
+      out.SetPixel(int32_t(i), int32_t(j),
+                   TColor32(XGetPixel(image, int(i), int(j))) | 0xFF000000u);
+  XDestroyImage(image);
+  return out;
+}
+
 class XvfbDisplay {
  public:
   // Starts a server with one screen of width x height pixels at depth 24 and

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <climits>
+#include <cmath>
 
 #include "doubles/fake_window_system.h"
 
@@ -39,8 +40,60 @@ void FakePictureControl::Repaint() {
   copy.DrawTo(surface_.Bitmap(), 0, 0);
 }
 
+int32_t FakeFittingWidth(const FakeWindow& window, TControlKind kind, const std::string& caption,
+                         const TFontSpec* ownFont) {
+  const TFontSpec& font = ownFont ? *ownFont : window.font;
+  int32_t characters = 0;
+  for (size_t i = 0; i < caption.size(); ++i) {
+    if (caption[i] == '&' && i + 1 < caption.size()) ++i;
+    if ((static_cast<unsigned char>(caption[i]) & 0xC0) != 0x80) ++characters;  // UTF-8 starts
+  }
+  int32_t around = 0;
+  switch (kind) {
+    case TControlKind::CheckBox:
+    case TControlKind::RadioButton: around = 20; break;
+    case TControlKind::Button:
+    case TControlKind::GroupBox: around = 16; break;
+    case TControlKind::TabSheet: around = 12; break;
+    default: break;
+  }
+  const double width = characters * std::max(font.pixelHeight, 1) * 0.4 + around;
+  return int32_t(std::ceil(width * window.LayoutScale()));
+}
+
+int32_t FakeLabel::FittingWidth() const {
+  if (wordWrap) return Bounds().Width();
+  return FakeFittingWidth(window_, TControlKind::Label, Caption(),
+                          font.pixelHeight ? &font : nullptr);
+}
+
+void FakeLabel::Fit() {
+  if (!autoSize) return;
+  const TRect b = Bounds();
+  int32_t w = FittingWidth();
+  if (maxWidth > 0) w = std::min(w, maxWidth);
+  const int32_t pixels = font.pixelHeight ? font.pixelHeight : window_.font.pixelHeight;
+  const int32_t h = int32_t(std::ceil((pixels + 2) * window_.LayoutScale()));
+  FakeCaptionControl::SetBounds(TRect{b.Left, b.Top, b.Left + w, b.Top + h});
+}
+
 void FakeLabel::Click() {
   if (Reachable()) Fire(*this);
+}
+
+FakeButton::~FakeButton() {
+  window_.SetRoleButton(false, this, false);
+  window_.SetRoleButton(true, this, false);
+}
+
+void FakeButton::SetDefault(bool d) {
+  default_ = d;
+  window_.SetRoleButton(false, this, d);
+}
+
+void FakeButton::SetCancel(bool c) {
+  cancel_ = c;
+  window_.SetRoleButton(true, this, c);
 }
 
 void FakeButton::Click() {
@@ -111,8 +164,11 @@ void FakeCheckListBox::SetItemIndex(int32_t row) { index_ = row >= 0 && row < Co
 
 void FakeCheckListBox::ClickRow(int32_t row, bool onCheckBox) {
   if (!Reachable() || row < 0 || row >= Count()) return;
+  if (onCheckBox) {
+    checked_[size_t(row)] = !checked_[size_t(row)];
+    return;
+  }
   index_ = row;
-  if (onCheckBox) checked_[size_t(row)] = !checked_[size_t(row)];
   Fire(*this);
 }
 

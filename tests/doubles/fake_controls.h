@@ -92,22 +92,46 @@ class FakePictureControl final : public FakeControlBase<IPictureControl> {
   BitmapSurface surface_;
 };
 
+// The fake's font metric: each character of a caption (accelerator marks
+// left out) is 0.4 of the font's pixel height wide, in pixels of the window's
+// layout scale; a check box's or option button's box, a button's or group
+// box's frame and a tab's margins add their own width.
+int32_t FakeFittingWidth(const FakeWindow& window, TControlKind kind, const std::string& caption,
+                         const TFontSpec* ownFont = nullptr);
+
 template <class Interface>
 class FakeCaptionControl : public FakeControlBase<Interface> {
  public:
   using FakeControlBase<Interface>::FakeControlBase;
   void SetCaption(const std::string& utf8) override { caption_ = utf8; }
   std::string Caption() const override { return caption_; }
+  int32_t FittingWidth() const override {
+    return FakeFittingWidth(this->window_, this->Kind(), caption_);
+  }
 
  private:
   std::string caption_;
 };
 
+// With auto size its bounds take the caption's fitting width (at most
+// maxWidth) and the font's height.
 class FakeLabel final : public FakeCaptionControl<ILabel> {
  public:
   using FakeCaptionControl::FakeCaptionControl;
+  void SetCaption(const std::string& utf8) override {
+    FakeCaptionControl::SetCaption(utf8);
+    Fit();
+  }
+  void SetBounds(const TRect& bounds) override {
+    FakeCaptionControl::SetBounds(bounds);
+    Fit();
+  }
+  int32_t FittingWidth() const override;
   void SetFocusControl(IControl* control) override { focusControl = control; }
-  void SetFont(const TFontSpec& f) override { font = f; }
+  void SetFont(const TFontSpec& f) override {
+    font = f;
+    Fit();
+  }
   void SetLinkStyle(bool l) override {
     link = l;
     SetCursor(l ? TCursor::HandPoint : TCursor::Default);
@@ -116,6 +140,7 @@ class FakeLabel final : public FakeCaptionControl<ILabel> {
   void SetAutoSize(bool a, int32_t max) override {
     autoSize = a;
     maxWidth = max;
+    Fit();
   }
   // A click on the text.
   void Click();
@@ -124,14 +149,18 @@ class FakeLabel final : public FakeCaptionControl<ILabel> {
   TFontSpec font;
   bool link = false, wordWrap = false, autoSize = false;
   int32_t maxWidth = 0;
+
+ private:
+  void Fit();
 };
 
 class FakeButton final : public FakeCaptionControl<IButton> {
  public:
   using FakeCaptionControl::FakeCaptionControl;
-  void SetDefault(bool d) override { default_ = d; }
+  ~FakeButton() override;
+  void SetDefault(bool d) override;
   bool Default() const override { return default_; }
-  void SetCancel(bool c) override { cancel_ = c; }
+  void SetCancel(bool c) override;
   bool Cancel() const override { return cancel_; }
   // The user presses it; nothing happens unless it is reachable.
   void Click();
@@ -202,7 +231,7 @@ class FakeCheckListBox final : public FakeControlBase<ICheckListBox> {
   void SetItemIndex(int32_t row) override;
   void SetItemHeight(int32_t h) override { itemHeight = h; }
   // The user clicks a row's text (highlighting it), or its check box
-  // (toggling the check as well).
+  // (toggling the check alone).
   void ClickRow(int32_t row, bool onCheckBox = false);
 
   std::vector<std::string> items;

@@ -33,7 +33,13 @@ void FakeWindow::SetWindowState(TWindowState state) {
     SetBounds(system_.monitors[0]);
 }
 
-void FakeWindow::SetParentWindow(TWindowHandle p) { parent = p; }
+void FakeWindow::SetParentWindow(TWindowHandle p) {
+  parent = p;
+  // Inside a window of known size the window takes that size.
+  auto it = system_.others.find(p);
+  if (it != system_.others.end() && !it->second.rect.IsEmpty())
+    SetBounds(TRect{0, 0, it->second.rect.Width(), it->second.rect.Height()});
+}
 
 void FakeWindow::Show() {
   if (visible_) return;
@@ -49,6 +55,7 @@ void FakeWindow::Hide() {
 }
 
 void FakeWindow::Close() {
+  if (OnCloseQuery && !OnCloseQuery()) return;
   if (OnClose) OnClose();
   Hide();
   closed = true;
@@ -116,12 +123,16 @@ void FakeWindow::ShowModal() {
 }
 
 FakeButton* FakeWindow::RoleButton(uint64_t key) {
-  for (auto& c : controls_)
-    if (auto* b = dynamic_cast<FakeButton*>(c.get()))
-      if (((key == vk::Return && b->Default()) || (key == vk::Escape && b->Cancel())) &&
-          b->Reachable())
-        return b;
-  return nullptr;
+  FakeButton* b = key == vk::Return ? default_ : key == vk::Escape ? cancel_ : nullptr;
+  return b && b->Reachable() ? b : nullptr;
+}
+
+void FakeWindow::SetRoleButton(bool cancel, FakeButton* button, bool on) {
+  FakeButton*& role = cancel ? cancel_ : default_;
+  if (on)
+    role = button;
+  else if (role == button)
+    role = nullptr;
 }
 
 std::vector<IControl*> FakeWindow::Controls() {
@@ -166,9 +177,9 @@ int32_t FakeWindowSystem::ShowCursor(bool show) {
   return cursorCount;
 }
 
-TWindowHandle FakeWindowSystem::AddOtherWindow(const std::string& title) {
+TWindowHandle FakeWindowSystem::AddOtherWindow(const std::string& title, const TRect& rect) {
   const TWindowHandle h = nextHandle_++;
-  others[h] = OtherWindow{title};
+  others[h] = OtherWindow{.title = title, .rect = rect};
   return h;
 }
 
@@ -183,6 +194,11 @@ TRect FakeWindowSystem::WindowScreenRect(TWindowHandle window) {
     if (w->Handle() == window) return w->Bounds();
   const auto it = screenRects.find(window);
   return it == screenRects.end() ? TRect{} : it->second;
+void FakeWindowSystem::ResizeOtherWindow(TWindowHandle window, int32_t width, int32_t height) {
+  TRect& r = others[window].rect;
+  r = TRect{r.Left, r.Top, r.Left + width, r.Top + height};
+  for (FakeWindow* w : windows_)
+    if (w->parent == window) w->SetBounds(TRect{0, 0, width, height});
 }
 
 TWindowHandle FakeWindowSystem::FindWindow(const std::string& utf8Title) {

@@ -59,8 +59,9 @@ class FakeWindow final : public IWindow {
   // window closed again closes it in OnModal.
   void ShowModal() override;
   // The default (Return) or cancel (Escape) button the backend presses for
-  // that key, when it is reachable; nullptr otherwise.
+  // that key: the last one made so, when it is reachable; nullptr otherwise.
   FakeButton* RoleButton(uint64_t key);
+  void SetRoleButton(bool cancel, FakeButton* button, bool on);
 
   std::function<void()> OnModal;
   TFontSpec font;
@@ -82,6 +83,8 @@ class FakeWindow final : public IWindow {
   TRect bounds_{0, 0, 200, 150};
   TWindowState state_ = TWindowState::Normal;
   bool visible_ = false;
+  // Before the controls: a button going away clears its role here.
+  FakeButton *default_ = nullptr, *cancel_ = nullptr;
   std::vector<std::unique_ptr<IControl>> controls_;
 };
 
@@ -124,6 +127,7 @@ class FakeWindowSystem final : public IWindowSystem {
   TWindowHandle ForegroundWindow() override { return foreground; }
   void SetScreenSaverRunning(bool running) override;
   void SetApplicationExStyle(uint32_t exStyle) override;
+  void SetApplicationIcon(const TBitmap32& icon) override { appIcon = icon; }
   void SetApplicationTitle(const std::string& utf8) override { appTitle = utf8; }
   std::string ApplicationTitle() const override { return appTitle; }
   void Run(IWindow& main) override;
@@ -133,11 +137,14 @@ class FakeWindowSystem final : public IWindowSystem {
   struct OtherWindow {
     std::string title;
     bool visible = true, enabled = true;
+    TRect rect;  // where it is in its parent; empty: its size is not known
   };
-  TWindowHandle AddOtherWindow(const std::string& title);
   // Whether the saver holds the keyboard and the pointer: from
   // SetScreenSaverRunning(true) on, as soon as no other client holds them.
   bool InputHeld() const { return screenSaverRunning && !otherClientHoldsInput; }
+  TWindowHandle AddOtherWindow(const std::string& title, const TRect& rect = {});
+  // Another program resizes its window: our windows inside it follow.
+  void ResizeOtherWindow(TWindowHandle window, int32_t width, int32_t height);
 
   // Delivers m to window through the filter and its procedure; a key down
   // of Return or Escape then presses the window's default or cancel button,
@@ -162,6 +169,7 @@ class FakeWindowSystem final : public IWindowSystem {
   bool otherClientHoldsInput = false;  // another client's keyboard and pointer grab
   uint32_t appExStyle = 0;
   std::string appTitle;
+  TBitmap32 appIcon;
   int runs = 0;
   // Every system-wide call, in order, for tests of sequences
   // ("ShowCursor 0", "EnableWindow 5 1", "ScreenSaverRunning 1", ...).

@@ -124,18 +124,25 @@ TEST_F(ScreenSaverTest, TheHookSwallowsOnlyTheScreenSaverStartCommand) {
   EXPECT_EQ(passedOn, (std::vector<uint64_t>{0xF141, vk::Escape}));
 }
 
-TEST_F(ScreenSaverTest, PreviewEmbedsAScaledDisabledChildAndSkipsOnlyMissingHandles) {
+TEST_F(ScreenSaverTest, PreviewFillsItsParentAsADisabledScaledChildAndSkipsOnlyMissingHandles) {
+  desk.ws.others[1234] = {.title = "preview", .rect = TRect{20, 30, 420, 330}};
   struct Case {
     std::vector<std::string> args;
     bool embedded;
     TWindowHandle parent;
+    TRect bounds, scaled;  // the form's, and the other panel's scaled with it
   };
-  for (const Case& c : {Case{{"/p", "1234"}, true, 1234}, Case{{"/p", "0"}, true, 0},
-                        Case{{"/p", "-1"}, false, 0}, Case{{"/p", "abc"}, false, 0},
-                        Case{{"/p:1234"}, false, 0}}) {
+  const TRect kept{640, 256, 1280, 512};
+  // Scaled by the parent's width / 1280, the screen's width the form took first.
+  for (const Case& c : {Case{{"/p", "1234"}, true, 1234, {0, 0, 400, 300}, {200, 80, 400, 160}},
+                        Case{{"/p", "0x4d2"}, true, 1234, {0, 0, 400, 300}, {200, 80, 400, 160}},
+                        Case{{"/p", "0"}, true, 0, {0, 0, 152, 112}, {76, 30, 152, 61}},
+                        Case{{"/p", "-1"}, false, 77, {0, 0, 640, 480}, kept},
+                        Case{{"/p", "abc"}, false, 77, {0, 0, 640, 480}, kept},
+                        Case{{"/p:1234"}, false, 77, {0, 0, 640, 480}, kept}}) {
     SCOPED_TRACE(c.args[0] + (c.args.size() > 1 ? " " + c.args[1] : ""));
     owner->SetBounds(TRect{0, 0, 640, 480});
-    other->SetBounds(TRect{640, 256, 1280, 512});
+    other->SetBounds(kept);
     fake->enabled = true;
     fake->parent = 77;
     events.clear();
@@ -143,18 +150,10 @@ TEST_F(ScreenSaverTest, PreviewEmbedsAScaledDisabledChildAndSkipsOnlyMissingHand
     s->Loaded();
     EXPECT_EQ(events, "P");
     EXPECT_EQ(desk.ws.appExStyle, 0x88u);
-    if (c.embedded) {
-      EXPECT_EQ(fake->parent, c.parent);
-      EXPECT_FALSE(fake->enabled);
-      EXPECT_EQ(fake->Bounds(), (TRect{0, 0, 152, 112}));
-      // Scaled by 152 / 1280, the screen's width the form took first.
-      EXPECT_EQ(other->Bounds(), (TRect{76, 30, 152, 61}));
-    } else {
-      EXPECT_EQ(fake->parent, 77u);
-      EXPECT_TRUE(fake->enabled);
-      EXPECT_EQ(fake->Bounds(), (TRect{0, 0, 640, 480}));
-      EXPECT_EQ(other->Bounds(), (TRect{640, 256, 1280, 512}));
-    }
+    EXPECT_EQ(fake->parent, c.parent);
+    EXPECT_EQ(fake->enabled, !c.embedded);
+    EXPECT_EQ(fake->Bounds(), c.bounds);
+    EXPECT_EQ(other->Bounds(), c.scaled);
   }
 }
 

@@ -1,5 +1,7 @@
 #include "platform/desktop_wallpaper.h"
 
+#include "doubles/recording_wallpaper_reload.h"
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -62,14 +64,26 @@ ScriptedRunner FullDesktop() {
 }
 
 struct Outcome {
-  bool result;
+  std::string error;  // empty: the desktop took the picture
   Calls calls;
+  std::vector<bool> rootBackgrounds;  // stretched, for each root background set
 };
 Outcome ReloadUnder(std::optional<std::string> desktop, ScriptedRunner runner,
                     const std::string& path = "/w.bmp", bool stretched = true) {
   ScopedEnv env("XDG_CURRENT_DESKTOP", std::move(desktop));
-  bool result = DesktopWallpaperReload(runner).Reload(path, stretched);
-  return {result, runner.calls};
+  Outcome o;
+  const TBitmap32 picture(2, 1);
+  DesktopWallpaperReload reload(runner, [&](const TBitmap32& p, bool s) {
+    EXPECT_EQ(p.Width(), 2);
+    o.rootBackgrounds.push_back(s);
+  });
+  try {
+    reload.Reload(path, picture, stretched);
+  } catch (const WallpaperError& e) {
+    o.error = e.what();
+  }
+  o.calls = runner.calls;
+  return o;
 }
 
 TEST(DesktopWallpaper, DesktopIsTheFirstEntryKnown) {
@@ -82,15 +96,30 @@ TEST(DesktopWallpaper, DesktopIsTheFirstEntryKnown) {
   };
   for (const auto& [xdg, kind] : cases) EXPECT_EQ(DesktopKindOf(xdg), kind) << xdg;
 
-  // Unknown desktops and relative paths run nothing.
+  // Other desktops get the root window's background; a relative path is
+  // refused. Neither runs a command.
   for (const auto& [desktop, path] : {std::pair<std::optional<std::string>, std::string>{
                                           std::nullopt, "/w.bmp"},
                                       {"LXQt", "/w.bmp"},
                                       {"GNOME", "w.bmp"}}) {
-    Outcome o = ReloadUnder(desktop, FullDesktop(), path);
-    EXPECT_FALSE(o.result) << path;
-    EXPECT_TRUE(o.calls.empty()) << path;
+    SCOPED_TRACE(desktop.value_or("unset") + " " + path);
+    for (bool stretched : {true, false}) {
+      Outcome o = ReloadUnder(desktop, FullDesktop(), path, stretched);
+      EXPECT_TRUE(o.calls.empty());
+      if (path == "w.bmp") {
+        EXPECT_THAT(o.error, HasSubstr("no absolute path"));
+        EXPECT_TRUE(o.rootBackgrounds.empty());
+      } else {
+        EXPECT_EQ(o.error, "");
+        EXPECT_EQ(o.rootBackgrounds, std::vector<bool>{stretched});
+      }
+    }
   }
+  // Without a root background (no X server) an unknown desktop is an error.
+  ScopedEnv env("XDG_CURRENT_DESKTOP", "LXDE");
+  ScriptedRunner runner;
+  EXPECT_THROW(DesktopWallpaperReload(runner).Reload("/w.bmp", TBitmap32(1, 1), true),
+               WallpaperError);
 }
 
 TEST(DesktopWallpaper, EachDesktopRunsItsSettingCommands) {
@@ -123,14 +152,14 @@ TEST(DesktopWallpaper, EachDesktopRunsItsSettingCommands) {
   };
   for (const Case& c : cases) {
     Outcome o = ReloadUnder(c.desktop, FullDesktop(), "/w.bmp", c.stretched);
-    EXPECT_TRUE(o.result) << c.desktop;
+    EXPECT_EQ(o.error, "") << c.desktop;
     EXPECT_EQ(o.calls, c.expected) << c.desktop << (c.stretched ? " stretched" : " centred");
   }
 
   // Plasma: one script for every desktop through dbus-send.
   for (bool stretched : {true, false}) {
     Outcome o = ReloadUnder("KDE", FullDesktop(), "/w.bmp", stretched);
-    EXPECT_TRUE(o.result);
+    EXPECT_EQ(o.error, "");
     ASSERT_EQ(o.calls.size(), 1u);
     const Argv& argv = o.calls[0];
     EXPECT_EQ(Argv(argv.begin(), argv.end() - 1),
@@ -152,7 +181,7 @@ TEST(DesktopWallpaper, OptionalSettingsAreUsedOnlyWhereTheyExist) {
                                          : "org.cinnamon.desktop.background.slideshow\n",
                     status);
       Outcome o = ReloadUnder(desktop, runner);
-      EXPECT_FALSE(o.result) << desktop << " " << status;
+      EXPECT_NE(o.error, "") << desktop << " " << status;
       EXPECT_EQ(o.calls, Calls{kListSchemas}) << desktop << " " << status;
     }
   }
@@ -161,7 +190,7 @@ TEST(DesktopWallpaper, OptionalSettingsAreUsedOnlyWhereTheyExist) {
   ScriptedRunner noDark = FullDesktop();
   noDark.Answer(kListGnomeKeys, "picture-options\npicture-uri\nprimary-color\n");
   Outcome o = ReloadUnder("GNOME", noDark);
-  EXPECT_TRUE(o.result);
+  EXPECT_EQ(o.error, "");
   EXPECT_EQ(o.calls, (Calls{kListSchemas, kListGnomeKeys,
                             Gset(kGnome, "picture-options", "'stretched'"),
                             Gset(kGnome, "picture-uri", "'file:///w.bmp'")}));
@@ -170,7 +199,7 @@ TEST(DesktopWallpaper, OptionalSettingsAreUsedOnlyWhereTheyExist) {
   ScriptedRunner noDbusSend;
   noDbusSend.missing.insert("dbus-send");
   o = ReloadUnder("KDE", noDbusSend);
-  EXPECT_TRUE(o.result);
+  EXPECT_EQ(o.error, "");
   ASSERT_EQ(o.calls.size(), 2u);
   EXPECT_EQ(o.calls[1], (Argv{"qdbus", "org.kde.plasmashell", "/PlasmaShell",
                               "org.kde.PlasmaShell.evaluateScript",
@@ -188,7 +217,7 @@ TEST(DesktopWallpaper, XfceSetsEveryMonitorAndWorkspace) {
                                old + "image-path\n" + old + "image-style\n" +
                                "/backdrop/single-workspace-mode\n/desktop-icons/last-image\n");
   Outcome o = ReloadUnder("XFCE", runner, "/w.bmp", false);
-  EXPECT_TRUE(o.result);
+  EXPECT_EQ(o.error, "");
   EXPECT_EQ(o.calls,
             (Calls{kListXfce, Xset(hdmi + "workspace0/image-style", "1"),
                    Xset(hdmi + "workspace0/last-image", "/w.bmp"),
@@ -203,7 +232,7 @@ TEST(DesktopWallpaper, XfceSetsEveryMonitorAndWorkspace) {
   ScriptedRunner bare;
   bare.Answer(kListXfce, "/backdrop/single-workspace-mode\n/desktop-icons/style\n");
   o = ReloadUnder("XFCE", bare);
-  EXPECT_FALSE(o.result);
+  EXPECT_NE(o.error, "");
   EXPECT_EQ(o.calls, Calls{kListXfce});
 }
 
@@ -219,7 +248,7 @@ TEST(DesktopWallpaper, AwkwardPathsStayIntactInEveryForm) {
               HasSubstr("writeConfig(\"Image\", \"" + uri + "\")"));
 }
 
-TEST(DesktopWallpaper, AFailingCommandEndsTheReloadWithFalse) {
+TEST(DesktopWallpaper, AFailingCommandEndsTheReloadWithAnErrorNamingIt) {
   struct Case {
     const char* desktop;
     Argv failing;
@@ -236,7 +265,7 @@ TEST(DesktopWallpaper, AFailingCommandEndsTheReloadWithFalse) {
     ScriptedRunner runner = FullDesktop();
     runner.Answer(c.failing, "", 1);
     Outcome o = ReloadUnder(c.desktop, runner);
-    EXPECT_FALSE(o.result) << c.failing.back();
+    EXPECT_EQ(o.error, "\"" + c.failing[0] + "\" failed with status 1") << c.failing.back();
     EXPECT_EQ(o.calls.size(), c.callsMade) << c.failing.back();
   }
   // Plasma refusing the script is a failure (qdbus is not tried); so is
@@ -244,20 +273,47 @@ TEST(DesktopWallpaper, AFailingCommandEndsTheReloadWithFalse) {
   ScriptedRunner refused;
   refused.failing.insert("dbus-send");
   Outcome o = ReloadUnder("KDE", refused);
-  EXPECT_FALSE(o.result);
+  EXPECT_EQ(o.error, "\"dbus-send\" failed with status 1");
   EXPECT_EQ(o.calls.size(), 1u);
   ScriptedRunner nothing;
   nothing.missing = {"dbus-send", "qdbus", "gsettings"};
-  EXPECT_FALSE(ReloadUnder("KDE", nothing).result);
-  EXPECT_FALSE(ReloadUnder("GNOME", nothing).result);
+  EXPECT_THAT(ReloadUnder("KDE", nothing).error, HasSubstr("\"qdbus\" could not be run"));
+  EXPECT_THAT(ReloadUnder("GNOME", nothing).error, HasSubstr("\"gsettings\" could not be run"));
+  ScriptedRunner slow = FullDesktop();
+  slow.answers[kListSchemas] = {true, -1, ""};
+  EXPECT_THAT(ReloadUnder("MATE", slow).error, HasSubstr("did not finish"));
+}
+
+TEST(DesktopWallpaper, TheRootBackgroundCoversEachMonitorStretchedOrCentred) {
+  TBitmap32 picture(4, 2);
+  picture.Clear(Color32(200, 0, 0));
+  picture.SetPixel(0, 0, 0);  // transparent: black beneath
+  const TColor32 red = Color32(200, 0, 0), black = Color32(0, 0, 0);
+  const std::vector<TRect> monitors = {{0, 0, 8, 4}, {8, 0, 12, 6}};
+  const TBitmap32 stretched = RootBackgroundImage(picture, true, 14, 6, monitors);
+  EXPECT_EQ(stretched.Pixel(7, 3), red);
+  EXPECT_EQ(stretched.Pixel(3, 5), black);  // below the first monitor
+  EXPECT_EQ(stretched.Pixel(8, 5), red);
+  EXPECT_EQ(stretched.Pixel(13, 0), black);  // beside every monitor
+  const TBitmap32 centred = RootBackgroundImage(picture, false, 14, 6, monitors);
+  EXPECT_EQ(centred.Pixel(2, 1), black);
+  EXPECT_EQ(centred.Pixel(3, 1), red);
+  EXPECT_EQ(centred.Pixel(5, 2), red);
+  EXPECT_EQ(centred.Pixel(6, 2), black);
+  EXPECT_EQ(centred.Pixel(9, 2), red);
+  EXPECT_EQ(centred.Pixel(8, 2), black);  // the picture's transparent corner
+  // Without monitors the whole area is one; a picture larger than it is cut.
+  const TBitmap32 whole = RootBackgroundImage(TBitmap32(1, 1), true, 3, 3, {});
+  EXPECT_EQ(whole.Pixel(2, 2), black);
+  EXPECT_EQ(RootBackgroundImage(picture, false, 2, 2, {}).Pixel(1, 1), red);
 }
 
 TEST(DesktopWallpaper, ProcessReloaderIsReplaceableAndRestored) {
   EXPECT_NE(dynamic_cast<DesktopWallpaperReload*>(&WallpaperReload()), nullptr);
   RecordingWallpaperReload recorder;
-  recorder.result = false;
+  recorder.failure = "refused";
   SetWallpaperReload(&recorder);
-  EXPECT_FALSE(WallpaperReload().Reload("/w.bmp", true));
+  EXPECT_THROW(WallpaperReload().Reload("/w.bmp", TBitmap32(1, 1), true), WallpaperError);
   SetWallpaperReload(nullptr);
   EXPECT_EQ(recorder.calls, (std::vector<std::pair<std::string, bool>>{{"/w.bmp", true}}));
   EXPECT_NE(dynamic_cast<DesktopWallpaperReload*>(&WallpaperReload()), nullptr);

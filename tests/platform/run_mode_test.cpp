@@ -51,6 +51,9 @@ TEST(RunMode, ParentHandleOnlyForPreviewAndPassword) {
   EXPECT_EQ(Detect({"/p", "1234"}).parent, 1234u);
   EXPECT_EQ(Detect({"/A", "77"}).parent, 77u);
   EXPECT_EQ(Detect({"/p", "4294967295"}).parent, 4294967295u);
+  EXPECT_EQ(Detect({"/p", "0x1e00005"}).parent, 0x1e00005u);  // as xwininfo prints it
+  EXPECT_EQ(Detect({"/p", "0X4D2"}).parent, 1234u);
+  EXPECT_FALSE(Detect({"/p", "0x"}).parent);
   EXPECT_FALSE(Detect({"/p:1234"}).parent);  // the colon form leaves no parent
   EXPECT_FALSE(Detect({"/p"}).parent);
   EXPECT_FALSE(Detect({"/p", "12ab"}).parent);

@@ -1,6 +1,7 @@
 // The About window, opened modally from the settings dialog.
 #include <QLabel>
 #include <QScreen>
+#include <QTextDocumentFragment>
 #include <QTimer>
 
 #include "dialog_fixture.h"
@@ -29,6 +30,13 @@ class AboutTest : public DialogTest {
     EXPECT_FALSE(AboutTop()->isVisible());
   }
   QLabel* Label(const char* name) { return Find<QLabel>(name, AboutTop()); }
+  // What a label shows, as plain text.
+  static std::string Shown(QLabel* label) {
+    return (label->textFormat() == Qt::RichText
+                ? QTextDocumentFragment::fromHtml(label->text()).toPlainText()
+                : label->text())
+        .toStdString();
+  }
 };
 
 TEST_F(AboutTest, ShowsTheTitleAuthorAndWebsiteOrItsOwnCaptions) {
@@ -60,7 +68,7 @@ TEST_F(AboutTest, ShowsTheTitleAuthorAndWebsiteOrItsOwnCaptions) {
       EXPECT_TRUE(QFontInfo(title->font()).bold());
       EXPECT_EQ(title->font().pixelSize(), 16);
       EXPECT_EQ(title->width(), title->sizeHint().width()) << "grows with its text";
-      EXPECT_EQ(Label("Text")->text().toStdString(), c.shownText);
+      EXPECT_EQ(Shown(Label("Text")), c.shownText);
       EXPECT_EQ(Label("Link")->isVisible(), c.link);
       if (c.link) EXPECT_EQ(Label("Link")->text().toStdString(), c.website);
     });
@@ -69,7 +77,7 @@ TEST_F(AboutTest, ShowsTheTitleAuthorAndWebsiteOrItsOwnCaptions) {
   }
 }
 
-TEST_F(AboutTest, ALongAuthorTextWrapsInsideItsLabel) {
+TEST_F(AboutTest, ALongAuthorTextWrapsInsideItsLabelWithRoomBetweenItsLines) {
   SaverBuilder b = Saver();
   b.text.Author = std::string(40, 'w') + " " + std::string(300, 'x');
   Open(b);
@@ -77,6 +85,16 @@ TEST_F(AboutTest, ALongAuthorTextWrapsInsideItsLabel) {
     EXPECT_TRUE(Label("Text")->wordWrap());
     EXPECT_EQ(Label("Text")->geometry(), QRect(16, 48, 289, 73));
     EXPECT_LE(Label("Link")->width(), 193);
+  });
+  w.reset();
+  about.reset();
+  // Three lines take more than three lines of the font set close together.
+  b.text.Author = "First line\r\nsecond line\r\nthird line";
+  Open(b);
+  WhileAboutShows([&] {
+    QLabel* text = Label("Text");
+    EXPECT_EQ(Shown(text), "First line\nsecond line\nthird line");
+    EXPECT_GE(text->heightForWidth(289), 3 * QFontMetrics(text->font()).height() * 6 / 5);
   });
 }
 

@@ -7,7 +7,14 @@
 #include <QSlider>
 #include <QTimer>
 
+#include <QStackedWidget>
+#include <QStyleOptionButton>
+#include <QStyleOptionGroupBox>
+#include <QStyleOptionTab>
+#include <climits>
+
 #include "dialog_fixture.h"
+#include "platform/qt/dialog_qt.h"
 #include "platform/build_config.h"
 #include "platform/controls.h"
 #include "settings/sample_pictures.h"
@@ -447,6 +454,128 @@ TEST_F(DialogTest, ClosingByTheTitleBarSavesAndTheLinkOpensTheProjectPage) {
   EXPECT_TRUE(Closed());
   EXPECT_EQ(Stored().Seconds, 9);
   EXPECT_TRUE(box.shown.empty());
+}
+
+TEST_F(DialogTest, AFailedSaveKeepsTheDialogOpenWithItsEditsAndNamesTheSettingsFile) {
+  SaverBuilder b = Saver();
+  Open(b);
+  ShowPage("tsGeneral");
+  Click("rbRandom");
+  // A file where the store's folder should be: nobody can write there.
+  const std::string blocked = scratch.Write("blocked", {1}) + "/registry.json";
+  FileRegistry unwritable(blocked);
+  SetRegistry(&unwritable);
+  const std::pair<const char*, std::function<void()>> closes[] = {
+      {"Close", [&] { Click("btnClose"); }},
+      {"the title bar", [&] { Top()->close(); }},
+  };
+  for (const auto& [name, close] : closes) {
+    SCOPED_TRACE(name);
+    box.shown.clear();
+    close();
+    EXPECT_FALSE(Closed());
+    ASSERT_EQ(box.shown.size(), 1u);
+    EXPECT_EQ(box.shown[0].text.rfind("The settings could not be saved to " + blocked + ": ", 0),
+              0u)
+        << box.shown[0].text;
+    EXPECT_TRUE(Find<QRadioButton>("rbRandom")->isChecked()) << "the edit stays";
+  }
+  // Once the store can be written, the same edits are saved.
+  SetRegistry(&registry);
+  Click("btnClose");
+  EXPECT_TRUE(Closed());
+  EXPECT_EQ(Stored().DisplayOrder, 1);
+}
+
+TEST_F(DialogTest, TheWindowIconIsTheSaversPreviewPicture) {
+  SaverBuilder b = Saver();
+  TBitmap32 preview(40, 20);
+  preview.Clear(Color32(10, 200, 30));
+  b.preview = EncodeBmp(preview);
+  Open(b);
+  const QImage icon = Top()->windowIcon().pixmap(64, 64).toImage();
+  ASSERT_EQ(icon.size(), QSize(64, 64));
+  EXPECT_EQ(icon.pixelColor(32, 32), QColor(10, 200, 30));
+  EXPECT_EQ(icon.pixelColor(32, 4).alpha(), 0) << "the square around the picture";
+}
+
+// What of a control's caption does not show: empty when the caption is
+// whole in what the style leaves of the control for it.
+std::string CutCaption(QWidget* c) {
+  QString caption;
+  int room = INT_MAX;
+  if (auto* b = qobject_cast<QAbstractButton*>(c)) {
+    caption = b->text();
+    QStyleOptionButton o;
+    o.initFrom(b);
+    const QStyle::SubElement contents = qobject_cast<QCheckBox*>(c) ? QStyle::SE_CheckBoxContents
+                                        : qobject_cast<QRadioButton*>(c)
+                                            ? QStyle::SE_RadioButtonContents
+                                            : QStyle::SE_PushButtonContents;
+    room = c->style()->subElementRect(contents, &o, c).width();
+  } else if (auto* l = qobject_cast<QLabel*>(c)) {
+    if (l->wordWrap()) return {};
+    caption = l->text();
+    room = c->width();
+  } else if (auto* g = qobject_cast<QGroupBox*>(c)) {
+    caption = g->title();
+    QStyleOptionGroupBox o;
+    o.initFrom(g);
+    o.text = g->title();
+    o.subControls = QStyle::SC_GroupBoxLabel;
+    room = c->width() -
+           c->style()->subControlRect(QStyle::CC_GroupBox, &o, QStyle::SC_GroupBoxLabel, c).left();
+  }
+  const QString plain = qt::PlainCaption(caption.toStdString());
+  const int needed = c->fontMetrics().horizontalAdvance(plain);
+  return needed > room
+             ? plain.toStdString() + ": " + std::to_string(needed) + " in " + std::to_string(room)
+             : "";
+}
+
+TEST_F(DialogTest, EveryCaptionIsWholeAndNoControlsOverlapWithOrWithoutTheTahomaMetricFace) {
+  for (bool metricFace : {true, false}) {
+    SCOPED_TRACE(metricFace ? "the Tahoma-metric face" : "without it");
+    qt::UseMetricFaces(metricFace);
+    SaverBuilder b = Saver();
+    b.text.Website = "example.org";
+    Open(b);
+    EXPECT_EQ(QFontInfo(Top()->font()).family().toStdString(),
+              metricFace ? "Tahoma" : "DejaVu Sans");
+    const QList<QWidget*> controls = Find("CfgBox")->findChildren<QWidget*>();
+    auto shown = [](QWidget* c) {
+      return c->isVisible() && !c->objectName().isEmpty() && !c->objectName().startsWith("qt_") &&
+             !qobject_cast<QStackedWidget*>(c->parentWidget());
+    };
+    for (const char* page : {"tsGeneral", "tsPosition", "tsEffects", "tsSound", "tsBehavior"}) {
+      ShowPage(page);
+      for (QWidget* c : controls) {
+        if (!shown(c)) continue;
+        SCOPED_TRACE(std::string(page) + " " + c->objectName().toStdString());
+        EXPECT_EQ(CutCaption(c), "");
+        EXPECT_TRUE(c->parentWidget()->rect().contains(c->geometry())) << "inside its parent";
+        for (QWidget* other : controls)
+          if (other != c && shown(other) && other->parentWidget() == c->parentWidget())
+            EXPECT_FALSE(c->geometry().intersects(other->geometry()))
+                << other->objectName().toStdString();
+      }
+    }
+    // The tabs' captions.
+    QTabBar* tabs = Find<QTabWidget>("PageControl")->tabBar();
+    for (int i = 0; i < tabs->count(); ++i) {
+      QStyleOptionTab o;
+      o.initFrom(tabs);
+      o.shape = tabs->shape();
+      o.rect = tabs->tabRect(i);
+      o.text = tabs->tabText(i);
+      EXPECT_LE(tabs->fontMetrics().horizontalAdvance(o.text),
+                tabs->style()->subElementRect(QStyle::SE_TabBarTabText, &o, tabs).width())
+          << o.text.toStdString();
+    }
+    w.reset();
+    about.reset();
+  }
+  qt::UseMetricFaces(true);
 }
 
 }  // namespace

@@ -188,6 +188,12 @@ TEST(ShowModes, ConfigurationIsACentredDialogThatSavesItsSettingsWhenClosed) {
   EXPECT_TRUE(show.w->CfgBox().Visible());
   EXPECT_TRUE(show.Fake().Visible());
   EXPECT_EQ(show.Fake().Title(), "Show Test");
+  // A window of its own on the task bar, with the saver's picture (here a
+  // sample picture: the saver has no preview picture) fitted into its icon.
+  EXPECT_EQ(show.desk.ws.appExStyle & kWsExToolWindow, 0u);
+  EXPECT_EQ(show.desk.ws.appIcon.Width(), 64);
+  EXPECT_EQ(AlphaOf(show.desk.ws.appIcon.Pixel(32, 32)), 255);
+  EXPECT_EQ(AlphaOf(show.desk.ws.appIcon.Pixel(32, 0)), 0);
   show.Send(msg::KeyDown, 'A');
   EXPECT_FALSE(show.Fake().closed);
   show.Send(msg::KeyDown, vk::Escape);

@@ -1,4 +1,5 @@
 // Music, video items and the wallpaper key, with the scripted media player.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -6,7 +7,6 @@
 #include <algorithm>
 #include <set>
 
-#include "payload/format/log_line.h"
 #include "payload/decoders/picture_decoder.h"
 #include "show/show_harness.h"
 
@@ -367,6 +367,9 @@ TEST(ShowWallpaper, F2WritesThePictureAsABitmapAndPointsTheDesktopAtIt) {
   EXPECT_EQ(show.desk.text.calls.back().X, 100);
   EXPECT_EQ(show.desk.text.calls.back().Y, 200);
 
+  // Held, the key repeats: one wallpaper a press.
+  for (int i = 0; i < 3; ++i) show.Send(msg::KeyDown, vk::F2, msg::KeyWasDown);
+  EXPECT_EQ(show.desk.wallpaper.calls.size(), 1u);
   show.Send(msg::KeyDown, vk::F2);  // again: the same file and values
   EXPECT_EQ(show.desk.wallpaper.calls.size(), 2u);
   EXPECT_EQ(DecodePictureFile(file, ".bmp").Pixel(3, 3) | 0xFF000000u, PictureColor(1));
@@ -381,19 +384,80 @@ TEST(ShowWallpaper, ABitmapItemIsCopiedAsItIsAndAStyleOtherThanStretchCentres) {
   p.Clear(PictureColor(2));
   show.b.AddPicture(EncodeBmp(p), ".BMP");
   show.b.trailer.Stretch = 2;
-  show.desk.wallpaper.result = false;
-  std::vector<std::string> log;
-  SetLogSink([&](const std::string& line) { log.push_back(line); });
   show.Start();
   show.Send(msg::KeyDown, vk::F2);
-  SetLogSink(nullptr);
   const std::string file = show.desk.scratch.Path("data/saver/Screen Saver Wallpaper.bmp");
   EXPECT_EQ(ReadFile(file), std::string(show.b.pictures[0].data.begin(), show.b.pictures[0].data.end()));
   EXPECT_EQ(show.desk.wallpaper.calls.back().second, false);
+  EXPECT_EQ(show.desk.wallpaper.pictures.back().Pixel(4, 2) | 0xFF000000u, PictureColor(2));
   const auto values = show.desk.registry.ReadKey("Control Panel\\Desktop");
   EXPECT_EQ(FindValue(*values, "WallpaperStyle")->text, "0");
-  ASSERT_FALSE(log.empty());
-  EXPECT_NE(log.back().find("only the stored values were written"), std::string::npos);
+}
+
+// A message box that lets the test act while it is up.
+struct BoxWithInput final : IMessageBox {
+  void Show(const std::string& text, const std::string& caption, MessageIcon icon) override {
+    shown.push_back(text);
+    if (whileUp) whileUp();
+  }
+  std::vector<std::string> shown;
+  std::function<void()> whileUp;
+};
+
+TEST(ShowWallpaper, AFailureShowsItsErrorOverTheShowWhichGoesOnAndLeavesNoTemporaryFile) {
+  struct Case {
+    const char* name;
+    bool bitmapItem, desktopRefuses;
+    const char* error;
+  } cases[] = {
+      {"the desktop refuses", false, true, "\"gsettings\" failed with status 1"},
+      {"the data folder is a file", false, false, "/data/saver"},
+      // A bitmap item is copied: a failed copy is reported too.
+      {"a folder where the wallpaper goes", true, false, "Screen Saver Wallpaper.bmp"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    BoxWithInput box;
+    ShowHarness show(2);
+    if (c.bitmapItem) show.b.AddPicture(EncodeBmp(TBitmap32(3, 3)), ".bmp");
+    show.b.trailer.ExitMouseButton = 1;
+    show.b.trailer.StartWithFirst = 1;
+    show.b.text.Exitlink = "https://example.com/bye";
+    if (c.desktopRefuses) show.desk.wallpaper.failure = c.error;
+    if (c.bitmapItem)
+      std::filesystem::create_directories(
+          show.desk.scratch.Path("data/saver/Screen Saver Wallpaper.bmp"));
+    else if (!c.desktopRefuses)
+      show.desk.scratch.Write("data", std::vector<uint8_t>{1});
+    show.Start();
+    if (c.bitmapItem) {
+      while (show.w->CurrentPicture != 2) ASSERT_TRUE(show.Tick());
+    }
+    const int32_t before = show.w->CurrentPicture;
+    SetMessageBoxService(&box);
+    box.whileUp = [&] {
+      // Whatever ends the show is ignored while the box is up.
+      show.Send(msg::LButtonDown);
+      show.Send(msg::KeyDown, 'X');
+      show.Send(msg::Activate, 1);
+      EXPECT_FALSE(show.Fake().closed);
+      EXPECT_TRUE(show.desk.shell.opened.empty());
+    };
+    show.Send(msg::KeyDown, vk::F2);
+    ASSERT_EQ(box.shown.size(), 1u);
+    EXPECT_THAT(box.shown[0], ::testing::StartsWith("The wallpaper could not be set: "));
+    EXPECT_THAT(box.shown[0], ::testing::HasSubstr(c.error));
+    EXPECT_TRUE(show.Fake().Visible());
+    for (const auto& f : std::filesystem::directory_iterator(
+             show.desk.scratch.Path("saver-" + std::to_string(geteuid()))))
+      EXPECT_EQ(f.path().filename().string().rfind("SSWIMG", 0), std::string::npos);
+    // The show goes on, and input ends it again.
+    ASSERT_TRUE(show.Tick());
+    EXPECT_NE(show.w->CurrentPicture, before);
+    show.Send(msg::KeyUp, vk::F2);
+    EXPECT_TRUE(show.Fake().closed);
+    EXPECT_EQ(show.desk.shell.opened, std::vector<std::string>{"https://example.com/bye"});
+  }
 }
 
 TEST(ShowWallpaper, F2DuringAVideoOrWithoutTheKeyboardSettingWritesNothing) {

@@ -151,6 +151,7 @@ TEST(ShowModes, PreviewPaintsThePreviewPictureIntoItsParentAndNothingElseRuns) {
   TBitmap32 preview(4, 4);
   preview.Clear(PictureColor(3));
   show.b.preview = EncodeBmp(preview);
+  show.desk.ws.others[4242] = {.title = "preview", .rect = TRect{0, 0, 152, 112}};
   show.Start({"/p", "4242"});
   EXPECT_EQ(show.Fake().parent, 4242u);
   EXPECT_EQ(show.Fake().Bounds(), (TRect{0, 0, 152, 112}));
@@ -160,6 +161,32 @@ TEST(ShowModes, PreviewPaintsThePreviewPictureIntoItsParentAndNothingElseRuns) {
   EXPECT_EQ(static_cast<FakePictureControl&>(show.w->PrImage()).Screen().Width(), 152);
   EXPECT_FALSE(show.ShowTimer().Enabled());
   EXPECT_FALSE(show.desk.ws.HasMessageFilter());
+}
+
+TEST(ShowModes, PreviewFitsItsPictureIntoItsParentAndFollowsItsSize) {
+  ShowHarness show(1);
+  TBitmap32 preview(40, 20);
+  preview.Clear(PictureColor(2));
+  show.b.preview = EncodeBmp(preview);
+  const TWindowHandle parent = show.desk.ws.AddOtherWindow("preview", TRect{0, 0, 200, 150});
+  show.Start({"/p", std::to_string(parent)});
+  // Where the picture is, and its black bars, at each size.
+  const auto check = [&](int32_t w, int32_t h, TRect picture) {
+    SCOPED_TRACE(std::to_string(w) + " x " + std::to_string(h));
+    EXPECT_EQ(show.Fake().Bounds(), (TRect{0, 0, w, h}));
+    const TBitmap32& s = static_cast<FakePictureControl&>(show.w->PrImage()).Screen();
+    ASSERT_EQ(s.Width(), w);
+    ASSERT_EQ(s.Height(), h);
+    for (const TPoint p :
+         {TPoint{picture.Left, picture.Top}, TPoint{picture.Right - 1, picture.Bottom - 1}})
+      EXPECT_EQ(s.Pixel(p.X, p.Y) | 0xFF000000u, PictureColor(2));
+    // The bars above and below.
+    EXPECT_EQ(s.Pixel(0, picture.Top - 1) | 0xFF000000u, Color32(0, 0, 0));
+    EXPECT_EQ(s.Pixel(w - 1, picture.Bottom) | 0xFF000000u, Color32(0, 0, 0));
+  };
+  check(200, 150, TRect{0, 25, 200, 125});
+  show.desk.ws.ResizeOtherWindow(parent, 100, 300);
+  check(100, 300, TRect{0, 125, 100, 175});
 }
 
 TEST(ShowModes, ABarePlayerPreviewsBlackAndReportsNothing) {

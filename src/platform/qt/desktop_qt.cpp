@@ -19,6 +19,7 @@
 #include <exception>
 
 #include "platform/desktop.h"
+#include "platform/desktop_wallpaper.h"
 #include "platform/qt/qt_backend.h"
 
 namespace saver {
@@ -194,6 +195,18 @@ bool StartDesktop(int& argc, char** argv, std::string* error) {
       display = native->display();
     system.AttachX11(std::move(connection), display);
     x11::UseDetectableAutoRepeat(display);
+    // Desktops with no wallpaper setting of their own show the root window's background.
+    SetRootBackground([](const TBitmap32& picture, bool stretched) {
+      qt::QtWindowSystem& system = qt::QtSystem();
+      TRect root;
+      if (!system.X11() || !system.X11()->Geometry(system.X11()->Root(), &root))
+        throw WallpaperError("the display has no root window");
+      std::string failure;
+      if (!x11::SetRootBackground(RootBackgroundImage(picture, stretched, root.Width(),
+                                                      root.Height(), system.Monitors()),
+                                  &failure))
+        throw WallpaperError(failure);
+    });
     // After the application: these replace what Qt installed.
     x11::SetConnectionLostHandler(&DisplayLost);
     g_previousHandler = qInstallMessageHandler(MessageHandler);

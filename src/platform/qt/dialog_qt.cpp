@@ -4,6 +4,8 @@
 
 #include <QFontDatabase>
 #include <QMouseEvent>
+#include <QStyleOptionButton>
+#include <QStyleOptionTab>
 #include <QStyledItemDelegate>
 #include <QTabBar>
 #include <algorithm>
@@ -25,21 +27,49 @@ const std::map<QString, std::vector<const char*>>& MetricFaces() {
   return faces;
 }
 
+// The families resolved so far, and the metric faces loaded for them.
+struct TFaces {
+  bool useMetricFaces = true;
+  std::map<QString, QString> resolved;
+  std::vector<int> loaded;
+};
+TFaces& Faces() {
+  static TFaces faces;
+  return faces;
+}
+
 QString ResolveFamily(const QString& family) {
-  static std::map<QString, QString> resolved;
-  if (auto it = resolved.find(family); it != resolved.end()) return it->second;
+  TFaces& faces = Faces();
+  if (auto it = faces.resolved.find(family); it != faces.resolved.end()) return it->second;
   QString result;
   if (family.isEmpty() || QFontDatabase::hasFamily(family)) {
     result = family;
-  } else if (auto it = MetricFaces().find(family); it != MetricFaces().end()) {
+  } else if (auto it = MetricFaces().find(family);
+             faces.useMetricFaces && it != MetricFaces().end()) {
     for (const char* file : it->second) {
       const int id = QFontDatabase::addApplicationFont(QString::fromUtf8(file));
+      if (id >= 0) faces.loaded.push_back(id);
       if (id >= 0 && result.isEmpty() && !QFontDatabase::applicationFontFamilies(id).isEmpty())
         result = QFontDatabase::applicationFontFamilies(id).first();
     }
   }
-  resolved[family] = result;
+  faces.resolved[family] = result;
   return result;
+}
+
+// Device pixels of a logical width.
+int32_t ToDevice(qreal logical, qreal ratio) { return int32_t(std::ceil(logical * ratio)); }
+
+// What a button's style keeps around its contents (its box, frame and
+// margins) and the caption's width.
+int32_t ButtonFittingWidth(const QAbstractButton& b, QStyle::SubElement contents,
+                           const std::string& caption, int padding, qreal ratio) {
+  QStyleOptionButton option;
+  option.initFrom(&b);
+  option.text = b.text();
+  const int around = b.width() - b.style()->subElementRect(contents, &option, &b).width();
+  return ToDevice(around + b.fontMetrics().horizontalAdvance(PlainCaption(caption)) + padding,
+                  ratio);
 }
 
 QString FromUtf8(const std::string& s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); }
@@ -72,6 +102,14 @@ class SizedTabBar final : public QTabBar {
 };
 
 }  // namespace
+
+void UseMetricFaces(bool use) {
+  TFaces& faces = Faces();
+  faces.useMetricFaces = use;
+  faces.resolved.clear();
+  for (int id : faces.loaded) QFontDatabase::removeApplicationFont(id);
+  faces.loaded.clear();
+}
 
 QFont ResolveFont(const TFontSpec& spec) {
   QFont font;
@@ -108,9 +146,22 @@ QtLabel::QtLabel(QtWindow& window, std::string name, IControl* parent)
 }
 
 void QtLabel::ShowCaption() {
-  // Qt draws the accelerator of a label that has a buddy; without one the
-  // marks would show as they are.
-  setText(buddy() ? FromUtf8(caption_) : PlainCaption(caption_));
+  if (wordWrap()) {
+    // Lines of wrapped text get room between them (fonts such as the
+    // Tahoma-metric one have no line gap of their own).
+    setTextFormat(Qt::RichText);
+    setText(QStringLiteral("<div style=\"line-height:%1%\">").arg(kWrappedLineHeightPercent) +
+            PlainCaption(caption_)
+                .toHtmlEscaped()
+                .replace(QStringLiteral("\r\n"), QStringLiteral("<br>"))
+                .replace(QLatin1Char('\n'), QStringLiteral("<br>")) +
+            QStringLiteral("</div>"));
+  } else {
+    // Qt draws the accelerator of a label that has a buddy; without one the
+    // marks would show as they are.
+    setTextFormat(Qt::PlainText);
+    setText(buddy() ? FromUtf8(caption_) : PlainCaption(caption_));
+  }
   Fit();
 }
 
@@ -148,7 +199,7 @@ void QtLabel::SetLinkStyle(bool link) {
 
 void QtLabel::SetWordWrap(bool wrap) {
   setWordWrap(wrap);
-  Fit();
+  ShowCaption();
 }
 
 void QtLabel::SetAutoSize(bool autoSize, int32_t maxWidth) {
@@ -160,15 +211,19 @@ void QtLabel::SetAutoSize(bool autoSize, int32_t maxWidth) {
 void QtLabel::Fit() {
   if (!autoSize_) return;
   const qreal ratio = Ratio();
-  const QSize hint = sizeHint();
-  int32_t w = int32_t(std::ceil(hint.width() * ratio));
+  int32_t w = FittingWidth();
   if (maxWidth_ > 0) w = std::min(w, maxWidth_);
-  const int32_t h = int32_t(std::ceil(hint.height() * ratio));
+  const int32_t h = ToDevice(sizeHint().height(), ratio);
   const TRect b = Bounds();
   const TRect fitted{b.Left, b.Top, b.Left + w, b.Top + h};
   if (fitted == b) return;
   SetBoundsQuietly(fitted);
   setGeometry(ScaleToLogical(fitted, ratio));
+}
+
+int32_t QtLabel::FittingWidth() const {
+  if (wordWrap()) return Bounds().Width();
+  return ToDevice(sizeHint().width(), Ratio());
 }
 
 void QtLabel::mouseReleaseEvent(QMouseEvent* event) {
@@ -188,6 +243,12 @@ QtButton::QtButton(QtWindow& window, std::string name, IControl* parent)
 void QtButton::SetCaption(const std::string& utf8) {
   caption_ = utf8;
   setText(FromUtf8(utf8));
+}
+
+int32_t QtButton::FittingWidth() const {
+  // A little room on each side of the caption, as the style's margin.
+  return ButtonFittingWidth(*this, QStyle::SE_PushButtonContents, caption_,
+                            style()->pixelMetric(QStyle::PM_ButtonMargin, nullptr, this), Ratio());
 }
 
 void QtButton::SetDefault(bool isDefault) {
@@ -211,6 +272,10 @@ void QtCheckBox::SetCaption(const std::string& utf8) {
   setText(FromUtf8(utf8));
 }
 
+int32_t QtCheckBox::FittingWidth() const {
+  return ButtonFittingWidth(*this, QStyle::SE_CheckBoxContents, caption_, 0, Ratio());
+}
+
 QtRadioButton::QtRadioButton(QtWindow& window, std::string name, IControl* parent)
     : QtControl(window, std::move(name), TControlKind::RadioButton, parent) {
   QObject::connect(this, &QRadioButton::clicked, [this] { Clicked(); });
@@ -219,6 +284,10 @@ QtRadioButton::QtRadioButton(QtWindow& window, std::string name, IControl* paren
 void QtRadioButton::SetCaption(const std::string& utf8) {
   caption_ = utf8;
   setText(FromUtf8(utf8));
+}
+
+int32_t QtRadioButton::FittingWidth() const {
+  return ButtonFittingWidth(*this, QStyle::SE_RadioButtonContents, caption_, 0, Ratio());
 }
 
 void QtRadioButton::SetChecked(bool checked) {
@@ -234,6 +303,8 @@ void QtRadioButton::SetChecked(bool checked) {
 
 QtGroupBox::QtGroupBox(QtWindow& window, std::string name, IControl* parent)
     : QtControl(window, std::move(name), TControlKind::GroupBox, parent) {}
+
+int32_t QtGroupBox::FittingWidth() const { return ToDevice(minimumSizeHint().width(), Ratio()); }
 
 void QtGroupBox::SetCaption(const std::string& utf8) {
   caption_ = utf8;
@@ -351,7 +422,15 @@ void QtCheckListBox::mousePressEvent(QMouseEvent* event) {
   quiet_ = true;
   QListWidget::mousePressEvent(event);
   quiet_ = false;
-  if (event->button() == Qt::LeftButton && indexAt(event->position().toPoint()).isValid())
+  const QPoint at = event->position().toPoint();
+  const QModelIndex row = indexAt(at);
+  if (event->button() != Qt::LeftButton || !row.isValid()) return;
+  // A press on a row's check box only toggles it.
+  QStyleOptionViewItem option;
+  initViewItemOption(&option);
+  option.rect = visualRect(row);
+  option.features |= QStyleOptionViewItem::HasCheckIndicator;
+  if (!style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option, this).contains(at))
     Clicked();
 }
 
@@ -413,6 +492,21 @@ QTabWidget* QtTabSheet::Tabs() const { return dynamic_cast<QtPageControl*>(Paren
 void QtTabSheet::SetCaption(const std::string& utf8) {
   caption_ = utf8;
   if (QTabWidget* t = Tabs()) t->setTabText(t->indexOf(this), FromUtf8(utf8));
+}
+
+int32_t QtTabSheet::FittingWidth() const {
+  const QTabWidget* t = Tabs();
+  if (!t) return 0;
+  const QTabBar* bar = t->tabBar();
+  const QString text = PlainCaption(caption_);
+  QStyleOptionTab option;
+  option.initFrom(bar);
+  option.shape = bar->shape();
+  option.rect = bar->tabRect(t->indexOf(this));
+  option.text = text;
+  const int around = option.rect.width() -
+                     bar->style()->subElementRect(QStyle::SE_TabBarTabText, &option, bar).width();
+  return ToDevice(around + bar->fontMetrics().horizontalAdvance(text), Ratio());
 }
 
 bool QtTabSheet::Visible() const {

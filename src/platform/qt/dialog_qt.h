@@ -25,11 +25,20 @@ QFont ResolveFont(const TFontSpec& spec);
 // A caption with its accelerator marks taken out ("&&" stays one '&').
 QString PlainCaption(const std::string& utf8);
 
+// Whether ResolveFont may use the same-metric faces of known font folders
+// (on by default). Tests switch them off to see a desktop without them;
+// fonts made before keep their face.
+void UseMetricFaces(bool use);
+
+// The line height of word-wrapped labels, in percent of the font's.
+constexpr int kWrappedLineHeightPercent = 135;
+
 class QtLabel final : public QtControl<QLabel, ILabel> {
  public:
   QtLabel(QtWindow& window, std::string name, IControl* parent);
   void SetCaption(const std::string& utf8) override;
   std::string Caption() const override { return caption_; }
+  int32_t FittingWidth() const override;
   void SetFocusControl(IControl* control) override;
   void SetFont(const TFontSpec& font) override;
   void SetLinkStyle(bool link) override;
@@ -54,6 +63,7 @@ class QtButton final : public QtControl<QPushButton, IButton> {
   QtButton(QtWindow& window, std::string name, IControl* parent);
   void SetCaption(const std::string& utf8) override;
   std::string Caption() const override { return caption_; }
+  int32_t FittingWidth() const override;
   void SetDefault(bool isDefault) override;
   bool Default() const override { return default_; }
   void SetCancel(bool isCancel) override;
@@ -69,6 +79,7 @@ class QtCheckBox final : public QtControl<QCheckBox, ICheckBox> {
   QtCheckBox(QtWindow& window, std::string name, IControl* parent);
   void SetCaption(const std::string& utf8) override;
   std::string Caption() const override { return caption_; }
+  int32_t FittingWidth() const override;
   bool Checked() const override { return isChecked(); }
   void SetChecked(bool checked) override { setChecked(checked); }
 
@@ -81,6 +92,7 @@ class QtRadioButton final : public QtControl<QRadioButton, IRadioButton> {
   QtRadioButton(QtWindow& window, std::string name, IControl* parent);
   void SetCaption(const std::string& utf8) override;
   std::string Caption() const override { return caption_; }
+  int32_t FittingWidth() const override;
   bool Checked() const override { return isChecked(); }
   void SetChecked(bool checked) override;
 
@@ -93,6 +105,7 @@ class QtGroupBox final : public QtControl<QGroupBox, IGroupBox> {
   QtGroupBox(QtWindow& window, std::string name, IControl* parent);
   void SetCaption(const std::string& utf8) override;
   std::string Caption() const override { return caption_; }
+  int32_t FittingWidth() const override;
 
  private:
   std::string caption_;
@@ -164,6 +177,7 @@ class QtTabSheet final : public QtControl<QWidget, ITabSheet> {
   QtTabSheet(QtWindow& window, std::string name, IControl* parent);
   void SetCaption(const std::string& utf8) override;
   std::string Caption() const override { return caption_; }
+  int32_t FittingWidth() const override;
   // The tab, not the page (the page control shows the page of its tab).
   bool Visible() const override;
   void SetVisible(bool visible) override;

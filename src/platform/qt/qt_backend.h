@@ -12,6 +12,7 @@
 #include <QTimer>
 #include <QWidget>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -346,6 +347,7 @@ class QtWindowSystem final : public QObject, public IWindowSystem {
   TWindowHandle ForegroundWindow() override;
   void SetScreenSaverRunning(bool running) override;
   void SetApplicationExStyle(uint32_t exStyle) override;
+  void SetApplicationIcon(const TBitmap32& icon) override;
   void SetApplicationTitle(const std::string& utf8) override { appTitle_ = utf8; }
   std::string ApplicationTitle() const override { return appTitle_; }
   void Run(IWindow& main) override;
@@ -374,6 +376,9 @@ class QtWindowSystem final : public QObject, public IWindowSystem {
   void TryGrab();
   void ReleaseGrab();
   uint32_t VirtualKeyOf(const class QKeyEvent& e);
+  // Whether a key press repeats a key that is held: the server reports a
+  // held key as more presses, which Qt does not mark.
+  bool RepeatsHeldKey(const class QKeyEvent& e);
 
   std::vector<QtWindow*> windows_;
   std::unique_ptr<x11::Connection> x11_;
@@ -386,6 +391,7 @@ class QtWindowSystem final : public QObject, public IWindowSystem {
   QEventLoop* runLoop_ = nullptr;
   bool mainClosed_ = false;
   bool appActive_ = false;
+  std::set<uint64_t> keysHeld_;  // native key codes (Qt's key codes without them)
   // The screen-saver-running grab: wanted, what is held, and the window it is for.
   bool grabWanted_ = false, keyboardHeld_ = false, pointerHeld_ = false;
   QPointer<QtWindow> grabWindow_;

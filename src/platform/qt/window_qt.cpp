@@ -120,8 +120,10 @@ void QtWindow::ApplyFlags() {
     flags = Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
             Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
   if (stayOnTop_) flags |= Qt::WindowStaysOnTopHint;
-  // A child of a foreign window has no frame of its own.
+  // A child of a foreign window has no frame of its own; disabled, it lets
+  // the pointer through to the window it lives in.
   if (Embedded()) flags = Qt::Window | Qt::FramelessWindowHint;
+  if (Embedded() && !enabled_) flags |= Qt::WindowTransparentForInput;
   if (flags != windowFlags()) {
     const bool shown = isVisible();
     // Changing the flags of a native window hides it (and may make it anew);
@@ -199,6 +201,7 @@ void QtWindow::SetColor(TColor32 color) {
 void QtWindow::SetEnabled(bool enabled) {
   enabled_ = enabled;
   setEnabled(enabled);
+  ApplyFlags();
 }
 
 void QtWindow::SetParentWindow(TWindowHandle parent) {
@@ -266,6 +269,7 @@ void QtWindow::Hide() {
 
 void QtWindow::Close() {
   if (closing_) return;
+  if (OnCloseQuery && !OnCloseQuery()) return;
   closing_ = true;
   if (OnClose) OnClose();
   Hide();

@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QCursor>
 #include <QEventLoop>
+#include <QIcon>
+#include <QPixmap>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QScreen>
@@ -166,6 +168,12 @@ void QtWindowSystem::SetApplicationExStyle(uint32_t exStyle) {
       if (w->internalWinId() && !w->Embedded()) ApplySkipTaskbar(*w);
 }
 
+void QtWindowSystem::SetApplicationIcon(const TBitmap32& icon) {
+  const QImage image(reinterpret_cast<const uchar*>(icon.Bits()), icon.Width(), icon.Height(),
+                     qsizetype(icon.Width()) * 4, QImage::Format_ARGB32);
+  QApplication::setWindowIcon(QIcon(QPixmap::fromImage(image.copy())));
+}
+
 void QtWindowSystem::ApplySkipTaskbar(QtWindow& w) {
   // X11 has no hidden application window owning the task-bar entry: each of
   // our top-level windows keeps itself off the task bar instead.
@@ -266,6 +274,8 @@ void QtWindowSystem::ActivationChanged(QtWindow& w, bool active, bool first) {
   // goes to another program.
   if (appChanges) {
     appActive_ = active;
+    // Releases now go to another program.
+    if (!active) keysHeld_.clear();
     m.Msg = msg::ActivateApp;
     m.Result = 0;
     Dispatch(w, m);
@@ -295,6 +305,10 @@ bool QtWindowSystem::eventFilter(QObject* watched, QEvent* event) {
   // Every input event passes the native window first, then the widgets:
   // taken at the window only, each is delivered once.
   if ((!key && !mouse) || !watched->isWindowType()) return false;
+
+  // Keys are followed in every window of the application, message boxes
+  // included, so that a release there is not missed.
+  const bool repeat = key && RepeatsHeldKey(*static_cast<QKeyEvent*>(event));
   QtWindow* w = WindowOf(watched);
   if (!w || !w->InputEnabled()) return false;
 
@@ -304,6 +318,7 @@ bool QtWindowSystem::eventFilter(QObject* watched, QEvent* event) {
     const auto* k = static_cast<QKeyEvent*>(event);
     // X11 repeats a held key as release-press pairs; a repeat is one more key down.
     if (type == QEvent::KeyRelease && k->isAutoRepeat()) return false;
+    if (repeat) m.LParam = msg::KeyWasDown;
     const Qt::KeyboardModifiers mods = k->modifiers();
     const bool alt = (mods & Qt::AltModifier) || k->key() == Qt::Key_Alt;
     const bool system = alt && !(mods & Qt::ControlModifier);
@@ -345,6 +360,15 @@ bool QtWindowSystem::eventFilter(QObject* watched, QEvent* event) {
   }
   Dispatch(*w, m);
   return false;
+}
+
+bool QtWindowSystem::RepeatsHeldKey(const QKeyEvent& e) {
+  const uint64_t code = e.nativeScanCode() ? e.nativeScanCode() : uint64_t(uint32_t(e.key())) << 32;
+  if (e.type() == QEvent::KeyRelease) {
+    if (!e.isAutoRepeat()) keysHeld_.erase(code);
+    return false;
+  }
+  return !keysHeld_.insert(code).second || e.isAutoRepeat();
 }
 
 QtWindowSystem& QtSystem() {

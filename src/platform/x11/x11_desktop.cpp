@@ -451,7 +451,89 @@ TGrabResult GrabResult(int status) {
   }
 }
 
+// An XImage of the default visual holding a bitmap's pixels.
+XImage* ImageOf(Display* d, const TBitmap32& bitmap) {
+  Visual* visual = DefaultVisual(d, DefaultScreen(d));
+  const unsigned depth = unsigned(DefaultDepth(d, DefaultScreen(d)));
+  XImage* image = XCreateImage(d, visual, depth, ZPixmap, 0, nullptr, unsigned(bitmap.Width()),
+                               unsigned(bitmap.Height()), 32, 0);
+  if (!image) return nullptr;
+  image->data =
+      static_cast<char*>(std::malloc(size_t(image->bytes_per_line) * size_t(bitmap.Height())));
+  if (!image->data) {
+    XDestroyImage(image);
+    return nullptr;
+  }
+  // Each channel scaled to the visual's mask (24-bit true colour: as it is).
+  const auto channel = [](uint8_t value, unsigned long mask) {
+    if (!mask) return 0ul;
+    int shift = 0;
+    while (!((mask >> shift) & 1)) ++shift;
+    return ((unsigned long)(value) * (mask >> shift) / 255) << shift;
+  };
+  for (int32_t y = 0; y < bitmap.Height(); ++y)
+    for (int32_t x = 0; x < bitmap.Width(); ++x) {
+      const TColor32 c = bitmap.Pixel(x, y);
+      XPutPixel(image, x, y,
+                channel(RedOf(c), visual->red_mask) | channel(GreenOf(c), visual->green_mask) |
+                    channel(BlueOf(c), visual->blue_mask));
+    }
+  return image;
+}
+
+Pixmap RootPixmapProperty(Display* d, const char* name) {
+  const std::vector<unsigned long> ids =
+      ReadList(d, DefaultRootWindow(d), XInternAtom(d, name, False), XA_PIXMAP);
+  return ids.empty() ? Pixmap(0) : Pixmap(ids[0]);
+}
+
 }  // namespace
+
+bool SetRootBackground(const TBitmap32& image, std::string* error) {
+  const auto fail = [&](const std::string& what) {
+    if (error) *error = what;
+    return false;
+  };
+  if (image.Empty()) return fail("no picture for the root window");
+  Display* d = XOpenDisplay(nullptr);
+  if (!d) return fail("cannot open the display for the root window's background");
+  // Errors are answers here, whether or not the process has its handler yet.
+  const XErrorHandler previous = XSetErrorHandler(IgnoreError);
+  const Window root = DefaultRootWindow(d);
+  bool ok = false;
+  {
+    ErrorTrap trap(d);
+    const Pixmap pixmap = XCreatePixmap(d, root, unsigned(image.Width()), unsigned(image.Height()),
+                                        unsigned(DefaultDepth(d, DefaultScreen(d))));
+    XImage* ximage = ImageOf(d, image);
+    if (ximage) {
+      const GC gc = XCreateGC(d, pixmap, 0, nullptr);
+      XPutImage(d, pixmap, gc, ximage, 0, 0, 0, 0, unsigned(image.Width()),
+                unsigned(image.Height()));
+      XFreeGC(d, gc);
+      XDestroyImage(ximage);
+    }
+    if (!ximage || trap.Failed()) {
+      XFreePixmap(d, pixmap);
+      trap.Failed();
+    } else {
+      // The pixmap the last setter kept alive goes with its client's resources.
+      const Pixmap old = RootPixmapProperty(d, "ESETROOT_PMAP_ID");
+      if (old && old == RootPixmapProperty(d, "_XROOTPMAP_ID")) XKillClient(d, old);
+      for (const char* name : {"_XROOTPMAP_ID", "ESETROOT_PMAP_ID"})
+        XChangeProperty(d, root, XInternAtom(d, name, False), XA_PIXMAP, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(&pixmap), 1);
+      XSetWindowBackgroundPixmap(d, root, pixmap);
+      XClearWindow(d, root);
+      // The pixmap stays when this connection closes.
+      XSetCloseDownMode(d, RetainPermanent);
+      ok = !trap.Failed();
+    }
+  }
+  XCloseDisplay(d);
+  XSetErrorHandler(previous);
+  return ok || fail("the X server did not take the picture for the root window");
+}
 
 TGrabResult GrabKeyboard(void* display, TWindowId window) {
   Display* d = Dpy(display);

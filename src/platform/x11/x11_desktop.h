@@ -14,6 +14,7 @@
 #include <memory>
 #include <string>
 
+#include "graphics/bitmap32.h"
 #include "graphics/rect.h"
 
 namespace saver::x11 {
@@ -137,6 +138,14 @@ class SharedImage {
 // server then sends no release between the repeats (which a client can only
 // guess apart from a real release).
 void UseDetectableAutoRepeat(void* display);
+
+// Makes image the background of the root window of the display named by
+// DISPLAY, as the X11 wallpaper setters do: a pixmap that outlives this
+// process, named by the root's _XROOTPMAP_ID and ESETROOT_PMAP_ID (which
+// programs drawing the desktop read). The pixmap a setter left there before
+// is freed. Uses a connection of its own. False, with one line in *error,
+// when the server did not take it.
+bool SetRootBackground(const TBitmap32& image, std::string* error);
 
 enum class TGrabResult { Grabbed, Busy, NotViewable, Failed };
 
