@@ -194,6 +194,8 @@ TRect FakeWindowSystem::WindowScreenRect(TWindowHandle window) {
     if (w->Handle() == window) return w->Bounds();
   const auto it = screenRects.find(window);
   return it == screenRects.end() ? TRect{} : it->second;
+}
+
 void FakeWindowSystem::ResizeOtherWindow(TWindowHandle window, int32_t width, int32_t height) {
   TRect& r = others[window].rect;
   r = TRect{r.Left, r.Top, r.Left + width, r.Top + height};

@@ -8,6 +8,7 @@
 #include <set>
 
 #include "payload/decoders/picture_decoder.h"
+#include "payload/format/log_line.h"
 #include "show/show_harness.h"
 
 namespace saver {
