@@ -66,9 +66,8 @@ int32_t TRowStretch::Row1(int32_t y) const {
 
 void TRowStretch::Feed(const TColor32* row) {
   if (Done()) return;
-  // The slot to fill: not the one holding the first row of the next output row.
-  int s = slotRow_[0] < slotRow_[1] ? 0 : 1;
-  if (slotRow_[s] == Row0(y_)) s = 1 - s;
+  // The older slot: rows come in order, so it never holds a row still to be mixed.
+  const int s = slotRow_[0] < slotRow_[1] ? 0 : 1;
   const size_t n = size_t(out_.Width());
   PixelKernels().MixColumns(row, validRight_, cols_.I0.data(), cols_.I1.data(), cols_.W.data(),
                             n, slot_[s][0], slot_[s][1]);
