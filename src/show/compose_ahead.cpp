@@ -41,14 +41,14 @@ struct TComposeAhead::TJob {
   std::function<void(const std::atomic<bool>&)> AfterExtract;
   std::atomic<bool> Cancelled{false};
   std::vector<std::string> Log;  // the diagnostic lines, written when the frame is used
+  size_t DecodeLines = 0;        // those of extracting and decoding the picture, if it was
 };
 
 TComposeAhead::TComposeAhead(const PayloadData& data, TPictureCache& cache)
     : data_(data),
       showCache_(cache),
       entries_(data.PictureTable.size()),
-      // The same budget refuses the same pictures before decoding them.
-      cache_(entries_, cache.Budget()) {}
+      cache_(entries_, 0) {}
 
 TComposeAhead::~TComposeAhead() { Cancel(); }
 
@@ -70,7 +70,7 @@ void TComposeAhead::Start(int32_t index, int32_t width, int32_t height,
   if (state.Trailer.RepaintBackground) job->Background.Picture = background.Picture;
   TMemImage lent = showCache_.Take(index);
   if (lent.Loaded) {
-    cache_.Store(index, std::move(*lent.Picture), std::move(lent.Mask));
+    cache_.Store(index, std::move(lent));
     job->Lent = true;
   }
   job_ = std::move(job);
@@ -95,6 +95,7 @@ void TComposeAhead::Run(TJob& job) {
     if (job.AfterExtract) job.AfterExtract(job.Cancelled);
     if (job.Cancelled.load()) throw TCancelled{};
   };
+  loader.AfterDecode = [&job] { job.DecodeLines = job.Log.size(); };
   TFrameKeeper keeper;
   if (job.Cancelled.load()) return;
   // A failure leaves no frame; the loader has absorbed it.
@@ -131,6 +132,10 @@ std::optional<TPreparedFrame> TComposeAhead::Take(int32_t index, int32_t width, 
     if (job.Start.Trailer.RepaintBackground) prepared->Background = std::move(job.Background.Bitmap);
     for (const std::string& line : job.Log) LogLine(line);
     ++framesUsed_;
+  } else if (same) {
+    // The tick composes the picture the job decoded for it, as it would
+    // have after decoding it itself.
+    for (size_t i = 0; i < job.DecodeLines; ++i) LogLine(job.Log[i]);
   }
   Finish(same);
   return prepared;
@@ -150,8 +155,7 @@ void TComposeAhead::Wait() {
 void TComposeAhead::Finish(bool keepDecoded) {
   Wait();
   TMemImage image = cache_.Take(job_->Index);
-  if (image.Loaded && (job_->Lent || keepDecoded))
-    showCache_.Store(job_->Index, std::move(*image.Picture), std::move(image.Mask));
+  if (image.Loaded && (job_->Lent || keepDecoded)) showCache_.Store(job_->Index, std::move(image));
   job_.reset();
 }
 

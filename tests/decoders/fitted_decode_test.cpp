@@ -7,8 +7,14 @@
 
 #include "decoders/allocation_probe.h"
 #include "decoders/picture_builders.h"
+#include "payload/compose/draw_picture.h"
+#include "payload/compose/picture_loader.h"
 #include "payload/decoders/picture_decoder.h"
 #include "payload/decoders/png_writer.h"
+#include "payload/format/reader.h"
+#include "payload/reader_test_file.h"
+#include "pictures/recording_sink.h"
+#include "pictures/saver_builder.h"
 
 namespace saver {
 namespace {
@@ -130,6 +136,73 @@ TEST(FittedDecode, OnlyFormatsThatNeedItHoldTheWholePictureAndWithinTheirBound) 
   ResetLargestAllocation();
   EXPECT_THROW(DecodePictureMemory(interlaced.data(), interlaced.size(), "png", hint), DecodeError);
   EXPECT_LT(LargestAllocation(), kWholeBytes / 16);
+}
+
+// The frame the show composed when it kept every picture whole: the picture
+// decoded at its own size, flattened on black, drawn stretched into its
+// rectangle through its mask, also decoded whole.
+TBitmap32 WholePictureFrame(const Bytes& png, const Bytes* mask, uint8_t maskFormat, int32_t mode,
+                            bool preview, const TBitmap32& background, int32_t seed) {
+  TBitmap32 picture = DecodePictureMemory(png.data(), png.size(), "png");
+  FlattenOnBlack(picture);
+  TBitmap32 maskBitmap;
+  if (mask) {
+    maskBitmap = DecodePictureMemory(mask->data(), mask->size(), maskFormat == 0 ? "bmp" : "png");
+    if (maskFormat == 0)
+      maskBitmap.ResetAlpha(255);
+    else
+      FlattenOnBlack(maskBitmap);
+  }
+  TBitmap32 frame = background;
+  const TRect dest = PictureRect(mode, preview, frame.Width(), frame.Height(), picture.Width(),
+                                 picture.Height(), [&](int32_t range) { return seed % range; });
+  DrawPicture(picture, frame, dest, mask ? &maskBitmap : nullptr);
+  return frame;
+}
+
+TEST(FittedDecode, TheShowComposesTheSameFramesAsFromWholePictures) {
+  // Pictures with translucent parts, larger and smaller than the screens,
+  // in every size and position mode and the preview, plain and through
+  // masks of other sizes in both mask formats, on two screen sizes in turn
+  // (the second decodes the picture anew for its size).
+  const Bytes large = EncodePng(Pattern(173, 91, true)), small = EncodePng(Pattern(31, 17, true));
+  const Bytes pngMask = EncodePng(Pattern(13, 29, true)), bmpMask = EncodeBmp(Pattern(50, 7, false));
+  const struct {
+    int32_t width, height;
+  } screens[] = {{80, 60}, {120, 45}};
+  for (const Bytes* picture : {&large, &small})
+    for (int32_t mode : {0, 1, 2, 3, 4})
+      for (int maskCase : {0, 1, 2}) {
+        const bool preview = mode == 4;
+        SaverBuilder b;
+        b.trailer.Stretch = preview ? 0 : mode;
+        PictureEntry& entry = b.AddPicture(*picture, ".png");
+        const Bytes* mask = maskCase == 0 ? nullptr : maskCase == 1 ? &pngMask : &bmpMask;
+        const uint8_t maskFormat = maskCase == 1 ? 1 : 0;
+        if (mask) entry.MaskIndex = b.AddMask(*mask, maskFormat);
+        ScratchDir scratch;
+        const std::string path = scratch.Write("fit.scr", b.Build());
+        PayloadData data;
+        IReaderHost quiet;
+        ASSERT_TRUE(ReadData(data, path, false, quiet));
+        std::vector<TMemImage> entries(1);
+        TPictureCache cache(entries, 1 << 20);
+        TBackground background;
+        int32_t seed = 0;
+        TPictureLoader loader(data, background, cache, [&](int32_t range) { return seed % range; });
+        loader.PreviewMode = preview;
+        for (const auto& screen : screens) {
+          SCOPED_TRACE((picture == &large ? "large" : "small") + std::string(", mode ") +
+                       std::to_string(mode) + ", mask case " + std::to_string(maskCase) +
+                       ", screen " + std::to_string(screen.width));
+          background.Bitmap = Pattern(screen.width, screen.height, false);
+          seed += 7919;
+          test::RecordingSink sink;
+          ASSERT_TRUE(loader.LoadImage(0, false, screen.width, screen.height, sink));
+          EXPECT_TRUE(Same(sink.frame, WholePictureFrame(*picture, mask, maskFormat, mode, preview,
+                                                         background.Bitmap, seed)));
+        }
+      }
 }
 
 }  // namespace
