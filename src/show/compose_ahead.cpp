@@ -34,10 +34,10 @@ struct TComposeAhead::TJob {
   int32_t Index, Width, Height;
   TComposeState Start;  // the show's state when the job started
   TShowRandom Random;   // the worker's copy, left as composing left it
-  TBackground Background;
+  TBackground* Background;  // the show's, or Repainted
+  TBackground Repainted;    // when the trailer asks for a new background for each picture
   bool Lent = false;  // the show's cache lent the picture
   std::optional<TBitmap32> Frame;
-  TBitmap32 Buffer, Snapshot;
   std::function<void(const std::atomic<bool>&)> AfterExtract;
   std::atomic<bool> Cancelled{false};
   std::vector<std::string> Log;  // the diagnostic lines, written when the frame is used
@@ -53,7 +53,7 @@ TComposeAhead::TComposeAhead(const PayloadData& data, TPictureCache& cache)
 TComposeAhead::~TComposeAhead() { Cancel(); }
 
 void TComposeAhead::Start(int32_t index, int32_t width, int32_t height,
-                          const TComposeState& state, const TBackground& background) {
+                          const TComposeState& state, TBackground& background) {
   if (job_ && job_->Index == index && job_->Width == width && job_->Height == height &&
       job_->Start == state)
     return;
@@ -65,9 +65,13 @@ void TComposeAhead::Start(int32_t index, int32_t width, int32_t height,
   job->Random = state.Random;
   job->AfterExtract = AfterExtract;
   data_.Trailer = state.Trailer;
-  job->Background.Bitmap = background.Bitmap;
-  // Only a repaint draws the background picture again.
-  if (state.Trailer.RepaintBackground) job->Background.Picture = background.Picture;
+  job->Background = &background;
+  if (state.Trailer.RepaintBackground) {
+    // Painted anew whole: it needs the size and the picture, not the pixels.
+    job->Repainted.Bitmap.SetSize(background.Bitmap.Width(), background.Bitmap.Height());
+    job->Repainted.Picture = background.Picture;
+    job->Background = &job->Repainted;
+  }
   TMemImage lent = showCache_.Take(index);
   if (lent.Loaded) {
     cache_.Store(index, std::move(lent));
@@ -87,7 +91,7 @@ void TComposeAhead::Run(TJob& job) {
   // the screen as fast as without it (on Linux the nice value is per thread).
   setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), 10);
   TLogCapture capture(job.Log);
-  TPictureLoader loader(data_, job.Background, cache_,
+  TPictureLoader loader(data_, *job.Background, cache_,
                         [&job](int32_t range) { return RandomBelow(job.Random, range); });
   loader.PictureTempPrefix = kPictureTempPrefix;
   loader.MaskTempPrefix = kMaskTempPrefix;
@@ -100,18 +104,7 @@ void TComposeAhead::Run(TJob& job) {
   if (job.Cancelled.load()) return;
   // A failure leaves no frame; the loader has absorbed it.
   if (!loader.LoadImage(job.Index, false, job.Width, job.Height, keeper)) return;
-  // Of the background only a repainted bitmap is still needed, by the tick.
-  job.Background.Picture.reset();
-  if (!job.Start.Trailer.RepaintBackground) job.Background.Bitmap = TBitmap32();
-  try {
-    // The frame-sized buffers the tick needs besides the frame, made now
-    // rather than between the tick and the transition's first frame.
-    job.Buffer = *keeper.Frame;
-    job.Snapshot.SetSize(job.Width, job.Height);
-    job.Frame = std::move(keeper.Frame);
-  } catch (...) {
-    // No memory for them: the tick composes the picture itself.
-  }
+  job.Frame = std::move(keeper.Frame);
 }
 
 std::optional<TPreparedFrame> TComposeAhead::Take(int32_t index, int32_t width, int32_t height,
@@ -126,10 +119,8 @@ std::optional<TPreparedFrame> TComposeAhead::Take(int32_t index, int32_t width, 
   if (same && job.Start == state && job.Frame) {
     prepared.emplace();
     prepared->Frame = std::move(*job.Frame);
-    prepared->Buffer = std::move(job.Buffer);
-    prepared->Snapshot = std::move(job.Snapshot);
     prepared->End = TComposeState{job.Random, data_.Trailer};
-    if (job.Start.Trailer.RepaintBackground) prepared->Background = std::move(job.Background.Bitmap);
+    if (job.Start.Trailer.RepaintBackground) prepared->Background = std::move(job.Repainted.Bitmap);
     for (const std::string& line : job.Log) LogLine(line);
     ++framesUsed_;
   } else if (same) {

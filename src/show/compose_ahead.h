@@ -41,9 +41,7 @@ struct TComposeState {
 
 // A frame composed ahead, and the state composing it left behind.
 struct TPreparedFrame {
-  TBitmap32 Frame;     // the picture on its background, not yet captioned
-  TBitmap32 Buffer;    // a copy of Frame, for the window's picture buffer
-  TBitmap32 Snapshot;  // of Frame's size, for the transition's copy of the screen
+  TBitmap32 Frame;  // the picture on its background, not yet captioned
   TComposeState End;
   std::optional<TBitmap32> Background;  // the background as RepaintBackground left it
 };
@@ -57,11 +55,13 @@ class TComposeAhead {
   TComposeAhead(const TComposeAhead&) = delete;
   TComposeAhead& operator=(const TComposeAhead&) = delete;
 
-  // Starts composing picture item index at width x height from state on a
-  // copy of background. A look-ahead of the same values goes on; one of
-  // others is cancelled first. UI thread, as is everything here.
+  // Starts composing picture item index at width x height from state on
+  // background, which the show leaves as it is until the look-ahead ends
+  // (when the trailer asks to repaint it, on a new one). A look-ahead of the
+  // same values goes on; one of others is cancelled first. UI thread, as is
+  // everything here.
   void Start(int32_t index, int32_t width, int32_t height, const TComposeState& state,
-             const TBackground& background);
+             TBackground& background);
 
   // Waits for the look-ahead and ends it. Its frame when it composed index at
   // width x height from state, else nothing: the tick composes the item

@@ -238,7 +238,7 @@ void TSSWindow::ShowPrepared(int32_t index, TPreparedFrame& prepared) {
   Data.Trailer = prepared.End.Trailer;
   if (prepared.Background) background_->Bitmap = std::move(*prepared.Background);
   try {
-    ShowFrame(index, prepared.Frame, false, &prepared);
+    ShowStep(index, prepared.Frame, false);
   } catch (...) {
     // As in LoadImage: the screen keeps what it showed.
   }
@@ -273,11 +273,6 @@ void TSSWindow::LoadPreviewImage() {
 void TSSWindow::SetWindowImage(const TBitmap32& working) { image32_->Buffer() = working; }
 
 void TSSWindow::ShowStep(int32_t index, TBitmap32& working, bool fromDesktop) {
-  ShowFrame(index, working, fromDesktop, nullptr);
-}
-
-void TSSWindow::ShowFrame(int32_t index, TBitmap32& working, bool fromDesktop,
-                          TPreparedFrame* prepared) {
   IPictureControl* target = image32_;
   if (!fromDesktop) {
     CurrentPicture = index;
@@ -288,14 +283,6 @@ void TSSWindow::ShowFrame(int32_t index, TBitmap32& working, bool fromDesktop,
     // With two monitors the pictures alternate between them, the main one first.
     TargetToggle = MultiMonitor ? !TargetToggle : true;
     if (!TargetToggle && secondImage_) target = secondImage_;
-    // The screen still shows the old picture.
-    if (prepared) {
-      ShowPictureCaption(prepared->Buffer, Data.PictureTable[size_t(index)], client.Width(),
-                         client.Height());
-      std::swap(target->Buffer(), prepared->Buffer);
-    } else {
-      target->Buffer() = working;  // into the buffer's own pixels
-    }
   }
   if (PreviewMode || FirstPicture) {
     CopyPictureAt(image32_->Surface(), working);
@@ -303,13 +290,20 @@ void TSSWindow::ShowFrame(int32_t index, TBitmap32& working, bool fromDesktop,
       CopyPictureAt(secondImage_->Surface(), working);
       secondImage_->Buffer() = working;
     }
+    if (!fromDesktop) target->Buffer() = std::move(working);
   } else {
     const int32_t effect = RandomEffect(Data.Text.Effect);
     const int32_t steps = SlideshowStepCount(window_->Bounds().Width(), Data.Trailer.EffectSpeed);
-    // The worker takes working: no further frame-sized copy before its first frame.
-    StartTransition(target->Surface(), std::move(working), effect, kFrameDelay, steps, false,
-                    TTransitionHandlers{.OnTerminate = [this] { RestartTimer(); }},
-                    prepared ? std::move(prepared->Snapshot) : TBitmap32());
+    // One set of frames: the buffer's picture, still on screen, lends its
+    // pixels to the transition's copy of the screen; the transition takes
+    // working and gives it back to the buffer when it ends.
+    TBitmap32 shown = std::exchange(target->Buffer(), TBitmap32());
+    const bool worker = StartTransition(
+        target->Surface(), std::move(working), effect, kFrameDelay, steps, false,
+        TTransitionHandlers{.OnTerminate = [this] { RestartTimer(); },
+                            .TakePicture = [target](TBitmap32&& p) { target->Buffer() = std::move(p); }},
+        std::move(shown));
+    if (!worker) target->Buffer() = std::move(working);  // shown at once, or left as it was
   }
   FirstPicture = false;
 }
@@ -343,8 +337,8 @@ void TSSWindow::RecomposeAfterResize() {
     loader_->ComposePicture(CurrentPicture, working);
     ShowPictureCaption(working, Data.PictureTable[size_t(CurrentPicture)], client.Width(),
                        client.Height());
-    image32_->Buffer() = working;
     CopyPictureAt(image32_->Surface(), working);
+    image32_->Buffer() = std::move(working);
   } catch (...) {
     // The picture comes at its new size with the next one.
   }

@@ -192,6 +192,21 @@ TEST(HostileInput, AnItemThatInflatesFarBeyondItsPictureDecodesInBoundedMemory) 
   EXPECT_TRUE(rig.TempFolderEmpty());
 }
 
+TEST(HostileInput, APictureWithinTheBudgetTakesAFractionOfItWhenShown) {
+  // 6144 x 6144 pixels in a PNG of a few hundred kilobytes: 144 MiB as
+  // pixels, shown on a screen of 64 x 48.
+  SaverBuilder b;
+  b.AddPicture(EncodeFlatPng(6144, 6144, Color32(200, 100, 50)), ".png");
+  TLoaderRig rig(b);
+  TPeakMemory memory;
+  ASSERT_TRUE(memory.Reset());
+  const int64_t before = memory.ResidentBytes();
+  ASSERT_TRUE(rig.Load(0));
+  EXPECT_LT(memory.PeakBytes() - before, 16 << 20);
+  EXPECT_EQ(rig.sink.frame.Pixel(32, 24), Color32(200, 100, 50));
+  EXPECT_TRUE(rig.TempFolderEmpty());
+}
+
 TEST(HostileInput, HeadersClaimingMoreThanTheBudgetAreRefusedBeforeAnyPixels) {
   // Every picture states 4000 x 4000 or more pixels (64 MB and up); the
   // decoding budget is 4 MiB. Each is refused from its header: nothing near

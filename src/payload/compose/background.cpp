@@ -17,7 +17,7 @@ void TBackground::Paint(const PayloadTrailer& t, int32_t width, int32_t height) 
 
 void TBackground::LoadPicture(const PayloadData& data) {
   const TTempFile file(ExtractBackgroundPicture(data));
-  Picture = DecodePictureFile(file.Path, data.Trailer.BackPictureExt);
+  Picture = std::make_shared<const TBitmap32>(DecodePictureFile(file.Path, data.Trailer.BackPictureExt));
   DrawBackPicture(Bitmap, Bitmap.Width(), Bitmap.Height(), data.Trailer.BackPictureMode, *Picture);
 }
 

@@ -2,7 +2,7 @@
 // The screen-sized background every picture is composed on: the trailer's
 // gradient, covered by the background picture when the payload has one.
 #include <cstdint>
-#include <optional>
+#include <memory>
 
 #include "graphics/bitmap32.h"
 #include "payload/compose/fit_rect.h"
@@ -15,7 +15,8 @@ namespace saver {
 class TBackground {
  public:
   TBitmap32 Bitmap;                  // the painted background
-  std::optional<TBitmap32> Picture;  // the decoded background picture, or none
+  // The decoded background picture, or none; shared with the look-ahead.
+  std::shared_ptr<const TBitmap32> Picture;
 
   // Sizes Bitmap to width x height and paints the trailer's gradient
   // (BackColor to BackColor2 in GradientStyle), then Picture in BackPictureMode.
