@@ -27,6 +27,7 @@ class NoMediaPlayer final : public IMediaPlayer {
 
 std::mutex g_mutex;
 TMediaPlayerFactory g_factory;
+std::function<void()> g_forgo;
 
 }  // namespace
 
@@ -38,6 +39,20 @@ std::unique_ptr<IMediaPlayer> CreateMediaPlayer() {
   }
   if (factory) return factory();
   return std::make_unique<NoMediaPlayer>();
+}
+
+void ForgoMediaLibrary() {
+  std::function<void()> forgo;
+  {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    forgo = g_forgo;
+  }
+  if (forgo) forgo();
+}
+
+void SetMediaLibraryForgo(std::function<void()> forgo) {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  g_forgo = std::move(forgo);
 }
 
 void SetMediaPlayerFactory(TMediaPlayerFactory factory) {

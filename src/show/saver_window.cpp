@@ -148,6 +148,12 @@ void TSSWindow::FormCreate() {
                                              [this](int32_t range) { return Random(range); });
   if (ComposeAheadEnabled) composeAhead_ = std::make_unique<TComposeAhead>(Data, *cache_);
 
+  // A show without music to play or videos never needs the media library.
+  const bool music = !Data.Trailer.Mute && !Data.MusicTable.empty();
+  if (!music && std::none_of(Data.PictureTable.begin(), Data.PictureTable.end(),
+                             [](const PictureEntry& e) { return IsVideoExtension(e.Ext); }))
+    ForgoMediaLibrary();
+
   if (!daemonWindow_) ws.SetMessageFilter([this](TMessage& m) { DeactivateScrSaver(m); });
   MultiMonitor = monitors.size() > 1 && !daemonWindow_;
   if (MultiMonitor) CreateSecondWindow();
