@@ -48,7 +48,7 @@ TComposeAhead::TComposeAhead(const PayloadData& data, TPictureCache& cache)
     : data_(data),
       showCache_(cache),
       entries_(data.PictureTable.size()),
-      cache_(entries_, 0) {}
+      cache_(entries_, SIZE_MAX) {}
 
 TComposeAhead::~TComposeAhead() { Cancel(); }
 
@@ -123,12 +123,13 @@ std::optional<TPreparedFrame> TComposeAhead::Take(int32_t index, int32_t width, 
     if (job.Start.Trailer.RepaintBackground) prepared->Background = std::move(job.Repainted.Bitmap);
     for (const std::string& line : job.Log) LogLine(line);
     ++framesUsed_;
-  } else if (same) {
-    // The tick composes the picture the job decoded for it, as it would
-    // have after decoding it itself.
-    for (size_t i = 0; i < job.DecodeLines; ++i) LogLine(job.Log[i]);
   }
-  Finish(same);
+  const std::vector<std::string> log = std::move(job.Log);
+  const size_t decodeLines = job.DecodeLines;
+  // A tick that composes the picture the job decoded and kept for it does so
+  // as it would have after decoding it itself.
+  if (Finish(same) && !prepared)
+    for (size_t i = 0; i < decodeLines; ++i) LogLine(log[i]);
   return prepared;
 }
 
@@ -143,11 +144,14 @@ void TComposeAhead::Wait() {
   if (worker_.joinable()) worker_.join();
 }
 
-void TComposeAhead::Finish(bool keepDecoded) {
+bool TComposeAhead::Finish(bool keepDecoded) {
   Wait();
-  TMemImage image = cache_.Take(job_->Index);
-  if (image.Loaded && (job_->Lent || keepDecoded)) showCache_.Store(job_->Index, std::move(image));
+  const int32_t index = job_->Index;
+  const bool lent = job_->Lent;
+  TMemImage image = cache_.Take(index);
   job_.reset();
+  if (!image.Loaded || !(lent || keepDecoded)) return false;
+  return showCache_.Store(index, std::move(image)) && !lent;
 }
 
 }  // namespace saver

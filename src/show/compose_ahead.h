@@ -66,8 +66,8 @@ class TComposeAhead {
   // Waits for the look-ahead and ends it. Its frame when it composed index at
   // width x height from state, else nothing: the tick composes the item
   // itself (also after a failure, which it then remembers as its own). A
-  // picture the look-ahead decoded for this very tick goes into the show's
-  // cache either way.
+  // picture the look-ahead decoded for this very tick is offered to the
+  // show's cache either way.
   std::optional<TPreparedFrame> Take(int32_t index, int32_t width, int32_t height,
                                      const TComposeState& state);
 
@@ -87,8 +87,9 @@ class TComposeAhead {
   struct TJob;
   void Run(TJob& job);
   // Ends the job: the picture the show's cache lent goes back; the one the
-  // job decoded goes into it only with keepDecoded.
-  void Finish(bool keepDecoded);
+  // job decoded is offered to it only with keepDecoded. True when the show's
+  // cache kept a picture the job decoded.
+  bool Finish(bool keepDecoded);
 
   PayloadData data_;  // the worker's; its trailer is the job's
   TPictureCache& showCache_;

@@ -140,10 +140,11 @@ void TSSWindow::FormCreate() {
     return;
   }
   cacheEntries_.resize(Data.PictureTable.size());
-  // Pictures are kept as they are shown, up to a screen's worth of pixels.
+  // Pictures are kept as they are shown, up to half a screen's pixels: small
+  // pictures stay, a photo filling the screen is decoded (ahead) each time.
   const TRect client = ClientRect(*window_);
   cache_ = std::make_unique<TPictureCache>(
-      cacheEntries_, size_t(client.Width()) * size_t(client.Height()) * sizeof(TColor32));
+      cacheEntries_, size_t(client.Width()) * size_t(client.Height()) * sizeof(TColor32) / 2);
   loader_ = std::make_unique<TPictureLoader>(Data, *background_, *cache_,
                                              [this](int32_t range) { return Random(range); });
   if (ComposeAheadEnabled) composeAhead_ = std::make_unique<TComposeAhead>(Data, *cache_);

@@ -29,20 +29,20 @@ TEST(PictureCache, DropsTheLeastRecentlyShownBeyondTheBudget) {
   EXPECT_EQ(cache.UsedBytes(), 320u);
 }
 
-TEST(PictureCache, MasksCountAndANewPictureAloneOverBudgetStays) {
+TEST(PictureCache, MasksCountAndAPictureLargerThanTheBudgetIsNotKept) {
   std::vector<TMemImage> entries(3);
   TPictureCache cache(entries, 400);
-  cache.Store(0, Pixels(10, 60));
+  ASSERT_NE(cache.Store(0, Pixels(10, 60)), nullptr);
   EXPECT_EQ(cache.UsedBytes(), 280u);
-  cache.Store(1, Pixels(200));
-  EXPECT_FALSE(entries[0].Loaded);
-  EXPECT_EQ(entries[0].Mask, nullptr);
-  ASSERT_NE(cache.Find(1), nullptr);
-  EXPECT_EQ(cache.Find(1)->Picture->Width(), 200);
-  EXPECT_EQ(cache.UsedBytes(), 800u);
+  EXPECT_EQ(cache.Store(1, Pixels(200)), nullptr);
+  EXPECT_FALSE(entries[1].Loaded);
+  EXPECT_EQ(cache.Find(1), nullptr);
+  EXPECT_TRUE(entries[0].Loaded);  // what was kept stays
+  EXPECT_EQ(cache.UsedBytes(), 280u);
   cache.Clear();
   EXPECT_EQ(cache.UsedBytes(), 0u);
-  EXPECT_FALSE(entries[1].Loaded);
+  EXPECT_FALSE(entries[0].Loaded);
+  EXPECT_EQ(entries[0].Mask, nullptr);
 }
 
 TEST(PictureCache, ManyLargePicturesStayWithinTheBudget) {

@@ -32,17 +32,18 @@ TMemImage* TPictureCache::Find(int32_t index) {
   return &entries_[size_t(index)];
 }
 
-TMemImage& TPictureCache::Store(int32_t index, TMemImage image) {
+TMemImage* TPictureCache::Store(int32_t index, TMemImage image) {
   if (index < 0 || size_t(index) >= entries_.size())
     throw std::out_of_range("picture cache index");
   Unload(index);
+  if (MemImageBytes(image) > budget_) return nullptr;
   TMemImage& entry = entries_[size_t(index)];
   entry = std::move(image);
   entry.Loaded = true;
   used_ += MemImageBytes(entry);
   recent_.push_front(index);
-  while (used_ > budget_ && recent_.size() > 1) Unload(recent_.back());
-  return entry;
+  while (used_ > budget_) Unload(recent_.back());
+  return &entry;
 }
 
 void TPictureCache::Unload(int32_t index) {

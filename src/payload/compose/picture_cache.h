@@ -31,9 +31,9 @@ class TPictureCache {
 
   // Puts image (with its picture) into the entry of index as the most
   // recently shown, then drops the least recently shown others while the
-  // total exceeds the budget. The entry just stored always stays, even when
-  // it alone exceeds the budget.
-  TMemImage& Store(int32_t index, TMemImage image);
+  // total exceeds the budget. A picture larger than the whole budget is not
+  // kept. Returns the entry, or nullptr when it was not kept.
+  TMemImage* Store(int32_t index, TMemImage image);
 
   // Removes the entry of index from the cache and returns what it held
   // (Loaded false when it held nothing): a picture lent to another thread,

@@ -58,7 +58,7 @@ void TPictureLoader::Extract(const PictureEntry& entry, const std::string& path)
               data_.PicturePosition(entry));
 }
 
-TMemImage& TPictureLoader::Decode(int32_t index, const std::string& path, int32_t width,
+TMemImage TPictureLoader::Decode(int32_t index, const std::string& path, int32_t width,
                                   int32_t height) {
   const PictureEntry& entry = data_.PictureTable[size_t(index)];
   const int32_t mode = PictureStretchMode(entry, data_.Trailer);
@@ -87,7 +87,7 @@ TMemImage& TPictureLoader::Decode(int32_t index, const std::string& path, int32_
       LoadMask(data_.SourcePath, data_.PayloadStart, data_.MaskTable[size_t(entry.MaskIndex)],
                *image.Mask, hint, MaskTempPrefix);
   }
-  return cache_.Store(index, std::move(image));
+  return image;
 }
 
 void TPictureLoader::ComposePicture(int32_t index, TBitmap32& working) {
@@ -98,13 +98,15 @@ void TPictureLoader::ComposePicture(int32_t index, TBitmap32& working) {
   // A picture kept for another screen size is decoded anew.
   if (image && (image->ScreenWidth != working.Width() || image->ScreenHeight != working.Height()))
     image = nullptr;
+  TMemImage decoded;
   if (!image) {
     if (HasFailed(index)) throw PayloadError("picture item failed before");
     try {
       const TTempFile file(TempItemPath(PictureTempPrefix, entry.Ext));
       Extract(entry, file.Path);
       if (AfterExtract) AfterExtract();
-      image = &Decode(index, file.Path, working.Width(), working.Height());
+      decoded = Decode(index, file.Path, working.Width(), working.Height());
+      image = &decoded;
       if (AfterDecode) AfterDecode();
     } catch (...) {
       MarkFailed(index);
@@ -117,6 +119,7 @@ void TPictureLoader::ComposePicture(int32_t index, TBitmap32& working) {
   // The picture is kept as that part of dest the screen shows.
   const TRect shown = IntersectRect(dest, working.BoundsRect());
   if (!shown.IsEmpty()) DrawPicture(*image->Picture, working, shown, image->Mask.get());
+  if (image == &decoded) cache_.Store(index, std::move(decoded));
 }
 
 bool TPictureLoader::HasFailed(int32_t index) const {

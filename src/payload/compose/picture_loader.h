@@ -68,8 +68,9 @@ class TPictureLoader {
   bool LoadImage(int32_t index, bool fromDesktop, int32_t width, int32_t height,
                  IPictureSink& sink);
 
-  // Draws picture item index onto working as LoadImage does, decoding it into
-  // the cache first when the cache does not hold it for working's size.
+  // Draws picture item index onto working as LoadImage does, decoding it
+  // first when the cache does not hold it for working's size (and then
+  // offering it to the cache).
   // Raises on failure. A picture whose header states more pixels than the
   // decoding budget holds is refused before any pixel memory is reserved.
   void ComposePicture(int32_t index, TBitmap32& working);
@@ -81,7 +82,7 @@ class TPictureLoader {
   // Extracts the item into path.
   void Extract(const PictureEntry& entry, const std::string& path);
   // Decodes the item's picture and mask for a screen of width x height.
-  TMemImage& Decode(int32_t index, const std::string& path, int32_t width, int32_t height);
+  TMemImage Decode(int32_t index, const std::string& path, int32_t width, int32_t height);
   void MarkFailed(int32_t index);
 
   PayloadData& data_;
