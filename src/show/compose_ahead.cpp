@@ -67,9 +67,7 @@ void TComposeAhead::Start(int32_t index, int32_t width, int32_t height,
   data_.Trailer = state.Trailer;
   job->Background = &background;
   if (state.Trailer.RepaintBackground) {
-    // Painted anew whole: it needs the size and the picture, not the pixels.
-    job->Repainted.Bitmap.SetSize(background.Bitmap.Width(), background.Bitmap.Height());
-    job->Repainted.Picture = background.Picture;
+    job->Repainted = background;  // its look and picture; a kept bitmap is painted anew whole
     job->Background = &job->Repainted;
   }
   TMemImage lent = showCache_.Take(index);
@@ -120,7 +118,6 @@ std::optional<TPreparedFrame> TComposeAhead::Take(int32_t index, int32_t width, 
     prepared.emplace();
     prepared->Frame = std::move(*job.Frame);
     prepared->End = TComposeState{job.Random, data_.Trailer};
-    if (job.Start.Trailer.RepaintBackground) prepared->Background = std::move(job.Repainted.Bitmap);
     for (const std::string& line : job.Log) LogLine(line);
     ++framesUsed_;
   }

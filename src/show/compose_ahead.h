@@ -43,7 +43,6 @@ struct TComposeState {
 struct TPreparedFrame {
   TBitmap32 Frame;  // the picture on its background, not yet captioned
   TComposeState End;
-  std::optional<TBitmap32> Background;  // the background as RepaintBackground left it
 };
 
 class TComposeAhead {
@@ -57,9 +56,9 @@ class TComposeAhead {
 
   // Starts composing picture item index at width x height from state on
   // background, which the show leaves as it is until the look-ahead ends
-  // (when the trailer asks to repaint it, on a new one). A look-ahead of the
-  // same values goes on; one of others is cancelled first. UI thread, as is
-  // everything here.
+  // (when the trailer asks to repaint it, on a copy of its look). A
+  // look-ahead of the same values goes on; one of others is cancelled first.
+  // UI thread, as is everything here.
   void Start(int32_t index, int32_t width, int32_t height, const TComposeState& state,
              TBackground& background);
 

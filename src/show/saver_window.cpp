@@ -135,6 +135,8 @@ void TSSWindow::FormCreate() {
   image32_->SetBounds(ClientRect(*window_));
   random_.seed(uint32_t(Clock().PerformanceCounter()));
   background_ = std::make_unique<TBackground>();
+  // Painted onto each frame as it is composed: no frame-sized copy is held.
+  background_->Kept = false;
   if (!ReadData(Data, selfPath_, false, *this)) {
     UiThread().RequestTerminate();
     return;
@@ -243,7 +245,11 @@ void TSSWindow::LoadImage(int32_t index, bool fromDesktop) {
 void TSSWindow::ShowPrepared(int32_t index, TPreparedFrame& prepared) {
   random_ = prepared.End.Random;
   Data.Trailer = prepared.End.Trailer;
-  if (prepared.Background) background_->Bitmap = std::move(*prepared.Background);
+  // A background repainted for the frame takes the look the trailer now has.
+  if (Data.Trailer.RepaintBackground) {
+    const TRect client = ClientRect(*window_);
+    background_->Paint(Data.Trailer, client.Width(), client.Height());
+  }
   try {
     ShowStep(index, prepared.Frame, false);
   } catch (...) {
@@ -340,7 +346,7 @@ void TSSWindow::RecomposeAfterResize() {
   try {
     const TRect client = ClientRect(*window_);
     TBitmap32 working(client.Width(), client.Height());
-    background_->Bitmap.DrawTo(working, 0, 0);
+    background_->DrawOnto(working);
     loader_->ComposePicture(CurrentPicture, working);
     ShowPictureCaption(working, Data.PictureTable[size_t(CurrentPicture)], client.Width(),
                        client.Height());

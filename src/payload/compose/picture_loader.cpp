@@ -137,7 +137,7 @@ bool TPictureLoader::LoadImage(int32_t index, bool fromDesktop, int32_t width, i
   try {
     if (data_.Trailer.RepaintBackground) background_.Repaint(data_.Trailer, random_);
     TBitmap32 working(width, height);
-    background_.Bitmap.DrawTo(working, 0, 0);
+    background_.DrawOnto(working);
     if (index < 0 || size_t(index) >= data_.PictureTable.size()) return false;
     const PictureEntry& entry = data_.PictureTable[size_t(index)];
 
