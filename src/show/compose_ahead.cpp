@@ -67,7 +67,7 @@ void TComposeAhead::Start(int32_t index, int32_t width, int32_t height,
   data_.Trailer = state.Trailer;
   job->Background = &background;
   if (state.Trailer.RepaintBackground) {
-    job->Repainted = background;  // its look and picture; a kept bitmap is painted anew whole
+    job->Repainted = background.Unpainted();
     job->Background = &job->Repainted;
   }
   TMemImage lent = showCache_.Take(index);

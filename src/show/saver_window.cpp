@@ -135,7 +135,8 @@ void TSSWindow::FormCreate() {
   image32_->SetBounds(ClientRect(*window_));
   random_.seed(uint32_t(Clock().PerformanceCounter()));
   background_ = std::make_unique<TBackground>();
-  // Painted onto each frame as it is composed: no frame-sized copy is held.
+  // A gradient is painted onto each frame as it is composed: no frame-sized
+  // copy of it is held.
   background_->Kept = false;
   if (!ReadData(Data, selfPath_, false, *this)) {
     UiThread().RequestTerminate();
@@ -245,11 +246,6 @@ void TSSWindow::LoadImage(int32_t index, bool fromDesktop) {
 void TSSWindow::ShowPrepared(int32_t index, TPreparedFrame& prepared) {
   random_ = prepared.End.Random;
   Data.Trailer = prepared.End.Trailer;
-  // A background repainted for the frame takes the look the trailer now has.
-  if (Data.Trailer.RepaintBackground) {
-    const TRect client = ClientRect(*window_);
-    background_->Paint(Data.Trailer, client.Width(), client.Height());
-  }
   try {
     ShowStep(index, prepared.Frame, false);
   } catch (...) {
@@ -391,7 +387,12 @@ void TSSWindow::PaintBackground(PayloadData& data) {
   background_->Paint(data.Trailer, client.Width(), client.Height());
 }
 
-void TSSWindow::LoadBackgroundPicture(PayloadData& data) { background_->LoadPicture(data); }
+void TSSWindow::LoadBackgroundPicture(PayloadData& data) {
+  // A background picture is laid once onto a kept bitmap, not onto every frame.
+  background_->Kept = true;
+  PaintBackground(data);
+  background_->LoadPicture(data);
+}
 
 void TSSWindow::ClearBackgroundPicture() { background_->Picture.reset(); }
 

@@ -36,10 +36,21 @@ void TBackground::Repaint(PayloadTrailer& t, const TRandomInt& random) {
     t.BackColor2 = RandomColorRef(random);
   }
   if (t.RandomGradient) t.GradientStyle = random(8) + 1;
-  if (Kept)
-    Paint(t, Bitmap.Width(), Bitmap.Height());
-  else
+  if (Bitmap.Empty())
     Paint(t, width_, height_);
+  else
+    Paint(t, Bitmap.Width(), Bitmap.Height());
+}
+
+TBackground TBackground::Unpainted() const {
+  TBackground copy;
+  copy.Kept = Kept;
+  copy.Picture = Picture;
+  copy.width_ = Bitmap.Empty() ? width_ : Bitmap.Width();
+  copy.height_ = Bitmap.Empty() ? height_ : Bitmap.Height();
+  copy.style_ = style_, copy.pictureMode_ = pictureMode_;
+  copy.color_ = color_, copy.color2_ = color2_;
+  return copy;
 }
 
 void TBackground::DrawOnto(TBitmap32& target) const {

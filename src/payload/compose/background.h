@@ -39,6 +39,10 @@ class TBackground {
   // it is kept, else painted at target's size.
   void DrawOnto(TBitmap32& target) const;
 
+  // A copy of its size, look and picture without the painted pixels, for
+  // a repaint elsewhere (which paints them whole).
+  TBackground Unpainted() const;
+
  private:
   void PaintOnto(TBitmap32& target) const;
 
