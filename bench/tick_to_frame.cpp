@@ -16,9 +16,8 @@
 #include <ctime>
 #include <memory>
 
-#include <jpeglib.h>  // after cstdio: it uses FILE and size_t
-
 #include "bench_common.h"
+#include "photo_jpeg.h"
 #include "pictures/saver_builder.h"
 #include "show/compose_ahead.h"
 #include "show/fake_desktop.h"
@@ -38,45 +37,8 @@ double ProcessCpuSeconds() {
 constexpr int32_t kPictureWidth = 6000, kPictureHeight = 4000;
 constexpr int kTicks = 8;
 
-// A photo-like picture (smooth gradients with fine texture) as a JPEG of quality 90.
-std::vector<uint8_t> PhotoJpeg() {
-  std::vector<uint8_t> rgb(size_t(kPictureWidth) * 3);
-  jpeg_compress_struct c{};
-  jpeg_error_mgr err{};
-  c.err = jpeg_std_error(&err);
-  jpeg_create_compress(&c);
-  unsigned char* out = nullptr;
-  unsigned long size = 0;
-  jpeg_mem_dest(&c, &out, &size);
-  c.image_width = kPictureWidth;
-  c.image_height = kPictureHeight;
-  c.input_components = 3;
-  c.in_color_space = JCS_RGB;
-  jpeg_set_defaults(&c);
-  jpeg_set_quality(&c, 90, TRUE);
-  jpeg_start_compress(&c, TRUE);
-  uint32_t noise = 1;
-  while (c.next_scanline < c.image_height) {
-    const int32_t y = int32_t(c.next_scanline);
-    for (int32_t x = 0; x < kPictureWidth; ++x) {
-      noise = noise * 1664525u + 1013904223u;
-      const int32_t grain = int32_t(noise >> 28) - 8;
-      rgb[size_t(x) * 3] = uint8_t(std::clamp(x * 255 / kPictureWidth + grain, 0, 255));
-      rgb[size_t(x) * 3 + 1] = uint8_t(std::clamp(y * 255 / kPictureHeight + grain, 0, 255));
-      rgb[size_t(x) * 3 + 2] = uint8_t(std::clamp(((x ^ y) >> 5 & 63) + 96 + grain, 0, 255));
-    }
-    JSAMPROW row = rgb.data();
-    jpeg_write_scanlines(&c, &row, 1);
-  }
-  jpeg_finish_compress(&c);
-  std::vector<uint8_t> jpeg(out, out + size);
-  jpeg_destroy_compress(&c);
-  std::free(out);
-  return jpeg;
-}
-
 const std::vector<uint8_t>& Photo() {
-  static const std::vector<uint8_t> jpeg = PhotoJpeg();
+  static const std::vector<uint8_t> jpeg = PhotoJpeg(kPictureWidth, kPictureHeight);
   return jpeg;
 }
 

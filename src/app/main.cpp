@@ -2,6 +2,7 @@
 // reads its run mode from the command line, makes its main window (which
 // takes the behaviour of that mode) and runs the message loop until the
 // window closes.
+#include <malloc.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -79,6 +80,11 @@ std::string OwnPath() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Frame-sized buffers get mappings of their own, which go back to the
+  // system when they are freed. The allocator's own adaptive threshold would
+  // soon serve them from its heaps, which keep the pages of every frame ever
+  // freed: the show's footprint would grow well past the frames it holds.
+  mallopt(M_MMAP_THRESHOLD, 1 << 20);
   for (int i = 1; i < argc; ++i)
     if (!std::strcmp(argv[i], "--help") || !std::strcmp(argv[i], "-h")) {
       std::fputs(kUsage, stdout);

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "graphics/pixel_kernels.h"
+#include "graphics/row_stretch.h"
 
 namespace saver {
 
@@ -48,33 +49,6 @@ size_t PixelBytes(const TRect& r) {
 // a + b, kept inside the int32 range.
 int32_t AddClamped(int32_t a, int32_t b) {
   return int32_t(std::clamp<int64_t>(int64_t(a) + b, INT32_MIN, INT32_MAX));
-}
-
-// Output positions of a stretch along one axis: for each, the two source samples and the
-// weight of the second in 256ths (kept as separate arrays so the loops load them as vectors).
-struct TSamples {
-  std::vector<int32_t> I0, I1;
-  std::vector<uint32_t> W;
-};
-
-// Samples for output positions first .. first + count − 1 of a destination span starting at
-// dstOrigin that shows the source span starting at srcOrigin scaled by scale, sampled at pixel
-// centres and clamped to the valid source range [lo, hi).
-TSamples SampleTable(int64_t first, int64_t count, int64_t dstOrigin, int32_t srcOrigin,
-                     double scale, int32_t lo, int32_t hi) {
-  TSamples t;
-  t.I0.resize(size_t(count));
-  t.I1.resize(size_t(count));
-  t.W.resize(size_t(count));
-  for (size_t k = 0; k < size_t(count); ++k) {
-    double f = srcOrigin + (double(first + int64_t(k) - dstOrigin) + 0.5) * scale - 0.5;
-    f = std::clamp(f, double(lo), double(hi - 1));
-    const int32_t i0 = int32_t(f);
-    t.I0[k] = i0;
-    t.I1[k] = std::min(i0 + 1, hi - 1);
-    t.W[k] = uint32_t((f - i0) * 256);
-  }
-  return t;
 }
 
 }  // namespace
@@ -143,60 +117,17 @@ void TBitmap32::DrawTo(TBitmap32& dst, const TRect& dstRect, const TRect& srcRec
   // Widths of rectangles reaching far outside may not fit int32.
   const int64_t dstW = int64_t(dstRect.Right) - dstRect.Left;
   const int64_t dstH = int64_t(dstRect.Bottom) - dstRect.Top;
-  const int64_t srcW = int64_t(srcRect.Right) - srcRect.Left;
-  const int64_t srcH = int64_t(srcRect.Bottom) - srcRect.Top;
   if (s == srcRect && dstW == s.Width() && dstH == s.Height()) {
     PutRows(dst.ScanLine(d.Top) + d.Left, size_t(dst.width_),
             ScanLine(s.Top + d.Top - dstRect.Top) + s.Left + (d.Left - dstRect.Left),
             size_t(width_), d.Width(), d.Height(), mode, masterAlpha, stream);
     return;
   }
-  // Stretched: bilinear sampling at pixel centres, clamped to the source rectangle. Each
-  // source row is mixed horizontally once and kept while consecutive output rows use it.
-  // The tables depend on dstRect and srcRect only, never on the clip.
-  const TPixelKernels& k = PixelKernels();
-  const TSamples cols = SampleTable(d.Left, d.Width(), dstRect.Left, srcRect.Left,
-                                    double(srcW) / double(dstW), s.Left, s.Right);
-  const TSamples rows = SampleTable(d.Top, d.Height(), dstRect.Top, srcRect.Top,
-                                    double(srcH) / double(dstH), s.Top, s.Bottom);
-  const size_t n = size_t(d.Width());
-  // Two mixed rows of planar lanes (see TPixelKernels), and a row for blending.
-  std::vector<uint32_t> lanes(n * 4);
-  uint32_t* upper[2] = {lanes.data(), lanes.data() + n};
-  uint32_t* lower[2] = {lanes.data() + 2 * n, lanes.data() + 3 * n};
-  int32_t upperRow = -1, lowerRow = -1;
-  std::vector<TColor32> blended(mode == TDrawMode::Blend ? n : 0);
-  auto mixColumns = [&](int32_t row, uint32_t* const* out) {
-    k.MixColumns(ScanLine(row), s.Right, cols.I0.data(), cols.I1.data(), cols.W.data(), n,
-                 out[0], out[1]);
-  };
-  for (int32_t y = d.Top; y < d.Bottom; ++y) {
-    const size_t r = size_t(y - d.Top);
-    const int32_t row0 = rows.I0[r];
-    // A row sampled with weight 0 for the second row does not depend on it: the first
-    // stands in for it (as it does at the source's last row).
-    const int32_t row1 = rows.W[r] == 0 ? row0 : rows.I1[r];
-    if (upperRow != row0) {
-      if (lowerRow == row0) {
-        std::swap(upper, lower);
-        std::swap(upperRow, lowerRow);
-      } else {
-        mixColumns(row0, upper);
-        upperRow = row0;
-      }
-    }
-    uint32_t* const* second = lower;
-    if (row1 == upperRow) {
-      second = upper;
-    } else if (lowerRow != row1) {
-      mixColumns(row1, lower);
-      lowerRow = row1;
-    }
-    TColor32* out = mode == TDrawMode::Opaque ? dst.ScanLine(y) + d.Left : blended.data();
-    k.MixRows(upper[0], upper[1], second[0], second[1], rows.W[r], n, out,
-              stream && mode == TDrawMode::Opaque);
-    if (mode == TDrawMode::Blend) k.Blend(dst.ScanLine(y) + d.Left, out, n, masterAlpha);
-  }
+  // Stretched, through the row stretch, which asks for the source rows it mixes.
+  TRowStretch stretch(
+      dstRect, srcRect, s, d, [&dst, &d](int32_t y) { return dst.ScanLine(y) + d.Left; }, mode,
+      masterAlpha, stream);
+  while (!stretch.Done()) stretch.Feed(ScanLine(stretch.NeededRow()));
 }
 
 void TBitmap32::CopyRect(const TBitmap32& src, const TRect& srcRect, TPoint dstPoint) {

@@ -30,6 +30,7 @@ std::mutex g_mutex;
 TMediaPlayerFactory g_factory;
 TMediaNoticeHandler g_noticeHandler;
 std::set<std::string> g_noticed;
+std::function<void()> g_forgo;
 
 }  // namespace
 
@@ -41,6 +42,20 @@ std::unique_ptr<IMediaPlayer> CreateMediaPlayer() {
   }
   if (factory) return factory();
   return std::make_unique<NoMediaPlayer>();
+}
+
+void ForgoMediaLibrary() {
+  std::function<void()> forgo;
+  {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    forgo = g_forgo;
+  }
+  if (forgo) forgo();
+}
+
+void SetMediaLibraryForgo(std::function<void()> forgo) {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  g_forgo = std::move(forgo);
 }
 
 void SetMediaPlayerFactory(TMediaPlayerFactory factory) {

@@ -78,5 +78,11 @@ void UseMpvMediaPlayer();
 // Lets the media library load: call it once the program has shown what it
 // shows first, since loading takes a core for a moment.
 void StartMediaLibrary();
+// Keeps the media library from loading at all (it takes tens of megabytes):
+// for a show that has nothing to play. Players made before still work
+// without it, as players do where the library is missing.
+void ForgoMediaLibrary();
+// For backends: what ForgoMediaLibrary does.
+void SetMediaLibraryForgo(std::function<void()> forgo);
 
 }  // namespace saver

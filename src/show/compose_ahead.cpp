@@ -34,26 +34,26 @@ struct TComposeAhead::TJob {
   int32_t Index, Width, Height;
   TComposeState Start;  // the show's state when the job started
   TShowRandom Random;   // the worker's copy, left as composing left it
-  TBackground Background;
+  TBackground* Background;  // the show's, or Repainted
+  TBackground Repainted;    // when the trailer asks for a new background for each picture
   bool Lent = false;  // the show's cache lent the picture
   std::optional<TBitmap32> Frame;
-  TBitmap32 Buffer, Snapshot;
   std::function<void(const std::atomic<bool>&)> AfterExtract;
   std::atomic<bool> Cancelled{false};
   std::vector<std::string> Log;  // the diagnostic lines, written when the frame is used
+  size_t DecodeLines = 0;        // those of extracting and decoding the picture, if it was
 };
 
 TComposeAhead::TComposeAhead(const PayloadData& data, TPictureCache& cache)
     : data_(data),
       showCache_(cache),
       entries_(data.PictureTable.size()),
-      // The same budget refuses the same pictures before decoding them.
-      cache_(entries_, cache.Budget()) {}
+      cache_(entries_, SIZE_MAX) {}
 
 TComposeAhead::~TComposeAhead() { Cancel(); }
 
 void TComposeAhead::Start(int32_t index, int32_t width, int32_t height,
-                          const TComposeState& state, const TBackground& background) {
+                          const TComposeState& state, TBackground& background) {
   if (job_ && job_->Index == index && job_->Width == width && job_->Height == height &&
       job_->Start == state)
     return;
@@ -65,12 +65,14 @@ void TComposeAhead::Start(int32_t index, int32_t width, int32_t height,
   job->Random = state.Random;
   job->AfterExtract = AfterExtract;
   data_.Trailer = state.Trailer;
-  job->Background.Bitmap = background.Bitmap;
-  // Only a repaint draws the background picture again.
-  if (state.Trailer.RepaintBackground) job->Background.Picture = background.Picture;
+  job->Background = &background;
+  if (state.Trailer.RepaintBackground) {
+    job->Repainted = background.Unpainted();
+    job->Background = &job->Repainted;
+  }
   TMemImage lent = showCache_.Take(index);
   if (lent.Loaded) {
-    cache_.Store(index, std::move(*lent.Picture), std::move(lent.Mask));
+    cache_.Store(index, std::move(lent));
     job->Lent = true;
   }
   job_ = std::move(job);
@@ -87,7 +89,7 @@ void TComposeAhead::Run(TJob& job) {
   // the screen as fast as without it (on Linux the nice value is per thread).
   setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), 10);
   TLogCapture capture(job.Log);
-  TPictureLoader loader(data_, job.Background, cache_,
+  TPictureLoader loader(data_, *job.Background, cache_,
                         [&job](int32_t range) { return RandomBelow(job.Random, range); });
   loader.PictureTempPrefix = kPictureTempPrefix;
   loader.MaskTempPrefix = kMaskTempPrefix;
@@ -95,22 +97,12 @@ void TComposeAhead::Run(TJob& job) {
     if (job.AfterExtract) job.AfterExtract(job.Cancelled);
     if (job.Cancelled.load()) throw TCancelled{};
   };
+  loader.AfterDecode = [&job] { job.DecodeLines = job.Log.size(); };
   TFrameKeeper keeper;
   if (job.Cancelled.load()) return;
   // A failure leaves no frame; the loader has absorbed it.
   if (!loader.LoadImage(job.Index, false, job.Width, job.Height, keeper)) return;
-  // Of the background only a repainted bitmap is still needed, by the tick.
-  job.Background.Picture.reset();
-  if (!job.Start.Trailer.RepaintBackground) job.Background.Bitmap = TBitmap32();
-  try {
-    // The frame-sized buffers the tick needs besides the frame, made now
-    // rather than between the tick and the transition's first frame.
-    job.Buffer = *keeper.Frame;
-    job.Snapshot.SetSize(job.Width, job.Height);
-    job.Frame = std::move(keeper.Frame);
-  } catch (...) {
-    // No memory for them: the tick composes the picture itself.
-  }
+  job.Frame = std::move(keeper.Frame);
 }
 
 std::optional<TPreparedFrame> TComposeAhead::Take(int32_t index, int32_t width, int32_t height,
@@ -125,14 +117,16 @@ std::optional<TPreparedFrame> TComposeAhead::Take(int32_t index, int32_t width, 
   if (same && job.Start == state && job.Frame) {
     prepared.emplace();
     prepared->Frame = std::move(*job.Frame);
-    prepared->Buffer = std::move(job.Buffer);
-    prepared->Snapshot = std::move(job.Snapshot);
     prepared->End = TComposeState{job.Random, data_.Trailer};
-    if (job.Start.Trailer.RepaintBackground) prepared->Background = std::move(job.Background.Bitmap);
     for (const std::string& line : job.Log) LogLine(line);
     ++framesUsed_;
   }
-  Finish(same);
+  const std::vector<std::string> log = std::move(job.Log);
+  const size_t decodeLines = job.DecodeLines;
+  // A tick that composes the picture the job decoded and kept for it does so
+  // as it would have after decoding it itself.
+  if (Finish(same) && !prepared)
+    for (size_t i = 0; i < decodeLines; ++i) LogLine(log[i]);
   return prepared;
 }
 
@@ -147,12 +141,14 @@ void TComposeAhead::Wait() {
   if (worker_.joinable()) worker_.join();
 }
 
-void TComposeAhead::Finish(bool keepDecoded) {
+bool TComposeAhead::Finish(bool keepDecoded) {
   Wait();
-  TMemImage image = cache_.Take(job_->Index);
-  if (image.Loaded && (job_->Lent || keepDecoded))
-    showCache_.Store(job_->Index, std::move(*image.Picture), std::move(image.Mask));
+  const int32_t index = job_->Index;
+  const bool lent = job_->Lent;
+  TMemImage image = cache_.Take(index);
   job_.reset();
+  if (!image.Loaded || !(lent || keepDecoded)) return false;
+  return showCache_.Store(index, std::move(image)) && !lent;
 }
 
 }  // namespace saver

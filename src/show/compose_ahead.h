@@ -41,11 +41,8 @@ struct TComposeState {
 
 // A frame composed ahead, and the state composing it left behind.
 struct TPreparedFrame {
-  TBitmap32 Frame;     // the picture on its background, not yet captioned
-  TBitmap32 Buffer;    // a copy of Frame, for the window's picture buffer
-  TBitmap32 Snapshot;  // of Frame's size, for the transition's copy of the screen
+  TBitmap32 Frame;  // the picture on its background, not yet captioned
   TComposeState End;
-  std::optional<TBitmap32> Background;  // the background as RepaintBackground left it
 };
 
 class TComposeAhead {
@@ -57,17 +54,19 @@ class TComposeAhead {
   TComposeAhead(const TComposeAhead&) = delete;
   TComposeAhead& operator=(const TComposeAhead&) = delete;
 
-  // Starts composing picture item index at width x height from state on a
-  // copy of background. A look-ahead of the same values goes on; one of
-  // others is cancelled first. UI thread, as is everything here.
+  // Starts composing picture item index at width x height from state on
+  // background, which the show leaves as it is until the look-ahead ends
+  // (when the trailer asks to repaint it, on a copy of its look). A
+  // look-ahead of the same values goes on; one of others is cancelled first.
+  // UI thread, as is everything here.
   void Start(int32_t index, int32_t width, int32_t height, const TComposeState& state,
-             const TBackground& background);
+             TBackground& background);
 
   // Waits for the look-ahead and ends it. Its frame when it composed index at
   // width x height from state, else nothing: the tick composes the item
   // itself (also after a failure, which it then remembers as its own). A
-  // picture the look-ahead decoded for this very tick goes into the show's
-  // cache either way.
+  // picture the look-ahead decoded for this very tick is offered to the
+  // show's cache either way.
   std::optional<TPreparedFrame> Take(int32_t index, int32_t width, int32_t height,
                                      const TComposeState& state);
 
@@ -87,8 +86,9 @@ class TComposeAhead {
   struct TJob;
   void Run(TJob& job);
   // Ends the job: the picture the show's cache lent goes back; the one the
-  // job decoded goes into it only with keepDecoded.
-  void Finish(bool keepDecoded);
+  // job decoded is offered to it only with keepDecoded. True when the show's
+  // cache kept a picture the job decoded.
+  bool Finish(bool keepDecoded);
 
   PayloadData data_;  // the worker's; its trailer is the job's
   TPictureCache& showCache_;

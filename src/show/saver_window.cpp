@@ -158,15 +158,28 @@ void TSSWindow::FormCreate() {
   image32_->SetBounds(ClientRect(*window_));
   random_.seed(uint32_t(Clock().PerformanceCounter()));
   background_ = std::make_unique<TBackground>();
+  // A gradient is painted onto each frame as it is composed: no frame-sized
+  // copy of it is held.
+  background_->Kept = false;
   if (!ReadData(Data, selfPath_, false, *this)) {
     UiThread().RequestTerminate();
     return;
   }
   cacheEntries_.resize(Data.PictureTable.size());
-  cache_ = std::make_unique<TPictureCache>(cacheEntries_);
+  // Pictures are kept as they are shown, up to half a screen's pixels: small
+  // pictures stay, a photo filling the screen is decoded (ahead) each time.
+  const TRect client = ClientRect(*window_);
+  cache_ = std::make_unique<TPictureCache>(
+      cacheEntries_, size_t(client.Width()) * size_t(client.Height()) * sizeof(TColor32) / 2);
   loader_ = std::make_unique<TPictureLoader>(Data, *background_, *cache_,
                                              [this](int32_t range) { return Random(range); });
   if (ComposeAheadEnabled) composeAhead_ = std::make_unique<TComposeAhead>(Data, *cache_);
+
+  // A show without music to play or videos never needs the media library.
+  const bool music = !Data.Trailer.Mute && !Data.MusicTable.empty();
+  if (!music && std::none_of(Data.PictureTable.begin(), Data.PictureTable.end(),
+                             [](const PictureEntry& e) { return IsVideoExtension(e.Ext); }))
+    ForgoMediaLibrary();
 
   if (!daemonWindow_) ws.SetMessageFilter([this](TMessage& m) { DeactivateScrSaver(m); });
   MultiMonitor = monitors.size() > 1 && !daemonWindow_;
@@ -259,9 +272,8 @@ void TSSWindow::LoadImage(int32_t index, bool fromDesktop) {
 void TSSWindow::ShowPrepared(int32_t index, TPreparedFrame& prepared) {
   random_ = prepared.End.Random;
   Data.Trailer = prepared.End.Trailer;
-  if (prepared.Background) background_->Bitmap = std::move(*prepared.Background);
   try {
-    ShowFrame(index, prepared.Frame, false, &prepared);
+    ShowStep(index, prepared.Frame, false);
   } catch (...) {
     // As in LoadImage: the screen keeps what it showed.
   }
@@ -303,11 +315,6 @@ void TSSWindow::PaintPreview() {
 void TSSWindow::SetWindowImage(const TBitmap32& working) { image32_->Buffer() = working; }
 
 void TSSWindow::ShowStep(int32_t index, TBitmap32& working, bool fromDesktop) {
-  ShowFrame(index, working, fromDesktop, nullptr);
-}
-
-void TSSWindow::ShowFrame(int32_t index, TBitmap32& working, bool fromDesktop,
-                          TPreparedFrame* prepared) {
   IPictureControl* target = image32_;
   if (!fromDesktop) {
     CurrentPicture = index;
@@ -318,14 +325,6 @@ void TSSWindow::ShowFrame(int32_t index, TBitmap32& working, bool fromDesktop,
     // With two monitors the pictures alternate between them, the main one first.
     TargetToggle = MultiMonitor ? !TargetToggle : true;
     if (!TargetToggle && secondImage_) target = secondImage_;
-    // The screen still shows the old picture.
-    if (prepared) {
-      ShowPictureCaption(prepared->Buffer, Data.PictureTable[size_t(index)], client.Width(),
-                         client.Height());
-      std::swap(target->Buffer(), prepared->Buffer);
-    } else {
-      target->Buffer() = working;  // into the buffer's own pixels
-    }
   }
   if (PreviewMode || FirstPicture) {
     CopyPictureAt(image32_->Surface(), working);
@@ -333,13 +332,20 @@ void TSSWindow::ShowFrame(int32_t index, TBitmap32& working, bool fromDesktop,
       CopyPictureAt(secondImage_->Surface(), working);
       secondImage_->Buffer() = working;
     }
+    if (!fromDesktop) target->Buffer() = std::move(working);
   } else {
     const int32_t effect = RandomEffect(Data.Text.Effect);
     const int32_t steps = SlideshowStepCount(window_->Bounds().Width(), Data.Trailer.EffectSpeed);
-    // The worker takes working: no further frame-sized copy before its first frame.
-    StartTransition(target->Surface(), std::move(working), effect, kFrameDelay, steps, false,
-                    TTransitionHandlers{.OnTerminate = [this] { RestartTimer(); }},
-                    prepared ? std::move(prepared->Snapshot) : TBitmap32());
+    // One set of frames: the buffer's picture, still on screen, lends its
+    // pixels to the transition's copy of the screen; the transition takes
+    // working and gives it back to the buffer when it ends.
+    TBitmap32 shown = std::exchange(target->Buffer(), TBitmap32());
+    const bool worker = StartTransition(
+        target->Surface(), std::move(working), effect, kFrameDelay, steps, false,
+        TTransitionHandlers{.OnTerminate = [this] { RestartTimer(); },
+                            .TakePicture = [target](TBitmap32&& p) { target->Buffer() = std::move(p); }},
+        std::move(shown));
+    if (!worker) target->Buffer() = std::move(working);  // shown at once, or left as it was
   }
   FirstPicture = false;
 }
@@ -399,12 +405,12 @@ void TSSWindow::RecomposeAfterResize() {
   try {
     const TRect client = ClientRect(*window_);
     TBitmap32 working(client.Width(), client.Height());
-    background_->Bitmap.DrawTo(working, 0, 0);
+    background_->DrawOnto(working);
     loader_->ComposePicture(CurrentPicture, working);
     ShowPictureCaption(working, Data.PictureTable[size_t(CurrentPicture)], client.Width(),
                        client.Height());
-    image32_->Buffer() = working;
     CopyPictureAt(image32_->Surface(), working);
+    image32_->Buffer() = std::move(working);
   } catch (...) {
     // The picture comes at its new size with the next one.
   }
@@ -444,7 +450,12 @@ void TSSWindow::PaintBackground(PayloadData& data) {
   background_->Paint(data.Trailer, client.Width(), client.Height());
 }
 
-void TSSWindow::LoadBackgroundPicture(PayloadData& data) { background_->LoadPicture(data); }
+void TSSWindow::LoadBackgroundPicture(PayloadData& data) {
+  // A background picture is laid once onto a kept bitmap, not onto every frame.
+  background_->Kept = true;
+  PaintBackground(data);
+  background_->LoadPicture(data);
+}
 
 void TSSWindow::ClearBackgroundPicture() { background_->Picture.reset(); }
 

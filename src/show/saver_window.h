@@ -163,8 +163,6 @@ class TSSWindow final : private IReaderHost, private IPictureSink {
   void PrepareNextPicture();
   // A look-ahead's frame, shown as LoadImage shows a frame it composed.
   void ShowPrepared(int32_t index, TPreparedFrame& prepared);
-  // The show step, with the buffers a look-ahead made for it when there are.
-  void ShowFrame(int32_t index, TBitmap32& working, bool fromDesktop, TPreparedFrame* prepared);
   void ArmTimerForNextItem();
   uint32_t ItemInterval(int32_t item) const;
   void FollowResize();

@@ -44,6 +44,9 @@ struct TTransitionHandlers {
   // its frame loop ends if it painted since its last wait. Tools and tests
   // use it to watch the surface; the show leaves it empty.
   std::function<void()> OnFrame;
+  // Runs on the UI thread just before OnTerminate with the incoming picture,
+  // which the worker gives back instead of freeing it.
+  std::function<void(TBitmap32&& picture)> TakePicture;
 };
 
 // Replaces what canvas shows in (0, 0, picture width, picture height) by

@@ -130,7 +130,7 @@ void TTransThread::Execute() {
 
 void TTransThread::Finish() {
   bands_.reset();  // the helpers end with the worker
-  FNewPicture = TBitmap32();
+  if (!handlers_.TakePicture) FNewPicture = TBitmap32();
   FOldPicture = TBitmap32();
   FWork = TBitmap32();
   TTransThread* self = this;
@@ -144,6 +144,7 @@ void TTransThread::Finish() {
       ~Cleanup() { delete t; }
     } cleanup{this};
     if (thread_.joinable()) thread_.join();
+    if (handlers_.TakePicture) handlers_.TakePicture(std::move(FNewPicture));
     if (handlers_.OnTerminate) handlers_.OnTerminate();
   });
   TransitionRunning.store(false, std::memory_order_release);

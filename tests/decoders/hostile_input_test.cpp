@@ -114,18 +114,18 @@ Bytes JpegClaiming(uint16_t width, uint16_t height) {
 
 using test::RecordingSink;
 
-// A saver read for the show, with a loader over a cache of the given budget.
+// A saver read for the show, with a loader of the given decoding budget.
 struct TLoaderRig {
-  explicit TLoaderRig(SaverBuilder& b, size_t cacheBudget = DefaultPictureCacheBudget()) {
+  explicit TLoaderRig(SaverBuilder& b, size_t decodeBudget = DefaultDecodeBudget()) {
     path = scratch.Write("hostile.scr", b.Build());
     IReaderHost quiet;
     std::string reason;
     EXPECT_TRUE(ReadData(data, path, false, quiet, &reason)) << reason;
     background.Bitmap.SetSize(64, 48);
     entries.resize(data.PictureTable.size());
-    cache = std::make_unique<TPictureCache>(entries, cacheBudget);
-    loader = std::make_unique<TPictureLoader>(data, background, *cache,
-                                              [](int32_t) { return 0; });
+    cache = std::make_unique<TPictureCache>(entries, 64 * 48 * 4);
+    loader = std::make_unique<TPictureLoader>(
+        data, background, *cache, [](int32_t) { return 0; }, decodeBudget);
   }
   bool Load(int32_t index) { return loader->LoadImage(index, false, 64, 48, sink); }
   bool TempFolderEmpty() const { return std::filesystem::is_empty(TempFolder()); }
@@ -192,10 +192,25 @@ TEST(HostileInput, AnItemThatInflatesFarBeyondItsPictureDecodesInBoundedMemory) 
   EXPECT_TRUE(rig.TempFolderEmpty());
 }
 
-TEST(HostileInput, HeadersClaimingMoreThanTheCacheHoldsAreRefusedBeforeAnyPixels) {
+TEST(HostileInput, APictureWithinTheBudgetTakesAFractionOfItWhenShown) {
+  // 6144 x 6144 pixels in a PNG of a few hundred kilobytes: 144 MiB as
+  // pixels, shown on a screen of 64 x 48.
+  SaverBuilder b;
+  b.AddPicture(EncodeFlatPng(6144, 6144, Color32(200, 100, 50)), ".png");
+  TLoaderRig rig(b);
+  TPeakMemory memory;
+  ASSERT_TRUE(memory.Reset());
+  const int64_t before = memory.ResidentBytes();
+  ASSERT_TRUE(rig.Load(0));
+  EXPECT_LT(memory.PeakBytes() - before, 16 << 20);
+  EXPECT_EQ(rig.sink.frame.Pixel(32, 24), Color32(200, 100, 50));
+  EXPECT_TRUE(rig.TempFolderEmpty());
+}
+
+TEST(HostileInput, HeadersClaimingMoreThanTheBudgetAreRefusedBeforeAnyPixels) {
   // Every picture states 4000 x 4000 or more pixels (64 MB and up); the
-  // cache holds 4 MiB. Each is refused from its header: nothing near its
-  // size is reserved, nothing is shown and no file is left.
+  // decoding budget is 4 MiB. Each is refused from its header: nothing near
+  // its size is reserved, nothing is shown and no file is left.
   SaverBuilder b;
   b.AddPicture(WithPngSize(EncodePng(Pattern(8, 8, false)), 100000, 100000), ".png");
   b.AddPicture(WithPngSize(EncodePng(Pattern(8, 8, false)), 4000, 4000), ".png");
@@ -219,7 +234,7 @@ TEST(HostileInput, HeadersClaimingMoreThanTheCacheHoldsAreRefusedBeforeAnyPixels
 }
 
 TEST(HostileInput, HugeFramesWithinTheDefaultLimitsAreRefusedOrBounded) {
-  // Without a small cache the decoders' own limit holds: a GIF screen and a
+  // Without a small budget the decoders' own limit holds: a GIF screen and a
   // TIFF of 65535 x 65535 are refused, whatever their data.
   const Bytes gif = EncodeGif(Bytes(4, 1), 2, 2, {0, 0xFFFFFF}, -1, false, 65535, 65535);
   const Bytes tiff = TiffClaiming(65535, 65535, 64);

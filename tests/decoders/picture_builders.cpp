@@ -1,6 +1,7 @@
 #include "decoders/picture_builders.h"
 
 #include <gif_lib.h>
+#include <png.h>
 #include <tiffio.h>
 
 #include <unistd.h>
@@ -313,6 +314,50 @@ Bytes EncodeTiff(const TBitmap32& picture, bool withAlpha) {
   Bytes bytes = ReadFile(path.string());
   std::filesystem::remove(path);
   return bytes;
+}
+
+namespace {
+
+void AppendToBytes(png_structp png, png_bytep data, png_size_t n) {
+  auto* bytes = static_cast<Bytes*>(png_get_io_ptr(png));
+  bytes->insert(bytes->end(), data, data + n);
+}
+
+}  // namespace
+
+Bytes EncodeFlatPng(int32_t width, int32_t height, TColor32 color) {
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png_create_info_struct(png);
+  Bytes out;
+  png_set_write_fn(png, &out, AppendToBytes, nullptr);
+  png_set_IHDR(png, info, uint32_t(width), uint32_t(height), 8, PNG_COLOR_TYPE_RGB,
+               PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  png_write_info(png, info);
+  std::vector<uint8_t> row(size_t(width) * 3);
+  for (size_t x = 0; x < size_t(width); ++x)
+    row[x * 3] = RedOf(color), row[x * 3 + 1] = GreenOf(color), row[x * 3 + 2] = BlueOf(color);
+  for (int32_t y = 0; y < height; ++y) png_write_row(png, row.data());
+  png_write_end(png, info);
+  png_destroy_write_struct(&png, &info);
+  return out;
+}
+
+Bytes EncodeInterlacedPng(const TBitmap32& picture) {
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png_create_info_struct(png);
+  Bytes out;
+  png_set_write_fn(png, &out, AppendToBytes, nullptr);
+  png_set_IHDR(png, info, uint32_t(picture.Width()), uint32_t(picture.Height()), 8, PNG_COLOR_TYPE_RGB_ALPHA,
+               PNG_INTERLACE_ADAM7, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  png_write_info(png, info);
+  png_set_bgr(png);  // 0xAARRGGBB words are B, G, R, A in memory
+  std::vector<png_bytep> rows(size_t(picture.Height()));
+  for (int32_t y = 0; y < picture.Height(); ++y)
+    rows[size_t(y)] = reinterpret_cast<png_bytep>(const_cast<TColor32*>(picture.ScanLine(y)));
+  png_write_image(png, rows.data());
+  png_write_end(png, info);
+  png_destroy_write_struct(&png, &info);
+  return out;
 }
 
 TBitmap32 Pattern(int32_t width, int32_t height, bool varyAlpha) {

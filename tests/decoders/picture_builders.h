@@ -58,6 +58,11 @@ Bytes EncodeGif(const std::vector<uint8_t>& indices, int32_t width, int32_t heig
                 int32_t screenWidth = 0, int32_t screenHeight = 0, int32_t left = 0,
                 int32_t top = 0);
 Bytes EncodeTiff(const TBitmap32& picture, bool withAlpha);
+// An RGB PNG of one colour, written row by row: a picture of gigabytes
+// that takes kilobytes.
+Bytes EncodeFlatPng(int32_t width, int32_t height, TColor32 color);
+// An RGBA PNG written in the seven passes of Adam7 interlacing.
+Bytes EncodeInterlacedPng(const TBitmap32& picture);
 
 // A test picture with varied colours (and varied alpha when asked).
 TBitmap32 Pattern(int32_t width, int32_t height, bool varyAlpha);

@@ -41,7 +41,7 @@ class PictureLoaderTest : public ::testing::Test {
     background.Bitmap = Solid(80, 60, kBack);
     entries.clear();
     entries.resize(data.PictureTable.size());
-    cache = std::make_unique<TPictureCache>(entries);
+    cache = std::make_unique<TPictureCache>(entries, 80 * 60 * 4);
     loader = std::make_unique<TPictureLoader>(data, background, *cache, [this](int32_t range) {
       ranges.push_back(range);
       return 0;
@@ -202,6 +202,12 @@ TEST_F(PictureLoaderTest, RepaintingRenewsColoursAndStyleBeforeEachPicture) {
   EXPECT_EQ(data.Trailer.GradientStyle, 1);
   EXPECT_EQ(data.Trailer.BackColor, 0);
   EXPECT_EQ(sink.frame.Pixel(0, 0), 0xFF000000u);
+}
+
+TEST(PictureLoader, DefaultDecodingBudgetIsAQuarterOfMemoryAtMostOneGibibyte) {
+  const size_t b = DefaultDecodeBudget();
+  EXPECT_GT(b, 0u);
+  EXPECT_LE(b, size_t(1) << 30);
 }
 
 }  // namespace

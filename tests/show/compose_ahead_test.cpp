@@ -33,7 +33,9 @@ struct ComposeAheadScope {
 };
 
 // In a daemon's window that changes size twice, with a shuffled playlist
-// whose new rounds draw from the show's generator between ticks.
+// whose new rounds draw from the show's generator between ticks, and a new
+// background for each picture: painted onto each frame, or, with a
+// background picture in one of the runs, kept.
 TEST(ComposeAhead, TheShowIsTheSameWithAndWithoutIt) {
   struct Run {
     std::vector<int32_t> order;
@@ -55,6 +57,13 @@ TEST(ComposeAhead, TheShowIsTheSameWithAndWithoutIt) {
     show.b.trailer.RepaintBackground = 1;
     show.b.trailer.RandomColors = 1;
     show.b.trailer.RandomGradient = 1;
+    if (displayOrder == 1) {
+      TBitmap32 back(5, 3);
+      back.Clear(Color32(10, 200, 90, 128));
+      show.b.background = EncodePng(back);
+      show.b.trailer.BackPictureExt = ".png";
+      show.b.trailer.BackPictureMode = 0;
+    }
     show.b.pictures[1].data = {'n', 'o', 't', ' ', 'a', ' ', 'p', 'n', 'g'};
     show.b.pictures[2].entry.Caption = "two";
     show.b.pictures[2].entry.CaptionPos = 4;

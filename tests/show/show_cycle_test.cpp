@@ -2,6 +2,8 @@
 // how (at once or through a transition), and for how long.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "show/show_harness.h"
 
 namespace saver {
@@ -120,6 +122,29 @@ TEST(ShowCycle, TwoMonitorsShowTheFirstPictureOnBothThenAlternate) {
   ASSERT_TRUE(show.Tick());
   EXPECT_EQ(ShowHarness::Showing(show.w->Image32()), 2);
   EXPECT_EQ(ShowHarness::Showing(second), 1);
+}
+
+TEST(ShowCycle, EachWindowsBufferHoldsThePictureOnItsScreenOnceTheTransitionEnds) {
+  // The transition has the incoming picture while it runs and gives it back
+  // to the buffer of the window it went to; F2 meanwhile still sets the
+  // wallpaper.
+  ShowHarness show(3);
+  show.desk.ws.monitors = {TRect{0, 0, 64, 48}, TRect{64, 0, 128, 48}};
+  show.Start();
+  for (int tick = 0; tick < 4; ++tick) {
+    ASSERT_TRUE(show.desk.ws.FireNextTimer());
+    ASSERT_TRUE(TransitionRunning);
+    show.Send(msg::KeyDown, vk::F2);
+    show.Settle();
+    for (IPictureControl* c : {&show.w->Image32(), show.w->SecondImage()}) {
+      const TBitmap32& screen = static_cast<FakePictureControl*>(c)->Screen();
+      const TBitmap32& buffer = c->Buffer();
+      ASSERT_EQ(buffer.Width(), screen.Width());
+      ASSERT_EQ(buffer.Height(), screen.Height());
+      EXPECT_TRUE(std::equal(buffer.Bits(), buffer.Bits() + 64 * 48, screen.Bits()));
+    }
+  }
+  EXPECT_EQ(show.desk.wallpaper.calls.size(), 4u);
 }
 
 TEST(ShowCycle, WithoutPicturesTheWindowStaysBlankAndNoTimerRuns) {

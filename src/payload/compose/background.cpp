@@ -9,16 +9,25 @@
 namespace saver {
 
 void TBackground::Paint(const PayloadTrailer& t, int32_t width, int32_t height) {
+  width_ = width, height_ = height;
+  style_ = t.GradientStyle, pictureMode_ = t.BackPictureMode;
+  color_ = uint32_t(t.BackColor), color2_ = uint32_t(t.BackColor2);
+  if (!Kept) return;
   if (Bitmap.Width() != width || Bitmap.Height() != height) Bitmap.SetSize(width, height);
-  GradientFill(Bitmap, t.GradientStyle, TColorRef(t.BackColor), TColorRef(t.BackColor2),
-               Bitmap.BoundsRect());
-  if (Picture) DrawBackPicture(Bitmap, Bitmap.Width(), Bitmap.Height(), t.BackPictureMode, *Picture);
+  PaintOnto(Bitmap);
+}
+
+void TBackground::PaintOnto(TBitmap32& target) const {
+  GradientFill(target, style_, TColorRef(color_), TColorRef(color2_), target.BoundsRect());
+  if (Picture) DrawBackPicture(target, target.Width(), target.Height(), pictureMode_, *Picture);
 }
 
 void TBackground::LoadPicture(const PayloadData& data) {
   const TTempFile file(ExtractBackgroundPicture(data));
-  Picture = DecodePictureFile(file.Path, data.Trailer.BackPictureExt);
-  DrawBackPicture(Bitmap, Bitmap.Width(), Bitmap.Height(), data.Trailer.BackPictureMode, *Picture);
+  Picture = std::make_shared<const TBitmap32>(
+      DecodePictureFile(file.Path, data.Trailer.BackPictureExt));
+  pictureMode_ = data.Trailer.BackPictureMode;
+  if (Kept) DrawBackPicture(Bitmap, Bitmap.Width(), Bitmap.Height(), pictureMode_, *Picture);
 }
 
 void TBackground::Repaint(PayloadTrailer& t, const TRandomInt& random) {
@@ -27,7 +36,29 @@ void TBackground::Repaint(PayloadTrailer& t, const TRandomInt& random) {
     t.BackColor2 = RandomColorRef(random);
   }
   if (t.RandomGradient) t.GradientStyle = random(8) + 1;
-  Paint(t, Bitmap.Width(), Bitmap.Height());
+  if (Bitmap.Empty())
+    Paint(t, width_, height_);
+  else
+    Paint(t, Bitmap.Width(), Bitmap.Height());
+}
+
+TBackground TBackground::Unpainted() const {
+  TBackground copy;
+  copy.Kept = Kept;
+  copy.Picture = Picture;
+  copy.width_ = Bitmap.Empty() ? width_ : Bitmap.Width();
+  copy.height_ = Bitmap.Empty() ? height_ : Bitmap.Height();
+  copy.style_ = style_, copy.pictureMode_ = pictureMode_;
+  copy.color_ = color_, copy.color2_ = color2_;
+  return copy;
+}
+
+void TBackground::DrawOnto(TBitmap32& target) const {
+  if (Kept) {
+    Bitmap.DrawTo(target, 0, 0);
+    return;
+  }
+  PaintOnto(target);
 }
 
 }  // namespace saver

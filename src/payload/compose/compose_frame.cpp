@@ -76,7 +76,7 @@ TBitmap32 ComposeFrame(const std::string& path, int32_t index, int32_t width, in
     throw std::runtime_error("picture " + std::to_string(index) + " is a video item");
 
   std::vector<TMemImage> entries(data.PictureTable.size());
-  TPictureCache cache(entries);
+  TPictureCache cache(entries, 0);  // one picture, composed once
   TPictureLoader loader(data, background, cache, random);
   TBitmap32 frame;
   FrameSink sink(data, frame);

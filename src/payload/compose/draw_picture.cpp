@@ -1,5 +1,10 @@
 #include "payload/compose/draw_picture.h"
 
+#include <algorithm>
+#include <vector>
+
+#include "graphics/pixel_kernels.h"
+
 namespace saver {
 
 namespace {
@@ -21,11 +26,20 @@ TRect Offset(const TRect& r, int32_t dx, int32_t dy) {
 
 }  // namespace
 
+void FlattenRowOnBlack(TColor32* row, size_t n) {
+  // Opaque rows (every row of a JPEG) stay as they are.
+  if (std::all_of(row, row + n, [](TColor32 p) { return AlphaOf(p) == 255; })) return;
+  const TPixelKernels& k = PixelKernels();
+  thread_local std::vector<TColor32> flat;
+  flat.assign(n, 0);
+  k.Blend(flat.data(), row, n, 255);
+  k.SetAlpha(flat.data(), n, 255);
+  std::copy(flat.begin(), flat.end(), row);
+}
+
 void FlattenOnBlack(TBitmap32& picture) {
-  TBitmap32 flat(picture.Width(), picture.Height());
-  DrawStretched(picture, flat, flat.BoundsRect(), TDrawMode::Blend);
-  flat.ResetAlpha(255);
-  picture = std::move(flat);
+  for (int32_t y = 0; y < picture.Height(); ++y)
+    FlattenRowOnBlack(picture.ScanLine(y), size_t(picture.Width()));
 }
 
 void ApplyMaskAlpha(TBitmap32& target, const TBitmap32& mask) {

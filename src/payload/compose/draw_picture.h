@@ -19,5 +19,7 @@ void ApplyMaskAlpha(TBitmap32& target, const TBitmap32& mask);
 // transparent parts become black, partly transparent ones darker, and every
 // pixel opaque. Pictures and masks are kept this way once decoded.
 void FlattenOnBlack(TBitmap32& picture);
+// The same for n pixels of a row, as a picture's rows are decoded.
+void FlattenRowOnBlack(TColor32* row, size_t n);
 
 }  // namespace saver

@@ -35,8 +35,11 @@ TRect FitRect(int32_t aw, int32_t ah, int32_t pw, int32_t ph) {
   return TRect{dx, dy, dx + width, dy + height};
 }
 
-TRect PictureRect(int32_t mode, bool preview, int32_t W, int32_t H, int32_t w, int32_t h,
-                  const TRandomInt& random) {
+namespace {
+
+// PictureRect before a random position moves it (mode 3).
+TRect UnplacedPictureRect(int32_t mode, bool preview, int32_t W, int32_t H, int32_t w,
+                          int32_t h) {
   if (mode == StretchFill || preview) return TRect{0, 0, W, H};
   if (w <= 0 || h <= 0) return TRect{};
   if (mode == StretchFit) {
@@ -51,8 +54,18 @@ TRect PictureRect(int32_t mode, bool preview, int32_t W, int32_t H, int32_t w, i
     const int32_t x = (W - w) / 2, y = (H - h) / 2;
     return TRect{x, y, x + w, y + h};
   }
-  TRect r = (h > H || w > W) ? FitRect(W, H, w, h)
-                             : TRect{(W - w) / 2, (H - h) / 2, (W - w) / 2 + w, (H - h) / 2 + h};
+  return (h > H || w > W) ? FitRect(W, H, w, h)
+                          : TRect{(W - w) / 2, (H - h) / 2, (W - w) / 2 + w, (H - h) / 2 + h};
+}
+
+}  // namespace
+
+TRect PictureRect(int32_t mode, bool preview, int32_t W, int32_t H, int32_t w, int32_t h,
+                  const TRandomInt& random) {
+  TRect r = UnplacedPictureRect(mode, preview, W, H, w, h);
+  const bool atRandom = !(mode == StretchFill || preview || mode == StretchFit ||
+                        mode == StretchCentre || w <= 0 || h <= 0);
+  if (!atRandom) return r;
   LogLine(RectText(r));
   const int32_t rw = r.Width(), rh = r.Height();
   const int32_t x = W - rw > 0 ? random(W - rw) : 0;
@@ -60,6 +73,15 @@ TRect PictureRect(int32_t mode, bool preview, int32_t W, int32_t H, int32_t w, i
   r = TRect{x, y, x + rw, y + rh};
   LogLine(RectText(r));
   return r;
+}
+
+TFit PictureFit(int32_t mode, bool preview, int32_t W, int32_t H, int32_t w, int32_t h) {
+  const TRect r = UnplacedPictureRect(mode, preview, W, H, w, h);
+  const TRect onScreen = IntersectRect(r, TRect{0, 0, W, H});
+  if (onScreen.IsEmpty()) return TFit{1, 1, TRect{0, 0, 1, 1}};
+  return TFit{r.Width(), r.Height(),
+              TRect{onScreen.Left - r.Left, onScreen.Top - r.Top, onScreen.Right - r.Left,
+                    onScreen.Bottom - r.Top}};
 }
 
 }  // namespace saver

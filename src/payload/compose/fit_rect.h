@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "graphics/rect.h"
+#include "payload/decoders/picture_decoder.h"
 #include "payload/format/random_colour.h"
 
 namespace saver {
@@ -24,5 +25,11 @@ enum TStretchMode : int32_t {
 // preview window always stretches. random places mode 3 pictures.
 TRect PictureRect(int32_t mode, bool preview, int32_t W, int32_t H, int32_t w, int32_t h,
                   const TRandomInt& random);
+
+// What of a w x h picture PictureRect shows: the picture stretched to the
+// rectangle's size, cut to the part of it on the screen (mode 2 cuts a
+// larger picture). Draws no random number. A rectangle without pixels
+// gives a fit of one pixel, which is never drawn.
+TFit PictureFit(int32_t mode, bool preview, int32_t W, int32_t H, int32_t w, int32_t h);
 
 }  // namespace saver

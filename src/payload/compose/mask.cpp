@@ -12,23 +12,23 @@ std::string MaskExtension(uint8_t format) {
 }
 
 void LoadMask(const std::string& source, int64_t payloadStart, const MaskEntry& entry,
-              TBitmap32& mask, uint64_t maxPixels, const std::string& tempPrefix) {
+              TBitmap32& mask, const TDecodeHint& hint, const std::string& tempPrefix) {
   TTempFile file;
   try {
     const std::string ext = MaskExtension(entry.Format);
     file.Path = TempItemPath(tempPrefix, ext);
     ExtractItem(source, file.Path, entry.PackedSize > 0, entry.Size, entry.PackedSize,
                 payloadStart + entry.Start);
-    TDecodeHint hint;
-    hint.MaxPixels = maxPixels;
-    TBitmap32 decoded = DecodePictureFile(file.Path, ext, hint);
     // Only the blue channel counts. PNG and GIF masks are drawn over black, so
     // their transparent parts hide the picture; a bitmap is taken as it is.
+    TDecodeHint opaque = hint;
     if (entry.Format == 0)
-      decoded.ResetAlpha(255);
+      opaque.RowFilter = [](TColor32* row, size_t n) {
+        for (size_t i = 0; i < n; ++i) row[i] |= 0xFF000000u;
+      };
     else
-      FlattenOnBlack(decoded);
-    mask = std::move(decoded);
+      opaque.RowFilter = FlattenRowOnBlack;
+    mask = DecodePictureFile(file.Path, ext, opaque);
   } catch (...) {
     // An undecodable mask stays as it was.
   }

@@ -15,10 +15,11 @@ std::string MaskExtension(uint8_t format);
 
 // Extracts the mask item (at payloadStart + entry.Start of the saver file
 // source) into the temporary folder (named by tempPrefix), decodes it into
-// mask (opaque) and deletes the file. Any failure (also a mask larger than
-// maxPixels) is absorbed and leaves mask as it was.
+// mask (opaque; stretched and cut as hint's fit says, whatever the mask's own
+// size) and deletes the file. Any failure (also a mask larger than the hint
+// allows) is absorbed and leaves mask as it was.
 void LoadMask(const std::string& source, int64_t payloadStart, const MaskEntry& entry,
-              TBitmap32& mask, uint64_t maxPixels = kMaxPicturePixels,
+              TBitmap32& mask, const TDecodeHint& hint = {},
               const std::string& tempPrefix = "SSMASK");
 
 }  // namespace saver

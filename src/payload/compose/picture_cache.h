@@ -1,10 +1,10 @@
 #pragma once
-// The picture cache: each picture item is decoded on its first use and kept
-// (PayloadData::PictureCache), so a picture shown again is only composed.
+// The picture cache: a picture item decoded for a screen is kept as it is
+// drawn there, so a picture shown again on that screen is only composed.
 // The kept pictures are bounded by a memory budget: when a newly decoded
 // picture would exceed it, the pictures shown longest ago are dropped (and
-// decoded anew should they come up again), so a show of thousands of large
-// photos stays within memory.
+// decoded anew should they come up again). The show sets the budget by its
+// screen, so that its memory does not grow with its pictures.
 #include <cstddef>
 #include <cstdint>
 #include <list>
@@ -16,9 +16,6 @@
 
 namespace saver {
 
-// A quarter of physical memory, at most 1 GiB.
-size_t DefaultPictureCacheBudget();
-
 // Pixel memory of one entry: its picture and its mask.
 size_t MemImageBytes(const TMemImage& image);
 
@@ -26,18 +23,17 @@ class TPictureCache {
  public:
   // Tracks entries, whose size must not change while this cache tracks it.
   // Entries already loaded count as shown, in index order.
-  explicit TPictureCache(std::vector<TMemImage>& entries,
-                         size_t budgetBytes = DefaultPictureCacheBudget());
+  TPictureCache(std::vector<TMemImage>& entries, size_t budgetBytes);
 
   // The loaded entry of index, now the most recently shown; nullptr when it
   // is not loaded or index is out of range.
   TMemImage* Find(int32_t index);
 
-  // Fills the entry of index (Loaded, picture, mask or none) as the most
+  // Puts image (with its picture) into the entry of index as the most
   // recently shown, then drops the least recently shown others while the
-  // total exceeds the budget. The entry just stored always stays, even when
-  // it alone exceeds the budget.
-  TMemImage& Store(int32_t index, TBitmap32 picture, std::unique_ptr<TBitmap32> mask);
+  // total exceeds the budget. A picture larger than the whole budget is not
+  // kept. Returns the entry, or nullptr when it was not kept.
+  TMemImage* Store(int32_t index, TMemImage image);
 
   // Removes the entry of index from the cache and returns what it held
   // (Loaded false when it held nothing): a picture lent to another thread,

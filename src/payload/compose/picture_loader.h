@@ -1,9 +1,11 @@
 #pragma once
 // LoadImage: turns one picture item into the next screen-sized frame. The
-// background goes first, then the picture, decoded once into the picture
-// cache and drawn by its size and position mode through its mask. The
-// composed frame goes to the show (IPictureSink), which captions and
-// displays it or brings it in with a transition.
+// background goes first, then the picture, drawn by its size and position
+// mode through its mask. A picture is decoded at the size it is shown at
+// (stretched and cut to its rectangle as it is decoded) into the picture
+// cache, from which it is drawn unscaled. The composed frame goes to the
+// show (IPictureSink), which captions and displays it or brings it in with
+// a transition.
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -39,10 +41,15 @@ bool IsVideoExtension(const std::string& ext);
 // The size and position mode of a picture: its own unless -1, else the setting.
 int32_t PictureStretchMode(const PictureEntry& entry, const PayloadTrailer& trailer);
 
+// What decoding a picture may take: a quarter of physical memory, at most 1 GiB.
+size_t DefaultDecodeBudget();
+
 class TPictureLoader {
  public:
+  // decodeBudget bounds the pixels a picture may state, and takes twice
+  // those of one its format makes whole before it is fitted.
   TPictureLoader(PayloadData& data, TBackground& background, TPictureCache& cache,
-                 TRandomInt random);
+                 TRandomInt random, size_t decodeBudget = DefaultDecodeBudget());
 
   bool PreviewMode = false;  // pictures stretch over the whole (small) window
   // Prefixes of the temporary item files (TempItemPath): a loader at work
@@ -51,6 +58,8 @@ class TPictureLoader {
   // Runs between extracting an item and decoding it: what it raises fails
   // the item like a decoding error, the item file removed.
   std::function<void()> AfterExtract;
+  // Runs once an item is decoded (with its mask), before it is drawn.
+  std::function<void()> AfterDecode;
 
   // Composes item index at width x height and hands it to sink. Returns false
   // when anything failed (extraction, decoding, drawing, the sink): nothing
@@ -59,10 +68,11 @@ class TPictureLoader {
   bool LoadImage(int32_t index, bool fromDesktop, int32_t width, int32_t height,
                  IPictureSink& sink);
 
-  // Draws picture item index onto working as LoadImage does, decoding it into
-  // the cache first when needed. Raises on failure. A picture whose header
-  // states more pixels than the picture cache's budget holds is refused
-  // before any pixel memory is reserved.
+  // Draws picture item index onto working as LoadImage does, decoding it
+  // first when the cache does not hold it for working's size (and then
+  // offering it to the cache).
+  // Raises on failure. A picture whose header states more pixels than the
+  // decoding budget holds is refused before any pixel memory is reserved.
   void ComposePicture(int32_t index, TBitmap32& working);
 
   // True once item index failed to extract or decode.
@@ -71,13 +81,15 @@ class TPictureLoader {
  private:
   // Extracts the item into path.
   void Extract(const PictureEntry& entry, const std::string& path);
-  TMemImage& Decode(int32_t index, const std::string& path, int32_t width, int32_t height);
+  // Decodes the item's picture and mask for a screen of width x height.
+  TMemImage Decode(int32_t index, const std::string& path, int32_t width, int32_t height);
   void MarkFailed(int32_t index);
 
   PayloadData& data_;
   TBackground& background_;
   TPictureCache& cache_;
   TRandomInt random_;
+  size_t decodeBudget_;
   std::vector<bool> failed_;  // by item index: extraction or decoding failed
 };
 

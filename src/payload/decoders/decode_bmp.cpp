@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "payload/decoders/decoders.h"
+#include "payload/decoders/picture_out.h"
 
 namespace saver {
 namespace {
@@ -241,20 +242,22 @@ bool AllAlphaZero(const TBitmap32& bitmap) {
   return std::all_of(p, p + count, [](TColor32 c) { return AlphaOf(c) == 0; });
 }
 
-// Decodes the pixels of a parsed DIB into a new bitmap; returns the offset
-// after the pixel rows through endOffset (uncompressed formats only).
-TBitmap32 DecodeDibPixels(const TDib& dib, TBytes& in, size_t offset, size_t* endOffset) {
-  TBitmap32 bitmap;
+// Decodes the pixels of a parsed DIB into the whole picture of out; returns
+// the offset after the pixel rows through endOffset (uncompressed formats only).
+TBitmap32& DecodeDibPixels(const TDib& dib, TBytes& in, size_t offset, size_t* endOffset,
+                           TPictureOut& out) {
   if (dib.compression == kBiRle8 || dib.compression == kBiRle4) {
     in.Need(offset, 2);  // RLE data has no stated length: at least one code
-    bitmap.SetSize(int32_t(dib.width), int32_t(dib.height));
+    out.Begin(int32_t(dib.width), int32_t(dib.height));
+    TBitmap32& bitmap = out.Whole();
     DecodeRle(dib, in, offset, bitmap);
     return bitmap;
   }
   // Check that the rows are there before reserving memory for them; the
   // last row's padding may be missing.
   in.Need(offset, uint64_t(RowStride(dib) * (dib.height - 1) + (dib.width * dib.bpp + 7) / 8));
-  bitmap.SetSize(int32_t(dib.width), int32_t(dib.height));
+  out.Begin(int32_t(dib.width), int32_t(dib.height));
+  TBitmap32& bitmap = out.Whole();
   size_t end = DecodeUncompressed(dib, in, offset, bitmap);
   if (endOffset) *endOffset = end;
   return bitmap;
@@ -276,32 +279,34 @@ TBitmap32 DecodeBmp(const TPictureSource& source, const TDecodeHint& hint) {
   // A broken stated offset (0, inside the header, past the end) is ignored.
   size_t offset = dib.pixelOffset;
   if (statedOffset >= headerAt + 12 && statedOffset < size) offset = size_t(statedOffset);
-  TBitmap32 bitmap = DecodeDibPixels(dib, in, offset, nullptr);
+  TPictureOut out(hint, int32_t(dib.width), int32_t(dib.height));
+  TBitmap32& bitmap = DecodeDibPixels(dib, in, offset, nullptr, out);
   // Alpha from an alpha mask counts unless every pixel has 0: writers that
   // fill the byte with nothing meant an opaque picture.
   if (dib.masks[3] && AllAlphaZero(bitmap)) bitmap.ResetAlpha(255);
-  return bitmap;
+  return out.Finish();
 }
 
 TBitmap32 DecodeIconDib(const TPictureSource& source, const TDecodeHint& hint) {
   TBytes in(source, "bitmap: file is truncated");
   TDib dib = ParseDib(in, 0, true, hint);
   size_t andOffset = 0;
-  TBitmap32 bitmap = DecodeDibPixels(dib, in, dib.pixelOffset, &andOffset);
+  TPictureOut out(hint, int32_t(dib.width), int32_t(dib.height));
+  TBitmap32& bitmap = DecodeDibPixels(dib, in, dib.pixelOffset, &andOffset, out);
   // 32-bit images carry their own alpha; otherwise (or when that alpha is
   // all 0) the 1-bit AND mask marks the transparent pixels. A missing mask
   // leaves the picture opaque.
-  if (dib.bpp == 32 && !AllAlphaZero(bitmap)) return bitmap;
+  if (dib.bpp == 32 && !AllAlphaZero(bitmap)) return out.Finish();
   bitmap.ResetAlpha(255);
   const int64_t andStride = (dib.width + 31) / 32 * 4;
-  if (!in.Has(andOffset, uint64_t(andStride * dib.height))) return bitmap;
+  if (!in.Has(andOffset, uint64_t(andStride * dib.height))) return out.Finish();
   for (int64_t row = 0; row < dib.height; ++row) {
     const uint8_t* bits = in.At(andOffset + size_t(row * andStride), size_t(andStride));
     TColor32* dst = bitmap.ScanLine(TargetRow(dib, row));
     for (int64_t x = 0; x < dib.width; ++x)
       if ((bits[x / 8] >> (7 - x % 8)) & 1) dst[x] = 0;
   }
-  return bitmap;
+  return out.Finish();
 }
 
 }  // namespace saver

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "payload/decoders/decoders.h"
+#include "payload/decoders/picture_out.h"
 
 namespace saver {
 namespace {
@@ -100,21 +101,30 @@ TBitmap32 DecodeGif(const TPictureSource& source, const TDecodeHint& hint) {
   }
   if (transparent >= 0 && transparent < 256) palette[transparent] = 0;
 
-  TBitmap32 bitmap{int32_t(width), int32_t(height)};
+  TPictureOut out(hint, int32_t(width), int32_t(height));
+  out.Begin(int32_t(width), int32_t(height));
   std::vector<GifPixelType> line(size_t(desc.Width));
-  auto putRow = [&](int row) {
+  auto readLine = [&](TColor32* row) {
     if (DGifGetLine(gif, line.data(), desc.Width) == GIF_ERROR) Fail(gif, "damaged image data");
-    TColor32* out = bitmap.ScanLine(desc.Top + row) + desc.Left;
-    for (int x = 0; x < desc.Width; ++x) out[x] = palette[line[size_t(x)]];
+    for (int x = 0; x < desc.Width; ++x) row[desc.Left + x] = palette[line[size_t(x)]];
   };
   if (desc.Interlace) {
+    // The rows come in four passes: the picture is made whole.
+    TBitmap32& whole = out.Whole();
     static const int kStart[] = {0, 4, 2, 1}, kStep[] = {8, 8, 4, 2};
     for (int pass = 0; pass < 4; ++pass)
-      for (int row = kStart[pass]; row < desc.Height; row += kStep[pass]) putRow(row);
-  } else {
-    for (int row = 0; row < desc.Height; ++row) putRow(row);
+      for (int row = kStart[pass]; row < desc.Height; row += kStep[pass])
+        readLine(whole.ScanLine(desc.Top + row));
+    return out.Finish();
   }
-  return bitmap;
+  // Rows of the screen outside the image are transparent.
+  for (int32_t y = 0; y < int32_t(height) && out.WantsRows(); ++y) {
+    TColor32* row = out.Row(y);
+    std::fill(row, row + width, TColor32(0));
+    if (y >= desc.Top && y - desc.Top < desc.Height) readLine(row);
+    out.Put(y);
+  }
+  return out.Finish();
 }
 
 }  // namespace saver

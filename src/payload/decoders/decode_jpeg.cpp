@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "payload/decoders/decoders.h"
+#include "payload/decoders/picture_out.h"
 
 namespace saver {
 namespace {
@@ -111,18 +112,23 @@ bool CreateJpeg(JpegSource* src) {
 
 bool IsCmyk(J_COLOR_SPACE space) { return space == JCS_CMYK || space == JCS_YCCK; }
 
-// Reads the header and picks the smallest DCT scale M/8 whose output still
-// covers the target in both directions (full size when there is no target).
-// Scales between one half and one decode slower than the full size with
-// libjpeg-turbo (their inverse DCTs have no SIMD path), so a target that
-// needs more than half size gets the full size.
-constexpr unsigned kLargestReducedScale = 4;
-bool ReadJpegHeader(JpegSource* src, int32_t targetW, int32_t targetH, size_t maxMemory) {
+bool ReadJpegHeader(JpegSource* src, size_t maxMemory) {
   if (setjmp(src->jump)) return false;
   src->cinfo.mem->max_memory_to_use = long(std::min<size_t>(maxMemory, LONG_MAX));
   src->cinfo.src = &src->input->pub;
   jpeg_read_header(&src->cinfo, TRUE);
   src->cinfo.out_color_space = IsCmyk(src->cinfo.jpeg_color_space) ? JCS_CMYK : JCS_EXT_BGRA;
+  return true;
+}
+
+// Picks the smallest DCT scale M/8 whose output still covers the target in
+// both directions (full size when there is no target). Scales between one
+// half and one decode slower than the full size with libjpeg-turbo (their
+// inverse DCTs have no SIMD path), so a target that needs more than half
+// size gets the full size.
+constexpr unsigned kLargestReducedScale = 4;
+bool ChooseJpegScale(JpegSource* src, int32_t targetW, int32_t targetH) {
+  if (setjmp(src->jump)) return false;
   src->cinfo.scale_num = 8;
   src->cinfo.scale_denom = 8;
   if (targetW > 0 && targetH > 0) {
@@ -139,25 +145,26 @@ bool ReadJpegHeader(JpegSource* src, int32_t targetW, int32_t targetH, size_t ma
   return true;
 }
 
-// Decodes into the bitmap rows (B, G, R, A) or, for CMYK, into one
-// 4-byte-per-pixel row buffer per scanline that the caller converts.
-bool ReadJpegRows(JpegSource* src, unsigned char** rows, unsigned char* cmykRow,
+// Decodes the rows the output wants into its rows (B, G, R, A) or, for
+// CMYK, through one 4-byte-per-pixel row buffer that convert turns into them.
+bool ReadJpegRows(JpegSource* src, TPictureOut* out, unsigned char* cmykRow,
                   void (*convert)(const unsigned char*, unsigned char*, JDIMENSION, bool)) {
   if (setjmp(src->jump)) return false;
   jpeg_start_decompress(&src->cinfo);
   bool inverted = src->cinfo.saw_Adobe_marker;
-  while (src->cinfo.output_scanline < src->cinfo.output_height) {
-    JDIMENSION y = src->cinfo.output_scanline;
-    if (cmykRow) {
-      JSAMPROW row = cmykRow;
-      jpeg_read_scanlines(&src->cinfo, &row, 1);
-      convert(cmykRow, rows[y], src->cinfo.output_width, inverted);
-    } else {
-      JSAMPROW row = rows[y];
-      jpeg_read_scanlines(&src->cinfo, &row, 1);
-    }
+  while (src->cinfo.output_scanline < src->cinfo.output_height && out->WantsRows()) {
+    const int32_t y = int32_t(src->cinfo.output_scanline);
+    auto* row = reinterpret_cast<unsigned char*>(out->Row(y));
+    JSAMPROW into = cmykRow ? cmykRow : row;
+    jpeg_read_scanlines(&src->cinfo, &into, 1);
+    if (cmykRow) convert(cmykRow, row, src->cinfo.output_width, inverted);
+    out->Put(y);
   }
-  jpeg_finish_decompress(&src->cinfo);
+  // Rows nobody wants are not decoded.
+  if (src->cinfo.output_scanline < src->cinfo.output_height)
+    jpeg_abort_decompress(&src->cinfo);
+  else
+    jpeg_finish_decompress(&src->cinfo);
   return true;
 }
 
@@ -202,22 +209,23 @@ TBitmap32 DecodeJpeg(const TPictureSource& source, const TDecodeHint& hint) {
   // accepted picture takes as pixels, and never below what small pictures need.
   const size_t maxMemory = std::max<size_t>(
       size_t(std::min<uint64_t>(hint.MaxPixels, SIZE_MAX / 16) * 8), size_t(16) << 20);
-  if (!ReadJpegHeader(&src, hint.TargetWidth, hint.TargetHeight, maxMemory))
-    throw DecodeError(std::string("JPEG: ") + src.error);
+  if (!ReadJpegHeader(&src, maxMemory)) throw DecodeError(std::string("JPEG: ") + src.error);
   // The stated size bounds the library's own buffers as well as ours.
   CheckPictureSize(src.cinfo.image_width, src.cinfo.image_height, hint);
+  TPictureOut out(hint, int32_t(src.cinfo.image_width), int32_t(src.cinfo.image_height));
+  // A fitted picture decodes at the smallest scale that still covers its fit.
+  const int32_t targetW = hint.Fit ? out.Fit().Width : hint.TargetWidth;
+  const int32_t targetH = hint.Fit ? out.Fit().Height : hint.TargetHeight;
+  if (!ChooseJpegScale(&src, targetW, targetH)) throw DecodeError(std::string("JPEG: ") + src.error);
   CheckPictureSize(src.cinfo.output_width, src.cinfo.output_height, hint);
 
-  TBitmap32 bitmap{int32_t(src.cinfo.output_width), int32_t(src.cinfo.output_height)};
-  std::vector<unsigned char*> rows(src.cinfo.output_height);
-  for (JDIMENSION y = 0; y < src.cinfo.output_height; ++y)
-    rows[y] = reinterpret_cast<unsigned char*>(bitmap.ScanLine(int32_t(y)));
+  out.Begin(int32_t(src.cinfo.output_width), int32_t(src.cinfo.output_height));
   std::vector<unsigned char> cmykRow;
   if (src.cinfo.out_color_space == JCS_CMYK) cmykRow.resize(size_t(src.cinfo.output_width) * 4);
-  if (!ReadJpegRows(&src, rows.data(), cmykRow.empty() ? nullptr : cmykRow.data(), CmykToBgra))
+  if (!ReadJpegRows(&src, &out, cmykRow.empty() ? nullptr : cmykRow.data(), CmykToBgra))
     throw DecodeError(std::string("JPEG: ") +
                       (input->failed ? "cannot read the file" : src.error));
-  return bitmap;
+  return out.Finish();
 }
 
 }  // namespace saver

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "payload/decoders/decoders.h"
+#include "payload/decoders/picture_out.h"
 
 namespace saver {
 namespace {
@@ -73,9 +74,18 @@ bool ReadPngHeader(PngSource* src, uint32_t* width, uint32_t* height) {
   return true;
 }
 
-bool ReadPngRows(PngSource* src, png_bytep* rows) {
+// An interlaced picture comes whole, in passes; the others row by row, as
+// many as the output wants.
+bool ReadPngRows(PngSource* src, TPictureOut* out, png_bytep* wholeRows, uint32_t height) {
   if (setjmp(png_jmpbuf(src->png))) return false;
-  png_read_image(src->png, rows);
+  if (wholeRows) {
+    png_read_image(src->png, wholeRows);
+    return true;
+  }
+  for (uint32_t y = 0; y < height && out->WantsRows(); ++y) {
+    png_read_row(src->png, reinterpret_cast<png_bytep>(out->Row(int32_t(y))), nullptr);
+    out->Put(int32_t(y));
+  }
   return true;
 }
 
@@ -101,12 +111,18 @@ TBitmap32 DecodePng(const TPictureSource& source, const TDecodeHint& hint) {
   if (!ReadPngHeader(&src, &width, &height)) throw DecodeError(std::string("PNG: ") + src.error);
   CheckPictureSize(width, height, hint);
 
-  TBitmap32 bitmap{int32_t(width), int32_t(height)};
-  std::vector<png_bytep> rows(height);
-  for (uint32_t y = 0; y < height; ++y)
-    rows[y] = reinterpret_cast<png_bytep>(bitmap.ScanLine(int32_t(y)));
-  if (!ReadPngRows(&src, rows.data())) throw DecodeError(std::string("PNG: ") + src.error);
-  return bitmap;
+  TPictureOut out(hint, int32_t(width), int32_t(height));
+  out.Begin(int32_t(width), int32_t(height));
+  std::vector<png_bytep> wholeRows;
+  if (png_get_interlace_type(src.png, src.info) != PNG_INTERLACE_NONE) {
+    TBitmap32& whole = out.Whole();
+    wholeRows.resize(height);
+    for (uint32_t y = 0; y < height; ++y)
+      wholeRows[y] = reinterpret_cast<png_bytep>(whole.ScanLine(int32_t(y)));
+  }
+  if (!ReadPngRows(&src, &out, wholeRows.empty() ? nullptr : wholeRows.data(), height))
+    throw DecodeError(std::string("PNG: ") + src.error);
+  return out.Finish();
 }
 
 }  // namespace saver

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "payload/decoders/decoders.h"
+#include "payload/decoders/picture_out.h"
 
 namespace saver {
 namespace {
@@ -126,12 +127,15 @@ TBitmap32 DecodeTiff(const TPictureSource& source, const TDecodeHint& hint) {
   char reason[1024] = "";
   if (!TIFFRGBAImageOK(handles.tiff, reason)) throw DecodeError(std::string("TIFF: ") + reason);
 
-  TBitmap32 bitmap{int32_t(width), int32_t(height)};
+  // The library's generic reader makes the whole picture.
+  TPictureOut out(hint, int32_t(width), int32_t(height));
+  out.Begin(int32_t(width), int32_t(height));
+  TBitmap32& bitmap = out.Whole();
   if (!TIFFReadRGBAImageOriented(handles.tiff, width, height, bitmap.Bits(), ORIENTATION_TOPLEFT,
                                  1))
     fail("damaged picture data");
   RgbaToArgb(bitmap);
-  return bitmap;
+  return out.Finish();
 }
 
 }  // namespace saver

@@ -5,6 +5,7 @@
 // is a DecodeError.
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <stdexcept>
 #include <string>
 
@@ -21,6 +22,14 @@ class DecodeError : public std::runtime_error {
 // memory is reserved (256 megapixels, 1 GiB as TBitmap32).
 constexpr uint64_t kMaxPicturePixels = 256ull * 1024 * 1024;
 
+// What of a picture is kept when it is decoded for showing: the whole
+// picture stretched to Width x Height (as TBitmap32::DrawTo stretches, or
+// copied when that is its own size), cut to Visible.
+struct TFit {
+  int32_t Width = 0, Height = 0;
+  TRect Visible;  // inside (0, 0, Width, Height) and not empty
+};
+
 struct TDecodeHint {
   // The area the picture will be drawn into, or 0 x 0 for "full size".
   // Decoders that can scale while decoding (JPEG) return the smallest
@@ -29,6 +38,15 @@ struct TDecodeHint {
   int32_t TargetHeight = 0;
   // Pictures with more stated pixels than this are refused.
   uint64_t MaxPixels = kMaxPicturePixels;
+  // Given the picture's stated size, what of it to keep; none: the whole
+  // picture. With a fit the picture is stretched and cut as its rows are
+  // decoded, so that it never lies in memory whole; where a format needs it
+  // whole (interlaced PNG and GIF, TIFF, bitmaps, icons) it may have at most
+  // MaxWholePixels. JPEG decodes at the smallest scale that covers the fit.
+  std::function<TFit(int32_t width, int32_t height)> Fit;
+  uint64_t MaxWholePixels = kMaxPicturePixels;
+  // Runs over each decoded row of the picture before it is fitted.
+  std::function<void(TColor32* row, size_t n)> RowFilter;
 };
 
 // Pixels come out as 0xAARRGGBB. Opaque formats have alpha 255; PNG, GIF,

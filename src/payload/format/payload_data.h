@@ -12,13 +12,15 @@
 
 namespace saver {
 
-// The decoded-picture cache entry of one picture item; filled on first use.
-// The show owns one per picture (see show/show_state.h); the payload data
-// itself stays as read.
+// The picture cache's entry of one picture item: the picture as the show
+// draws it on a screen of ScreenWidth x ScreenHeight, stretched and cut to
+// the part of its rectangle on that screen, and its mask made the same way.
 struct TMemImage {
   bool Loaded = false;
   std::unique_ptr<TBitmap32> Picture;  // none until decoded
   std::unique_ptr<TBitmap32> Mask;     // none when the item has no mask
+  int32_t Width = 0, Height = 0;       // the picture's own size, which places it
+  int32_t ScreenWidth = 0, ScreenHeight = 0;
 };
 
 struct PayloadData {

@@ -514,6 +514,7 @@ void UseMpvMediaPlayer() {
       });
   }
   SetMediaPlayerFactory([] { return std::make_unique<MpvMediaPlayer>(); });
+  SetMediaLibraryForgo([] { SetGate(Gate::Abandoned); });
 }
 
 void StartMediaLibrary() { SetGate(Gate::Open); }
