@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include "app/player_fixture.h"
+#include "platform/build_config.h"
 
 namespace saver {
 namespace {
@@ -135,7 +136,7 @@ TEST_F(HostilePlayer, TheExitLinkOpensOnlyWebAndMailAddresses) {
       {"file:///etc/passwd", ""},
       {"/usr/share/applications/debian-xterm.desktop", ""},
       {"--version", ""},
-      {"file:///etc/passwd", SAVER_INFO_URL, "F1"},
+      {"file:///etc/passwd", kInfoAddress, "F1"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.exitLink) + " " + c.key);
