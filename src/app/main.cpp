@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "payload/format/log_line.h"
 #include "payload/format/reader.h"
 #include "platform/desktop.h"
 #include "platform/media_player.h"
@@ -94,16 +95,27 @@ int main(int argc, char** argv) {
     std::fflush(nullptr);
     std::_Exit(0);
   });
-  // What is wrong with the display or the window to draw into is said
-  // before the toolkit starts, which would have its own say.
-  std::string error;
-  if (!saver::CheckDisplay(&error)) {
+  // The display is chosen for what the mode needs: another program's
+  // window is drawn into through X11 window ids; the show and the settings
+  // run natively on Wayland too. What is wrong with the display or the
+  // window to draw into is said before the toolkit starts, which would have
+  // its own say.
+  const saver::RunModeInfo mode = saver::DetectRunMode(args);
+  const char* daemonWindow = std::getenv("XSCREENSAVER_WINDOW");
+  const bool windowIds = saver::DaemonWindow(args, daemonWindow, 0).requested ||
+                         mode.mode == saver::RunMode::Preview ||
+                         mode.mode == saver::RunMode::Password;
+  std::string error, display;
+  if (!saver::ChooseDisplay(windowIds ? saver::TDisplayNeed::WindowIds
+                                      : saver::TDisplayNeed::OwnWindows,
+                            &display, &error)) {
     std::fprintf(stderr, "saver: %s\n", error.c_str());
     return 1;
   }
+  saver::LogLine(display);
   // A screen-saver daemon's window takes the show; the run mode is then full screen.
   const saver::TDaemonWindow daemon =
-      saver::DaemonWindow(args, std::getenv("XSCREENSAVER_WINDOW"), saver::RootWindowHandle());
+      saver::DaemonWindow(args, daemonWindow, saver::RootWindowHandle());
   if (daemon.requested) {
     if (!daemon.window && daemon.id.empty()) {
       std::fputs("saver: no window to draw into (give -window-id ID or set XSCREENSAVER_WINDOW)\n",
@@ -113,8 +125,7 @@ int main(int argc, char** argv) {
     if (!WindowExists(daemon.window)) return NoWindow(daemon.id, daemon.source);
     args = {"/s"};
   }
-  if (const saver::RunModeInfo mode = saver::DetectRunMode(args);
-      mode.mode == saver::RunMode::Preview && mode.parent && !WindowExists(*mode.parent))
+  if (mode.mode == saver::RunMode::Preview && mode.parent && !WindowExists(*mode.parent))
     return NoWindow(args[1], args[0]);
   if (!saver::StartDesktop(argc, argv, &error)) {
     std::fprintf(stderr, "saver: %s\n", error.c_str());

@@ -80,6 +80,12 @@ std::string TempFolder() {
   return path + "/";
 }
 
+std::string PrivateRuntimeFolder() {
+  const std::string path = TempFolder() + "runtime";
+  EnsurePrivateFolder(path);
+  return path + "/";
+}
+
 std::string WindowsFolder() {
   std::string path = EnvOr("XDG_DATA_HOME", HomeFolder() + "/.local/share") + "/saver";
   MakeFolders(path, 0700);

@@ -114,7 +114,7 @@ class FakeWindowSystem final : public IWindowSystem {
   std::unique_ptr<ITimer> CreateTimer() override;
   std::vector<TRect> Monitors() override { return monitors; }
   int32_t ShowCursor(bool show) override;
-  TPoint CursorPos() override { return cursorPos; }
+  std::optional<TPoint> CursorPos() override { return cursorPos; }
   TWindowHandle FindWindow(const std::string& utf8Title) override;
   void ShowWindow(TWindowHandle window, bool show) override;
   void EnableWindow(TWindowHandle window, bool enable) override;
@@ -152,7 +152,7 @@ class FakeWindowSystem final : public IWindowSystem {
   std::vector<TRect> monitors{TRect{0, 0, 800, 600}};
   double layoutScale = 1.0;  // the LayoutScale of windows made from now on
   int32_t cursorCount = 0;
-  TPoint cursorPos;
+  std::optional<TPoint> cursorPos = TPoint{};
   std::map<TWindowHandle, OtherWindow> others;
   TWindowHandle foreground = 0;
   bool screenSaverRunning = false;

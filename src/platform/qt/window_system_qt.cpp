@@ -110,9 +110,10 @@ int32_t QtWindowSystem::ShowCursor(bool show) {
   return cursorCount_;
 }
 
-TPoint QtWindowSystem::CursorPos() {
+std::optional<TPoint> QtWindowSystem::CursorPos() {
   // Qt's position is in whole logical pixels: the server has the device pixel.
   if (x11_) return x11_->PointerPosition();
+  if (OnWayland()) return pointerSeen_;
   const QPoint p = QCursor::pos();
   QScreen* s = QGuiApplication::screenAt(p);
   if (!s) s = QGuiApplication::primaryScreen();
@@ -335,8 +336,11 @@ bool QtWindowSystem::eventFilter(QObject* watched, QEvent* event) {
                                                   : w->mapFromGlobal(e->globalPosition());
     }
     const qreal ratio = w->Ratio();
-    m.LParam = MouseLParam(int32_t(std::floor(local.x() * ratio)),
-                           int32_t(std::floor(local.y() * ratio)));
+    const TPoint client{int32_t(std::floor(local.x() * ratio)),
+                        int32_t(std::floor(local.y() * ratio))};
+    m.LParam = MouseLParam(client.X, client.Y);
+    const TRect bounds = w->Bounds();
+    pointerSeen_ = TPoint{bounds.Left + client.X, bounds.Top + client.Y};
   }
   Dispatch(*w, m);
   return false;
