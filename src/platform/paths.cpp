@@ -81,7 +81,11 @@ std::string TempFolder() {
 }
 
 std::string PrivateRuntimeFolder() {
-  const std::string path = TempFolder() + "runtime";
+  // Beside the temporary folder rather than in it: that one holds only the
+  // show's item files, and nothing when no show runs.
+  std::string path = TempFolder();
+  path.back() = '-';
+  path += "runtime";
   EnsurePrivateFolder(path);
   return path + "/";
 }

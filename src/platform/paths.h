@@ -11,8 +11,8 @@ namespace saver {
 std::string TempFolder();
 
 // A private folder of the saver's own for the toolkit's runtime files, for
-// sessions that give none: "runtime/" in the temporary folder, made and
-// checked like it.
+// sessions that give none: $TMPDIR (or /tmp) + "/saver-<uid>-runtime/",
+// made and checked like the temporary folder.
 std::string PrivateRuntimeFolder();
 
 // The saver's per-user data folder (where the wallpaper file goes):

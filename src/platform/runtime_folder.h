@@ -10,7 +10,7 @@ namespace saver {
 // XDG_RUNTIME_DIR when it names a folder of this user that only this user
 // can enter (mode 0700); else the session's own /run/user/<uid> when it is
 // one (where the sound server and the compositor are); else a private
-// folder of the saver's own, "runtime/" in the temporary folder. A relative
+// folder of the saver's own (PrivateRuntimeFolder). A relative
 // WAYLAND_DISPLAY is made absolute first, so that the compositor is still
 // found when the folder changes. Returns the folder in use; empty when not
 // even the private one can be made (the variable is then left as it was).

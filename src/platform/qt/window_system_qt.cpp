@@ -242,27 +242,22 @@ QScreen* QtWindowSystem::MainScreen() const {
 }
 
 void QtWindowSystem::ActivationChanged(QtWindow& w, bool active, bool first) {
-  // A window's first activation, as it appears, is no change anyone reacts to.
+  // A window's first activation, as it appears, is no change anyone reacts
+  // to; nor is the focus passing between the application's own windows (a
+  // compositor gives it to each new window, a second monitor's too).
   if (first) {
     appActive_ = true;
     return;
   }
-  const bool appChanges = active ? !appActive_ : QApplication::activeWindow() == nullptr;
+  if (active ? appActive_ : QApplication::activeWindow() != nullptr) return;
+  // Another program's window taking the focus is input the show reacts to:
+  // the records go through the application's filter like any other.
+  appActive_ = active;
   TMessage m;
   m.Window = w.Handle();
   m.WParam = active ? 1 : 0;
-  // Another window taking the focus is input the show reacts to: the
-  // records go through the application's filter like any other.
-  m.Msg = msg::NcActivate;
-  Dispatch(w, m);
-  m.Msg = msg::Activate;
-  m.Result = 0;
-  Dispatch(w, m);
-  // The application's own state changes only when activation comes from or
-  // goes to another program.
-  if (appChanges) {
-    appActive_ = active;
-    m.Msg = msg::ActivateApp;
+  for (uint32_t message : {msg::NcActivate, msg::Activate, msg::ActivateApp}) {
+    m.Msg = message;
     m.Result = 0;
     Dispatch(w, m);
   }
@@ -286,8 +281,12 @@ uint32_t QtWindowSystem::VirtualKeyOf(const QKeyEvent& e) {
 bool QtWindowSystem::eventFilter(QObject* watched, QEvent* event) {
   const QEvent::Type type = event->type();
   const bool key = type == QEvent::KeyPress || type == QEvent::KeyRelease;
-  const bool mouse = type == QEvent::MouseMove || type == QEvent::MouseButtonPress ||
-                     type == QEvent::MouseButtonDblClick;
+  // Wayland says where the pointer is only once it enters one of our
+  // windows: the entry counts as a movement there (the show's first sight
+  // of the pointer, where its movement is judged from).
+  const bool move = type == QEvent::MouseMove || (type == QEvent::Enter && OnWayland());
+  const bool mouse =
+      move || type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick;
   // Every input event passes the native window first, then the widgets:
   // taken at the window only, each is delivered once.
   if ((!key && !mouse) || !watched->isWindowType()) return false;
@@ -309,8 +308,8 @@ bool QtWindowSystem::eventFilter(QObject* watched, QEvent* event) {
       m.Msg = system ? msg::SysKeyUp : msg::KeyUp;
     m.WParam = VirtualKeyOf(*k);
   } else {
-    const auto* e = static_cast<QMouseEvent*>(event);
-    if (type == QEvent::MouseMove) {
+    const auto* e = static_cast<QSinglePointEvent*>(event);
+    if (move) {
       m.Msg = msg::MouseMove;
     } else {
       switch (e->button()) {
