@@ -49,7 +49,11 @@ constexpr char kUsage[] =
     "SIGTERM, SIGINT or SIGHUP ends the show as a close would, removing its temporary\n"
     "files, without opening the exit link; while a message box is up, at once.\n"
     "SAVER_LOG=FILE appends the diagnostic lines of the payload reader to FILE\n"
-    "(\"-\" writes them to standard error).\n";
+    "(\"-\" writes them to standard error), and first the display taken.\n"
+    "\n"
+    "With WAYLAND_DISPLAY set, /s and /c run natively on Wayland (Qt's Wayland\n"
+    "platform, package qt6-wayland); /p, /a and the daemons' windows need X11\n"
+    "window ids and run through XWayland (DISPLAY).\n";
 
 // Whether id names a window on the display; without X11 there is nothing
 // to draw into and nothing to check.
