@@ -51,7 +51,11 @@ constexpr char kUsage[] =
     "SIGTERM, SIGINT or SIGHUP ends the show as a close would, removing its temporary\n"
     "files, without opening the exit link; while a message box is up, at once.\n"
     "SAVER_LOG=FILE appends the diagnostic lines of the payload reader and of the\n"
-    "show to FILE (\"-\" writes them to standard error).\n";
+    "show to FILE (\"-\" writes them to standard error), and first the display taken.\n"
+    "\n"
+    "With WAYLAND_DISPLAY set, /s and /c run natively on Wayland (Qt's Wayland\n"
+    "platform, package qt6-wayland); /p, /a and the daemons' windows need X11\n"
+    "window ids and run through XWayland (DISPLAY).\n";
 
 // What keeps the show from playing sound goes to standard error and the log.
 void SayMediaNotice(const std::string& line) {
@@ -109,16 +113,27 @@ int main(int argc, char** argv) {
     std::fflush(nullptr);
     std::_Exit(0);
   });
-  // What is wrong with the display or the window to draw into is said
-  // before the toolkit starts, which would have its own say.
-  std::string error;
-  if (!saver::CheckDisplay(&error)) {
+  // The display is chosen for what the mode needs: another program's
+  // window is drawn into through X11 window ids; the show and the settings
+  // run natively on Wayland too. What is wrong with the display or the
+  // window to draw into is said before the toolkit starts, which would have
+  // its own say.
+  saver::RunModeInfo mode = saver::DetectRunMode(args);
+  const char* daemonWindow = std::getenv("XSCREENSAVER_WINDOW");
+  const bool windowIds = saver::DaemonWindow(args, daemonWindow, 0).requested ||
+                         mode.mode == saver::RunMode::Preview ||
+                         mode.mode == saver::RunMode::Password;
+  std::string error, display;
+  if (!saver::ChooseDisplay(windowIds ? saver::TDisplayNeed::WindowIds
+                                      : saver::TDisplayNeed::OwnWindows,
+                            &display, &error)) {
     std::fprintf(stderr, "saver: %s\n", error.c_str());
     return 1;
   }
+  saver::LogLine(display);
   // A screen-saver daemon's window takes the show; the run mode is then full screen.
   const saver::TDaemonWindow daemon =
-      saver::DaemonWindow(args, std::getenv("XSCREENSAVER_WINDOW"), saver::RootWindowHandle());
+      saver::DaemonWindow(args, daemonWindow, saver::RootWindowHandle());
   if (daemon.requested) {
     if (!daemon.window && daemon.id.empty()) {
       std::fputs("saver: no window to draw into (give -window-id ID or set XSCREENSAVER_WINDOW)\n",
@@ -127,8 +142,8 @@ int main(int argc, char** argv) {
     }
     if (!WindowExists(daemon.window)) return NoWindow(daemon.id, daemon.source);
     args = {"/s"};
+    mode = saver::DetectRunMode(args);
   }
-  const saver::RunModeInfo mode = saver::DetectRunMode(args);
   if (mode.mode == saver::RunMode::Preview && mode.parent && !WindowExists(*mode.parent))
     return NoWindow(args[1], args[0]);
   if (!saver::StartDesktop(argc, argv, &error)) {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "graphics/rect.h"
+#include "platform/display_choice.h"
 #include "platform/message.h"
 #include "platform/message_box.h"
 #include "platform/screen.h"
@@ -15,18 +16,21 @@
 
 namespace saver {
 
-// Starts the player's desktop: makes the application object on the real
-// display and installs the desktop window system, UI thread, screen, text
-// renderer and message box as the process's services, then sets the C
+// Starts the player's desktop: makes the application object on the display
+// ChooseDisplay chose (it chooses for TDisplayNeed::OwnWindows when it was
+// not asked) and installs the desktop window system, UI thread, screen,
+// text renderer and message box as the process's services, then sets the C
 // numeric locale (the media library needs it). argc and argv must outlive
 // the process's use of the desktop (they are main's).
 //
-// The display is X11 (QT_QPA_PLATFORM unset or "xcb"; Wayland sessions run
-// through XWayland). When it cannot be opened this returns false with one
-// line in *error, e.g. `no display (DISPLAY is not set)` or
-// `cannot open the display ":7"`, and nothing is started. With
-// QT_QPA_PLATFORM=offscreen it starts without X; the X11-only features
-// (embedding, grabs, other programs' windows) then do nothing.
+// When the display cannot be opened or the toolkit's platform cannot start
+// this returns false with one line in *error, e.g. `no display (DISPLAY is
+// not set)`, `cannot open the display ":7"` or `cannot connect to the
+// Wayland display "wayland-9"`, and nothing is started; a platform that
+// fails inside the toolkit ends the process with one such line on standard
+// error and status 1. With QT_QPA_PLATFORM=offscreen it starts without a
+// display; the X11-only features (embedding, grabs, other programs'
+// windows) then do nothing, as on Wayland.
 bool StartDesktop(int& argc, char** argv, std::string* error);
 
 // What runs when the connection to the display breaks (the X server went
@@ -41,9 +45,12 @@ void SetDisplayLostHandler(std::function<void()> fn);
 // whatever event loop turns next, a modal box's included.
 void SetTerminationHandler(std::function<void()> fn);
 
-// Whether the display StartDesktop would start on can be opened; when it
-// cannot, *error gets the line StartDesktop would give. True without X11.
-bool CheckDisplay(std::string* error);
+// Chooses the display and the toolkit's platform for what the windows need
+// (see ChooseDisplayPlatform) and checks that it opens, after giving the
+// process a runtime folder (EnsureRuntimeFolder). True with the log line
+// that says the choice in *reason; false with one line in *error when no
+// platform can start.
+bool ChooseDisplay(TDisplayNeed need, std::string* reason, std::string* error);
 
 // The root window of the display (0 without an X11 display): the window a
 // screen-saver daemon may hand over for drawing on the whole screen. Like

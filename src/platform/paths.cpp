@@ -80,6 +80,16 @@ std::string TempFolder() {
   return path + "/";
 }
 
+std::string PrivateRuntimeFolder() {
+  // Beside the temporary folder rather than in it: that one holds only the
+  // show's item files, and nothing when no show runs.
+  std::string path = TempFolder();
+  path.back() = '-';
+  path += "runtime";
+  EnsurePrivateFolder(path);
+  return path + "/";
+}
+
 std::string WindowsFolder() {
   std::string path = EnvOr("XDG_DATA_HOME", HomeFolder() + "/.local/share") + "/saver";
   MakeFolders(path, 0700);

@@ -10,6 +10,11 @@ namespace saver {
 // lets others in is narrowed to 0700. Raises std::runtime_error otherwise.
 std::string TempFolder();
 
+// A private folder of the saver's own for the toolkit's runtime files, for
+// sessions that give none: $TMPDIR (or /tmp) + "/saver-<uid>-runtime/",
+// made and checked like the temporary folder.
+std::string PrivateRuntimeFolder();
+
 // The saver's per-user data folder (where the wallpaper file goes):
 // $XDG_DATA_HOME (or ~/.local/share) + "/saver/", created when missing.
 std::string WindowsFolder();

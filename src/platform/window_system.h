@@ -5,6 +5,7 @@
 // title and its message filter and loop).
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -32,7 +33,10 @@ class IWindowSystem {
   // cursor is blank over the application's windows while the count is
   // below 0. Returns the new count.
   virtual int32_t ShowCursor(bool show) = 0;
-  virtual TPoint CursorPos() = 0;  // screen coordinates
+  // Where the pointer is, in screen coordinates; none while the display
+  // cannot say (Wayland tells a program only where the pointer is over its
+  // own windows, and only once it has been there).
+  virtual std::optional<TPoint> CursorPos() = 0;
 
   // This process's own top-level windows, by title and by handle. Other
   // programs' windows are never found nor changed (an X server shows every

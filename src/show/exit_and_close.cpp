@@ -19,9 +19,9 @@ namespace {
 // the movement counts.
 constexpr uint32_t kMoveThreshold = 5;
 
-bool Moved(uint32_t x, uint32_t y, TPoint origin) {
-  return std::abs(int64_t(x) - origin.X) > kMoveThreshold ||
-         std::abs(int64_t(y) - origin.Y) > kMoveThreshold;
+bool Moved(TPoint p, TPoint origin) {
+  return std::abs(int64_t(p.X) - origin.X) > kMoveThreshold ||
+         std::abs(int64_t(p.Y) - origin.Y) > kMoveThreshold;
 }
 
 }  // namespace
@@ -32,15 +32,18 @@ void TSSWindow::DeactivateScrSaver(TMessage& m) {
   bool exit = false;
   switch (m.Msg) {
     case msg::MouseMove: {
-      bool moved;
-      if (MultiMonitor) {
-        // Client coordinates of either window would not compare with the origin.
-        const TPoint p = WindowSystem().CursorPos();
-        moved = Moved(uint32_t(p.X), uint32_t(p.Y), MouseOrigin);
-      } else {
-        moved = Moved(MouseX(m.LParam), MouseY(m.LParam), MouseOrigin);
+      // Client coordinates of either window would not compare with the
+      // origin when there are two.
+      const std::optional<TPoint> at =
+          MultiMonitor ? WindowSystem().CursorPos()
+                       : TPoint{int32_t(MouseX(m.LParam)), int32_t(MouseY(m.LParam))};
+      if (!at) break;
+      if (!MouseOrigin) {
+        // The pointer's first sight: where it was when the show began.
+        MouseOrigin = at;
+        break;
       }
-      if (moved) {
+      if (Moved(*at, *MouseOrigin)) {
         if (t.ExitMouseMove)
           exit = true;
         else

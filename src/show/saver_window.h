@@ -110,7 +110,9 @@ class TSSWindow final : private IReaderHost, private IPictureSink {
   bool MultiMonitor = false;
   bool TargetToggle = false;
   bool Suspended = false;
-  TPoint MouseOrigin;
+  // Where the pointer was when the show began; none until the pointer is
+  // first seen where the display cannot say at once (Wayland).
+  std::optional<TPoint> MouseOrigin;
   TPictureOrder Order;
   int32_t MelodyIndex = 0;           // the current track; -1 once a shuffled playlist is spent
   std::vector<int32_t> MelodyDeck;  // tracks left of the shuffled playlist

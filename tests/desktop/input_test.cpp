@@ -231,6 +231,17 @@ TEST(DesktopInput, ActivationChangesAfterTheFirstGiveThreeRecords) {
             Text({{msg::NcActivate, 1}, {msg::Activate, 1}, {msg::ActivateApp, 1}}));
   XDestroyWindow(d.x, other);
   XSync(d.x, False);
+
+  // The focus passing to another window of ours and back (a compositor
+  // gives it to each new window, a second monitor's too) is no activation.
+  auto second = d.system->CreateWindow();  // away from where Await moves the pointer
+  second->Show();
+  PumpUntil([&] { return second->Visible(); });
+  focus(Window(second->Handle()));
+  EXPECT_TRUE(PumpUntil([&] { return d.system->ForegroundWindow() == second->Handle(); }));
+  focus(Window(w.window->Handle()));
+  EXPECT_TRUE(PumpUntil([&] { return d.system->ForegroundWindow() == w.window->Handle(); }));
+  EXPECT_EQ(Text(w.Await(0, true)), "");
 }
 
 }  // namespace

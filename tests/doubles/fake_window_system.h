@@ -119,7 +119,7 @@ class FakeWindowSystem final : public IWindowSystem {
   // Its own windows where they are; others' where screenRects says.
   TRect WindowScreenRect(TWindowHandle window) override;
   int32_t ShowCursor(bool show) override;
-  TPoint CursorPos() override { return cursorPos; }
+  std::optional<TPoint> CursorPos() override { return cursorPos; }
   TWindowHandle FindWindow(const std::string& utf8Title) override;
   void ShowWindow(TWindowHandle window, bool show) override;
   void EnableWindow(TWindowHandle window, bool enable) override;
@@ -162,7 +162,7 @@ class FakeWindowSystem final : public IWindowSystem {
   std::map<TWindowHandle, TRect> screenRects;  // other programs' windows on the screen
   double layoutScale = 1.0;  // the LayoutScale of windows made from now on
   int32_t cursorCount = 0;
-  TPoint cursorPos;
+  std::optional<TPoint> cursorPos = TPoint{};
   std::map<TWindowHandle, OtherWindow> others;
   TWindowHandle foreground = 0;
   bool screenSaverRunning = false;

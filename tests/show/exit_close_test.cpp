@@ -90,6 +90,29 @@ TEST(ShowExit, WithTwoMonitorsMovementIsJudgedFromTheCursorOnTheScreen) {
   EXPECT_TRUE(show.Fake().closed);
 }
 
+// Where the display cannot say where the pointer is as the show begins
+// (Wayland), the first place it is seen is where movement is judged from.
+TEST(ShowExit, APointerUnknownAtTheStartIsJudgedFromWhereItIsFirstSeen) {
+  for (bool twoMonitors : {false, true}) {
+    SCOPED_TRACE(twoMonitors ? "two monitors" : "one monitor");
+    ShowHarness show(2);
+    show.b.trailer.ExitMouseMove = 1;
+    if (twoMonitors) show.desk.ws.monitors = {TRect{0, 0, 64, 48}, TRect{64, 0, 128, 48}};
+    show.desk.ws.cursorPos = std::nullopt;
+    show.Start();
+    const auto moveTo = [&](int32_t x, int32_t y) {
+      show.desk.ws.cursorPos = TPoint{x, y};
+      show.Send(msg::MouseMove, 0, MouseLParam(x, y));
+    };
+    moveTo(40, 30);
+    EXPECT_FALSE(show.Fake().closed);
+    moveTo(45, 35);
+    EXPECT_FALSE(show.Fake().closed);
+    moveTo(46, 30);
+    EXPECT_TRUE(show.Fake().closed);
+  }
+}
+
 TEST(ShowExit, F2DownKeepsTheShowAndItsReleaseEndsIt) {
   ShowHarness show(2);
   show.b.text.Exitlink = "https://example.com/thanks";

@@ -17,10 +17,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <string>
+#include <vector>
 
 #include "platform/desktop.h"
 #include "platform/desktop_wallpaper.h"
 #include "platform/qt/qt_backend.h"
+#include "platform/runtime_folder.h"
+#include "platform/wayland_socket.h"
 
 namespace saver {
 
@@ -70,6 +74,8 @@ class QtUiThread final : public IUiThread {
 
 std::function<void()> g_displayLost;
 QtMessageHandler g_previousHandler = nullptr;
+// The platform ChooseDisplay chose (empty: not yet).
+std::string g_platform;
 
 [[noreturn]] void DisplayLost() {
   static std::atomic_flag started = ATOMIC_FLAG_INIT;
@@ -82,10 +88,49 @@ QtMessageHandler g_previousHandler = nullptr;
   _exit(1);
 }
 
-// Qt's X11 plugin reports a broken connection with a message and then ends
-// the process itself (exit or abort); the message is the last point to take over.
+// While the application object is made, Qt's messages wait here: a
+// platform that cannot start (no plugin, no compositor, no device) ends
+// the process with one line of ours instead of Qt's lines and an abort.
+struct HeldMessage {
+  QtMsgType type;
+  std::string category;
+  QString text;
+};
+bool g_holding = false;
+std::vector<HeldMessage> g_held;
+
+// Why the platform did not start: Qt's first complaint, else the first
+// line of its last word.
+std::string StartFailure(const QString& last) {
+  QString why = g_held.empty() ? last.section(QLatin1Char('\n'), 0, 0) : g_held.front().text;
+  return "cannot start Qt's platform \"" + g_platform + "\" (" + why.trimmed().toStdString() + ")";
+}
+
+void ReplayHeldMessages() {
+  g_holding = false;
+  for (const HeldMessage& m : g_held) {
+    const QMessageLogContext context(nullptr, 0, nullptr, m.category.c_str());
+    if (g_previousHandler) g_previousHandler(m.type, context, m.text);
+  }
+  g_held.clear();
+}
+
+// Qt's platforms report a broken connection with a message and then end
+// the process themselves (exit or abort); the message is the last point to
+// take over.
 void MessageHandler(QtMsgType type, const QMessageLogContext& context, const QString& message) {
-  if (message.startsWith(QLatin1String("The X11 connection broke"))) DisplayLost();
+  if (g_holding) {
+    if (type == QtFatalMsg) {
+      const std::string line = "saver: " + StartFailure(message) + "\n";
+      [[maybe_unused]] ssize_t n = write(STDERR_FILENO, line.data(), line.size());
+      _exit(1);
+    }
+    g_held.push_back({type, context.category ? context.category : "", message});
+    return;
+  }
+  if (message.startsWith(QLatin1String("The X11 connection broke")) ||
+      message.startsWith(QLatin1String("The Wayland connection")))
+    DisplayLost();
   if (type == QtFatalMsg) {
     x11::Connection* x = qt::QtSystem().X11();
     if (x && x->Broken()) DisplayLost();
@@ -93,9 +138,14 @@ void MessageHandler(QtMsgType type, const QMessageLogContext& context, const QSt
   if (g_previousHandler) g_previousHandler(type, context, message);
 }
 
+std::string Environment(const char* name) {
+  const char* v = std::getenv(name);
+  return v ? v : "";
+}
+
 bool UsesX11() {
-  const char* platform = std::getenv("QT_QPA_PLATFORM");
-  return !platform || !*platform || std::strncmp(platform, "xcb", 3) == 0;
+  const std::string platform = g_platform.empty() ? Environment("QT_QPA_PLATFORM") : g_platform;
+  return platform.empty() || platform.rfind("xcb", 0) == 0;
 }
 
 // Before the desktop starts, questions about the display go through a
@@ -159,6 +209,7 @@ void EnsureGuiApplication() {
   // Whoever gets here draws into memory only (the player makes its own
   // application on the real display), so it must not need a display.
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  EnsureRuntimeFolder();
   new QApplication(argc, argv);  // lives until the process ends
 }
 
@@ -168,15 +219,60 @@ void UseDesktopTextAndScreen() {
   SetScreen(&DesktopScreen());
 }
 
+bool ChooseDisplay(TDisplayNeed need, std::string* reason, std::string* error) {
+  EnsureRuntimeFolder();
+  const TDisplayEnvironment env{Environment("QT_QPA_PLATFORM"), Environment("DISPLAY"),
+                                Environment("WAYLAND_DISPLAY")};
+  const TDisplayProbe probe{
+      &qt::PlatformPluginInstalled, [](const std::string& platform, std::string* e) {
+        if (IsWaylandPlatform(platform)) return CheckWaylandDisplay(e);
+        // Qt aborts when it cannot open the display: it is looked at first.
+        if (platform.rfind("xcb", 0) == 0) return x11::CheckDisplay(e);
+        return true;  // the others fail inside Qt, which StartDesktop takes over
+      }};
+  const TDisplayChoice choice = ChooseDisplayPlatform(env, need, probe);
+  if (choice.platform.empty()) {
+    if (error) *error = choice.error;
+    return false;
+  }
+  g_platform = choice.platform;
+  if (reason) *reason = choice.reason;
+  return true;
+}
+
+namespace {
+
+// Makes the application on the chosen platform. The user's QT_QPA_PLATFORM
+// comes back afterwards: the programs the saver opens choose for themselves.
+bool MakeApplication(int& argc, char** argv, std::string* error) {
+  const char* given = std::getenv("QT_QPA_PLATFORM");
+  const std::string previous = given ? given : "";
+  setenv("QT_QPA_PLATFORM", g_platform.c_str(), 1);
+  g_holding = true;
+  new QApplication(argc, argv);  // lives until the process ends
+  if (given)
+    setenv("QT_QPA_PLATFORM", previous.c_str(), 1);
+  else
+    unsetenv("QT_QPA_PLATFORM");
+  if (!QGuiApplication::primaryScreen()) {
+    if (error) *error = StartFailure(QStringLiteral("it has no screen"));
+    g_held.clear();
+    g_holding = false;
+    return false;
+  }
+  ReplayHeldMessages();
+  return true;
+}
+
+}  // namespace
+
 bool StartDesktop(int& argc, char** argv, std::string* error) {
   g_earlyX11.reset();
-  const bool x11 = UsesX11();
+  if (!g_previousHandler) g_previousHandler = qInstallMessageHandler(MessageHandler);
   if (!QCoreApplication::instance()) {
-    // Qt aborts when it cannot open the display: look first.
-    if (x11 && !x11::CheckDisplay(error)) return false;
-    // An X11 session without a choice made: X11 (XWayland on Wayland).
-    if (x11) setenv("QT_QPA_PLATFORM", "xcb", 1);
-    new QApplication(argc, argv);  // lives until the process ends
+    if (g_platform.empty() && !ChooseDisplay(TDisplayNeed::OwnWindows, nullptr, error))
+      return false;
+    if (!MakeApplication(argc, argv, error)) return false;
   }
   QGuiApplication::setQuitOnLastWindowClosed(false);
   WatchSignalPipe();  // requests that came before the application wait there
@@ -207,9 +303,8 @@ bool StartDesktop(int& argc, char** argv, std::string* error) {
                                   &failure))
         throw WallpaperError(failure);
     });
-    // After the application: these replace what Qt installed.
+    // After the application: this replaces what Qt installed.
     x11::SetConnectionLostHandler(&DisplayLost);
-    g_previousHandler = qInstallMessageHandler(MessageHandler);
   }
   SetWindowSystem(&system);
   SetUiThread(&DesktopUiThread());
@@ -243,8 +338,6 @@ void SetTerminationHandler(std::function<void()> fn) {
   }
   WatchSignalPipe();
 }
-
-bool CheckDisplay(std::string* error) { return !UsesX11() || x11::CheckDisplay(error); }
 
 TWindowHandle RootWindowHandle() {
   x11::Connection* x = X11ForQueries();

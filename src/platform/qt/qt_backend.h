@@ -12,6 +12,7 @@
 #include <QTimer>
 #include <QWidget>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -36,6 +37,8 @@ QRect LogicalRect(const TRect& device, const QScreen* screen);
 // cover every device pixel of the rectangle).
 TRect ScaleToDevice(const QRect& logical, qreal ratio);
 QRect ScaleToLogical(const TRect& device, qreal ratio);
+// Whether the application runs on one of Qt's Wayland platforms.
+bool OnWayland();
 // The screen whose device rectangle holds the point; the primary one when none does.
 QScreen* ScreenAtDevice(TPoint device);
 
@@ -244,6 +247,9 @@ class QtWindow final : public QWidget, public IWindow {
   void FollowEmbedder(const TRect& parentRect);
   void EmbedderGone();
   QScreen* TargetScreen() const;
+  // On Wayland: the screen a window without a border is full screen on
+  // (maximized, or the size of a monitor); nullptr for any other window.
+  QScreen* CoveredScreen() const;
 
   QtWindowSystem& system_;
   std::string title_;
@@ -339,7 +345,7 @@ class QtWindowSystem final : public QObject, public IWindowSystem {
   std::vector<TRect> Monitors() override;
   TRect WindowScreenRect(TWindowHandle window) override;
   int32_t ShowCursor(bool show) override;
-  TPoint CursorPos() override;
+  std::optional<TPoint> CursorPos() override;
   TWindowHandle FindWindow(const std::string& utf8Title) override;
   void ShowWindow(TWindowHandle window, bool show) override;
   void EnableWindow(TWindowHandle window, bool enable) override;
@@ -392,6 +398,9 @@ class QtWindowSystem final : public QObject, public IWindowSystem {
   bool mainClosed_ = false;
   bool appActive_ = false;
   std::set<uint64_t> keysHeld_;  // native key codes (Qt's key codes without them)
+  // Where the pointer was last seen over one of our windows, for displays
+  // that do not say where it is (Wayland).
+  std::optional<TPoint> pointerSeen_;
   // The screen-saver-running grab: wanted, what is held, and the window it is for.
   bool grabWanted_ = false, keyboardHeld_ = false, pointerHeld_ = false;
   QPointer<QtWindow> grabWindow_;
@@ -400,6 +409,11 @@ class QtWindowSystem final : public QObject, public IWindowSystem {
 
 // The process's Qt window system (made on first use; needs the application).
 QtWindowSystem& QtSystem();
+
+// Whether one of Qt's platform plugins answers to name ("wayland"), in the
+// folders Qt looks in; asked before the application object exists, which
+// Qt would end at once when the plugin is missing.
+bool PlatformPluginInstalled(const std::string& name);
 
 // Virtual-key code of a Qt key event; keySymbol gives the unshifted key
 // symbol of a native key code when the display offers one (0 otherwise).

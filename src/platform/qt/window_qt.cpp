@@ -47,6 +47,8 @@ QRect ScaleToLogical(const TRect& device, qreal ratio) {
   return QRect(left, top, right - left, bottom - top);
 }
 
+bool OnWayland() { return QGuiApplication::platformName().startsWith(QLatin1String("wayland")); }
+
 QScreen* ScreenAtDevice(TPoint p) {
   for (QScreen* s : QGuiApplication::screens()) {
     const TRect r = DeviceRect(s->geometry(), s);
@@ -94,6 +96,8 @@ void QtWindow::SetBounds(const TRect& bounds) {
     setGeometry(ScaleToLogical(bounds, devicePixelRatioF()));
   } else {
     QScreen* s = ScreenAtDevice(TPoint{bounds.Left, bounds.Top});
+    // Wayland has no positions to tell the screen by: it is said.
+    if (OnWayland() && s && s != screen()) setScreen(s);
     const QRect logical = LogicalRect(bounds, s);
     if (border_ == TBorderStyle::Dialog) setFixedSize(logical.size());
     setGeometry(logical);
@@ -165,9 +169,25 @@ void QtWindow::SetWindowState(TWindowState state) {
   if (isVisible()) ShowInState();
 }
 
+QScreen* QtWindow::CoveredScreen() const {
+  if (!OnWayland() || Embedded() || border_ != TBorderStyle::None) return nullptr;
+  if (state_ == TWindowState::Maximized) return TargetScreen();
+  for (QScreen* s : QGuiApplication::screens())
+    if (geometry() == s->geometry()) return s;
+  return nullptr;
+}
+
 void QtWindow::ShowInState() {
   if (Embedded()) {
     show();
+    return;
+  }
+  if (QScreen* s = CoveredScreen()) {
+    // A Wayland window cannot place itself: the compositor puts a full-screen
+    // window on the output it is asked for.
+    setScreen(s);
+    setGeometry(s->geometry());
+    showFullScreen();
     return;
   }
   switch (state_) {

@@ -112,9 +112,10 @@ int32_t QtWindowSystem::ShowCursor(bool show) {
   return cursorCount_;
 }
 
-TPoint QtWindowSystem::CursorPos() {
+std::optional<TPoint> QtWindowSystem::CursorPos() {
   // Qt's position is in whole logical pixels: the server has the device pixel.
   if (x11_) return x11_->PointerPosition();
+  if (OnWayland()) return pointerSeen_;
   const QPoint p = QCursor::pos();
   QScreen* s = QGuiApplication::screenAt(p);
   if (!s) s = QGuiApplication::primaryScreen();
@@ -254,29 +255,24 @@ QScreen* QtWindowSystem::MainScreen() const {
 }
 
 void QtWindowSystem::ActivationChanged(QtWindow& w, bool active, bool first) {
-  // A window's first activation, as it appears, is no change anyone reacts to.
+  // A window's first activation, as it appears, is no change anyone reacts
+  // to; nor is the focus passing between the application's own windows (a
+  // compositor gives it to each new window, a second monitor's too).
   if (first) {
     appActive_ = true;
     return;
   }
-  const bool appChanges = active ? !appActive_ : QApplication::activeWindow() == nullptr;
+  if (active ? appActive_ : QApplication::activeWindow() != nullptr) return;
+  // Another program's window taking the focus is input the show reacts to:
+  // the records go through the application's filter like any other.
+  appActive_ = active;
+  // Releases now go to another program.
+  if (!active) keysHeld_.clear();
   TMessage m;
   m.Window = w.Handle();
   m.WParam = active ? 1 : 0;
-  // Another window taking the focus is input the show reacts to: the
-  // records go through the application's filter like any other.
-  m.Msg = msg::NcActivate;
-  Dispatch(w, m);
-  m.Msg = msg::Activate;
-  m.Result = 0;
-  Dispatch(w, m);
-  // The application's own state changes only when activation comes from or
-  // goes to another program.
-  if (appChanges) {
-    appActive_ = active;
-    // Releases now go to another program.
-    if (!active) keysHeld_.clear();
-    m.Msg = msg::ActivateApp;
+  for (uint32_t message : {msg::NcActivate, msg::Activate, msg::ActivateApp}) {
+    m.Msg = message;
     m.Result = 0;
     Dispatch(w, m);
   }
@@ -300,8 +296,12 @@ uint32_t QtWindowSystem::VirtualKeyOf(const QKeyEvent& e) {
 bool QtWindowSystem::eventFilter(QObject* watched, QEvent* event) {
   const QEvent::Type type = event->type();
   const bool key = type == QEvent::KeyPress || type == QEvent::KeyRelease;
-  const bool mouse = type == QEvent::MouseMove || type == QEvent::MouseButtonPress ||
-                     type == QEvent::MouseButtonDblClick;
+  // Wayland says where the pointer is only once it enters one of our
+  // windows: the entry counts as a movement there (the show's first sight
+  // of the pointer, where its movement is judged from).
+  const bool move = type == QEvent::MouseMove || (type == QEvent::Enter && OnWayland());
+  const bool mouse =
+      move || type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick;
   // Every input event passes the native window first, then the widgets:
   // taken at the window only, each is delivered once.
   if ((!key && !mouse) || !watched->isWindowType()) return false;
@@ -328,8 +328,8 @@ bool QtWindowSystem::eventFilter(QObject* watched, QEvent* event) {
       m.Msg = system ? msg::SysKeyUp : msg::KeyUp;
     m.WParam = VirtualKeyOf(*k);
   } else {
-    const auto* e = static_cast<QMouseEvent*>(event);
-    if (type == QEvent::MouseMove) {
+    const auto* e = static_cast<QSinglePointEvent*>(event);
+    if (move) {
       m.Msg = msg::MouseMove;
     } else {
       switch (e->button()) {
@@ -355,8 +355,11 @@ bool QtWindowSystem::eventFilter(QObject* watched, QEvent* event) {
                                                   : w->mapFromGlobal(e->globalPosition());
     }
     const qreal ratio = w->Ratio();
-    m.LParam = MouseLParam(int32_t(std::floor(local.x() * ratio)),
-                           int32_t(std::floor(local.y() * ratio)));
+    const TPoint client{int32_t(std::floor(local.x() * ratio)),
+                        int32_t(std::floor(local.y() * ratio))};
+    m.LParam = MouseLParam(client.X, client.Y);
+    const TRect bounds = w->Bounds();
+    pointerSeen_ = TPoint{bounds.Left + client.X, bounds.Top + client.Y};
   }
   Dispatch(*w, m);
   return false;
