@@ -19,6 +19,7 @@ namespace saver {
 namespace {
 
 constexpr char kHttp[] = "http://";
+constexpr char kHttps[] = "https://";
 
 bool StartsWithNoCase(const std::string& s, const std::string& prefix) {
   if (s.size() < prefix.size()) return false;
@@ -421,8 +422,10 @@ void TConfigPanel::cbExitKeyboardClick(ICheckBox& changed) {
 
 void TConfigPanel::btnWebsiteClick() {
   std::string& website = text_.Website;
-  // The About window shows the prefixed address from now on.
-  if (!StartsWithNoCase(website, kHttp)) website = kHttp + website;
+  // The About window shows the prefixed address from now on. A secure
+  // address is whole already ("http://https://..." leads nowhere).
+  if (!StartsWithNoCase(website, kHttp) && !StartsWithNoCase(website, kHttps))
+    website = kHttp + website;
   Shell().Open(Cp1252ToUtf8(website));
 }
 

@@ -302,11 +302,12 @@ TEST_F(DialogTest, WithoutABannerTheWindowIsLowerByTheStripAndTheControlsMoveUp)
   }
 }
 
-TEST_F(DialogTest, WebsiteGetsHttpInFrontUnlessItBeginsWithItInAnyCase) {
+TEST_F(DialogTest, WebsiteGetsHttpInFrontUnlessItBeginsWithHttpOrHttpsInAnyCase) {
   const std::pair<const char*, const char*> cases[] = {
       {"example.org/x", "http://example.org/x"},
       {"HtTp://Example.org", "HtTp://Example.org"},
-      {"https://example.org", "http://https://example.org"},
+      {"https://example.org", "https://example.org"},
+      {"HTTPS://example.org", "HTTPS://example.org"},
       {"ftp://example.org", "http://ftp://example.org"},
   };
   for (const auto& [website, opened] : cases) {
