@@ -25,13 +25,13 @@ json Inspect(const fs::path& saver) {
   return json::parse(r.Out);
 }
 
+// A picture after a track is a picture, not a second track.
 TEST(QuickPack, PicturesAndMusicFromTheCommandLine) {
   TScratchDir dir;
   const fs::path out = dir / "ocean.scr";
   const TRunResult r = RunTool(PackTool(), {"-v", "--player", PlayerProgram(), "-o", out.string(), "--title",
-                                        "Ocean Views", AssetPath("dunes.jpg"),
-                                        AssetPath("sunflower.png"), "--music",
-                                        AssetPath("evening.ogg")});
+                                        "Ocean Views", AssetPath("dunes.jpg"), "--music",
+                                        AssetPath("evening.ogg"), AssetPath("sunflower.png")});
   ASSERT_EQ(r.ExitCode, 0) << r.Err;
   // With --verbose, one line per item on standard error.
   EXPECT_NE(r.Err.find("picture 1/2"), std::string::npos) << r.Err;

@@ -105,6 +105,7 @@ void DeclareOptions(CLI::App& app, TOptions& o) {
   app.add_option("--music", o.Music, "Add a music track; give the option once for each track.")
       ->type_name("FILE")
       ->expected(1)
+      ->allow_extra_args(false)  // a picture after the track is a picture
       ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
   app.add_option("--background", o.Background, "A picture shown behind the pictures.")
       ->type_name("FILE");
