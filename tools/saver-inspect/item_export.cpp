@@ -33,12 +33,7 @@ class TExporter {
     const fs::path dest = folder_ / name;
     if (size < 0 || packedSize < 0)
       throw std::runtime_error(name + ": the table gives a negative size");
-    if (size == 0 && packedSize == 0) {
-      // An empty plain item; the copier would take "size 0" as "to the end".
-      if (std::FILE* f = std::fopen(dest.c_str(), "wb")) std::fclose(f);
-    } else {
-      ExtractItem(data_.SourcePath, dest.string(), packedSize > 0, size, packedSize, position);
-    }
+    ExtractItem(data_.SourcePath, dest.string(), packedSize > 0, size, packedSize, position);
     std::error_code ec;
     const auto length = fs::file_size(dest, ec);
     if (ec || length != uint64_t(size))

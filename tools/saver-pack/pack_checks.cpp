@@ -110,9 +110,9 @@ struct TMediaToCheck {
 void CheckPackJob(const TPackJob& job, TConvertedPictures& converted, const TPackReport& report) {
   TProblems problems;
   CheckOutputIsNoInput(job, problems);
-  // Files that cannot be read or are empty: the player reads a plain item
-  // of size 0 as "everything up to the end of the file", so an empty item
-  // would show the wrong bytes.
+  // Files that cannot be read or are empty: an empty item can only fail to
+  // show, and older players read a plain item of size 0 as everything up
+  // to the end of the file.
   auto readableFile = [&](const std::string& f, bool item) {
     return problems.Check([&] {
       TFile in = OpenForReading(f);
