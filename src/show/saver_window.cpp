@@ -225,11 +225,6 @@ void TSSWindow::FollowMonitors() {
   PrepareNextPicture();
 }
 
-void TSSWindow::ComposeOnto(int32_t index, TBitmap32& working) {
-  loader_->ComposePicture(index, working);
-  ShowPictureCaption(working, Data.PictureTable[size_t(index)], working.Width(), working.Height());
-}
-
 void TSSWindow::PaintAtOnce(size_t i) {
   TMonitorWindow& m = (*monitors_)[i];
   const TRect client = ClientRect(*m.Window);
@@ -237,7 +232,9 @@ void TSSWindow::PaintAtOnce(size_t i) {
   background_->DrawOnto(working);
   if (m.Picture >= 0) {
     try {
-      ComposeOnto(m.Picture, working);
+      loader_->ComposePicture(m.Picture, working);
+      ShowPictureCaption(working, Data.PictureTable[size_t(m.Picture)], working.Width(),
+                         working.Height());
     } catch (...) {
       m.Picture = -1;  // the background alone
     }
@@ -365,7 +362,9 @@ void TSSWindow::ShowStep(int32_t index, TBitmap32& working, bool fromDesktop) {
       if (i == to) continue;
       if (!fromDesktop) m.Picture = index;
       const TRect client = ClientRect(*m.Window);
-      if (!fromDesktop && (client.Width() != working.Width() || client.Height() != working.Height())) {
+      const bool sameSize =
+          client.Width() == working.Width() && client.Height() == working.Height();
+      if (!fromDesktop && !sameSize) {
         PaintAtOnce(i);
         continue;
       }

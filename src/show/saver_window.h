@@ -164,9 +164,6 @@ class TSSWindow final : private IReaderHost, private IPictureSink {
   // Composes picture (-1: the background alone) for monitor window i at its
   // size and shows it there at once.
   void PaintAtOnce(size_t i);
-  // Puts picture item index and its caption onto working (the background
-  // on it already), at working's size.
-  void ComposeOnto(int32_t index, TBitmap32& working);
   // Starts the look-ahead of the picture the next tick brings in, when a
   // tick is to come and nothing else runs.
   void PrepareNextPicture();

@@ -25,44 +25,15 @@ class XvncDisplay {
   // and sets DISPLAY to it; nullptr (and *error) when it does not come up
   // within ten seconds.
   static std::unique_ptr<XvncDisplay> Start(int width, int height, std::string* error = nullptr) {
-    int fds[2];
-    if (pipe2(fds, O_CLOEXEC) != 0) return Fail(error, "cannot make a pipe");
     const std::string geometry = std::to_string(width) + "x" + std::to_string(height);
-    const pid_t parent = getpid();
-    const pid_t pid = fork();
-    if (pid < 0) return Fail(error, "cannot fork");
-    if (pid == 0) {
-      prctl(PR_SET_PDEATHSIG, SIGKILL);
-      if (getppid() != parent) _exit(127);
-      const int out = dup(fds[1]);  // without close-on-exec: Xvnc writes its number here
-      const int null = open("/dev/null", O_RDWR);
-      dup2(null, STDOUT_FILENO);
-      dup2(null, STDERR_FILENO);
-      const std::string fd = std::to_string(out);
-      const char* argv[] = {"Xvnc",     "-displayfd", fd.c_str(), "-geometry", geometry.c_str(),
-                            "-depth",   "24",         "-rfbport", "-1",        "-SecurityTypes",
-                            "None",     "-localhost", "-nolisten", "tcp",      "-noreset",
-                            nullptr};
-      execvp("Xvnc", const_cast<char* const*>(argv));
-      _exit(127);
-    }
-    close(fds[1]);
+    std::string name;
+    const pid_t pid = StartXServer({"Xvnc", "-geometry", geometry, "-depth", "24", "-rfbport", "-1",
+                                    "-SecurityTypes", "None", "-localhost", "-nolisten", "tcp",
+                                    "-noreset"},
+                                   &name, error);
+    if (pid < 0) return nullptr;
     std::unique_ptr<XvncDisplay> x(new XvncDisplay(pid));
-    std::string number;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (number.empty() || number.back() != '\n') {
-      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-          deadline - std::chrono::steady_clock::now());
-      pollfd p{fds[0], POLLIN, 0};
-      if (left.count() <= 0 || poll(&p, 1, int(left.count())) <= 0) break;
-      char c;
-      if (read(fds[0], &c, 1) != 1) break;
-      number += c;
-    }
-    close(fds[0]);
-    if (number.empty() || number.back() != '\n') return Fail(error, "Xvnc did not start");
-    number.pop_back();
-    x->name_ = ":" + number;
+    x->name_ = name;
     setenv("DISPLAY", x->name_.c_str(), 1);
     return x;
   }
@@ -85,10 +56,13 @@ class XvncDisplay {
   // False when xrandr refused a step.
   bool SetMonitors(const std::vector<TRect>& monitors) {
     int32_t width = 1, height = 1;
-    for (const TRect& m : monitors) width = std::max(width, m.Right), height = std::max(height, m.Bottom);
+    for (const TRect& m : monitors)
+      width = std::max(width, m.Right), height = std::max(height, m.Bottom);
     // Larger first: every monitor must fit the framebuffer at each step.
-    bool ok = Xrandr("--fb " + Size(std::max(width, fbWidth_), std::max(height, fbHeight_)));
-    for (size_t i = 0; i < names_; ++i) Xrandr("--delmonitor M" + std::to_string(i));  // gone already: fine
+    fbWidth_ = std::max(width, fbWidth_), fbHeight_ = std::max(height, fbHeight_);
+    bool ok = Xrandr("--fb " + Size(fbWidth_, fbHeight_));
+    // Monitors removed already fail here, harmlessly.
+    for (size_t i = 0; i < names_; ++i) Xrandr("--delmonitor M" + std::to_string(i));
     names_ = 0;
     for (size_t i = 0; i < monitors.size(); ++i)
       ok = AddMonitor(monitors[i], i == 0 ? "VNC-0" : "none") && ok;
@@ -120,7 +94,8 @@ class XvncDisplay {
     const Window root = DefaultRootWindow(d);
     XWindowAttributes a{};
     XGetWindowAttributes(d, root, &a);
-    XImage* image = XGetImage(d, root, 0, 0, unsigned(a.width), unsigned(a.height), AllPlanes, ZPixmap);
+    XImage* image =
+        XGetImage(d, root, 0, 0, unsigned(a.width), unsigned(a.height), AllPlanes, ZPixmap);
     if (image) {
       shot.SetSize(a.width, a.height);
       for (int y = 0; y < a.height; ++y)
@@ -134,11 +109,9 @@ class XvncDisplay {
 
  private:
   explicit XvncDisplay(pid_t pid) : pid_(pid) {}
-  static std::unique_ptr<XvncDisplay> Fail(std::string* error, const char* what) {
-    if (error) *error = what;
-    return nullptr;
+  static std::string Size(int32_t w, int32_t h) {
+    return std::to_string(w) + "x" + std::to_string(h);
   }
-  static std::string Size(int32_t w, int32_t h) { return std::to_string(w) + "x" + std::to_string(h); }
   bool Xrandr(const std::string& args) const {
     const std::string cmd = "DISPLAY=" + name_ + " xrandr " + args + " >/dev/null 2>&1";
     return std::system(cmd.c_str()) == 0;
