@@ -135,6 +135,13 @@ TEST(ShowMonitors, WindowsFollowMonitorsPluggedInAndRemoved) {
             0);
   ASSERT_TRUE(show.Tick());
   ExpectShowing(show, frames, {1, 0});
+
+  // The primary monitor changes its size: the main window follows it with
+  // its picture composed anew.
+  constexpr TRect kSmallerMain{0, 0, kSquare.Width(), kSquare.Height()};
+  show.desk.ws.ChangeMonitors({kSmallerMain, kTall});
+  EXPECT_EQ(show.Fake().Bounds(), kSmallerMain);
+  ExpectShowing(show, frames, {1, 0});
 }
 
 }  // namespace
