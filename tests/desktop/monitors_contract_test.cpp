@@ -27,14 +27,6 @@ std::vector<TRect> Normalised(std::vector<TRect> monitors) {
   return monitors;
 }
 
-std::string Text(const std::vector<TRect>& monitors) {
-  std::string out;
-  for (const TRect& m : monitors)
-    out += std::to_string(m.Left) + "," + std::to_string(m.Top) + " " + std::to_string(m.Width()) +
-           "x" + std::to_string(m.Height()) + "; ";
-  return out;
-}
-
 // Each side starts with kMain and kSide; a monitor is plugged in, then one removed.
 class FakeDriver {
  public:
@@ -99,8 +91,8 @@ void MonitorsContract(Driver& d) {
     SCOPED_TRACE(step.name);
     changes = 0;
     step.change();
-    EXPECT_TRUE(d.Until([&] { return changes > 0 && Normalised(ws.Monitors()) == step.monitors; }))
-        << "changes " << changes << ", the list: " << Text(ws.Monitors());
+    EXPECT_TRUE(
+        d.Until([&] { return changes > 0 && Normalised(ws.Monitors()) == step.monitors; }));
     // A borderless window on the last monitor's bounds covers it exactly.
     std::unique_ptr<IWindow> w = ws.CreateWindow();
     w->SetBorderStyle(TBorderStyle::None);
