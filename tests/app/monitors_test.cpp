@@ -39,6 +39,15 @@ class Monitors : public Player {
              double seconds = 20) {
     return WaitUntil([&] { return Showing(m, pictures) == picture; }, seconds);
   }
+  // Whether a monitor shows one of pictures within seconds, and later another.
+  bool TakesTurns(const TRect& m, const std::vector<TBitmap32>& pictures, double seconds = 20) {
+    int first = -1;
+    if (!WaitUntil([&] { return (first = Showing(m, pictures)) >= 0; }, seconds)) return false;
+    return WaitUntil([&] {
+      const int now = Showing(m, pictures);
+      return now >= 0 && now != first;
+    });
+  }
   // Whether a window is on screen exactly on the monitor's bounds.
   bool Covered(const TRect& m) {
     Display* d = XOpenDisplay(vnc->Name().c_str());
@@ -98,23 +107,14 @@ TEST_F(Monitors, EveryMonitorShowsThePicturesInTurnAtItsSizeAsMonitorsComeAndGo)
       EXPECT_FALSE(Covered(kSmall));
       ASSERT_TRUE(vnc->AddMonitor(kSmall));
       // At once a window with the current picture, which then takes its turns.
-      int first = -1;
-      EXPECT_TRUE(WaitUntil([&] { return (first = Showing(kSmall, pictures[&kSmall])) >= 0; }, 5));
-      EXPECT_TRUE(WaitUntil([&] {
-        const int now = Showing(kSmall, pictures[&kSmall]);
-        return now >= 0 && now != first;
-      }));
+      EXPECT_TRUE(TakesTurns(kSmall, pictures[&kSmall], 5));
     }
     if (c.then == Then::RemoveSide) {
       EXPECT_TRUE(Covered(kSide));
       ASSERT_TRUE(vnc->RemoveMonitor(1));
       EXPECT_TRUE(WaitUntil([&] { return !Covered(kSide); }, 5));
       // The turn goes on over the main and the small monitor.
-      const int before = Showing(kSmall, pictures[&kSmall]);
-      EXPECT_TRUE(WaitUntil([&] {
-        const int now = Showing(kSmall, pictures[&kSmall]);
-        return now >= 0 && now != before;
-      }));
+      EXPECT_TRUE(TakesTurns(kSmall, pictures[&kSmall]));
       EXPECT_TRUE(Covered(kMain));
     }
     Xdo("key Escape");
