@@ -95,8 +95,8 @@ TEST_F(Monitors, EveryMonitorShowsThePicturesInTurnAtItsSizeAsMonitorsComeAndGo)
     for (const TRect* m : c.monitors) monitors.push_back(*m);
     ASSERT_TRUE(vnc->SetMonitors(monitors));
     Launch(saver, {"/s"});
-    // The first picture on every monitor at its size (the side monitor's
-    // turn comes first), then the next one on the second monitor.
+    // The first picture on every monitor at its size (the side monitor,
+    // whose turn comes next, looked at first), then the next picture on it.
     for (const TRect* m : {&kSide, &kMain, &kSmall})
       if (std::count(c.monitors.begin(), c.monitors.end(), m))
         EXPECT_TRUE(Shows(*m, pictures[m], 0)) << "monitor at " << m->Left;
