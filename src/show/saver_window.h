@@ -161,8 +161,8 @@ class TSSWindow final : private IReaderHost, private IPictureSink {
   bool SaveSettings();
   // Gives every monitor a window (the full-screen show), as they are now.
   void FollowMonitors();
-  // Composes picture (-1: the background alone) for monitor window i at its
-  // size and shows it there at once.
+  // Composes the picture monitor window i is to show (none: the background
+  // alone) at the window's size and shows it there at once.
   void PaintAtOnce(size_t i);
   // Starts the look-ahead of the picture the next tick brings in, when a
   // tick is to come and nothing else runs.
