@@ -4,6 +4,7 @@
 // top-level windows, the screen-saver-running state, the application's
 // title and its message filter and loop).
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -25,6 +26,9 @@ class IWindowSystem {
 
   // Every monitor in screen coordinates; index 0 is the primary one.
   virtual std::vector<TRect> Monitors() = 0;
+  // Runs on the UI thread once monitors were added, removed or moved (one
+  // call for a burst of changes); Monitors() then gives the new list.
+  std::function<void()> OnMonitorsChanged;
   // Where a native window (this program's or another's) is on the screen;
   // empty when the handle names no window.
   virtual TRect WindowScreenRect(TWindowHandle window) = 0;

@@ -170,12 +170,10 @@ void TSSWindow::ReleaseShow() {
     if (cache_) cache_->Clear();
     background_.reset();
     Data.PictureTable.clear();
-    // The second window goes with this one: the close may come from input
-    // to it, whose delivery is not over yet.
-    if (MultiMonitor && secondWindow_) {
-      secondWindow_->Hide();
-      secondImage_ = nullptr;
-    }
+    // The other monitors' windows go with this one (destroyed with it: the
+    // close may come from input to one of them, whose delivery is not over).
+    WindowSystem().OnMonitorsChanged = nullptr;
+    monitors_->HideOwn();
   } catch (...) {
     // Nothing more to do at close.
   }

@@ -151,7 +151,6 @@ void TSSWindow::EndVideo(bool played) {
 
 void TSSWindow::PlayVideo(int32_t index, const std::string& path, TBitmap32& working) {
   image32_->Buffer() = working;  // shown around the video, without a repaint
-  if (MultiMonitor && secondImage_) secondImage_->Buffer() = working;
   mPlay_->SetNotify(false);
   mPlay_->Close();  // this stops the music
   // The player loads a video, and learns its size, only with a window to
@@ -186,6 +185,7 @@ void TSSWindow::PlayVideo(int32_t index, const std::string& path, TBitmap32& wor
   timer_->SetEnabled(false);  // the video's end restarts it
   VideoPlaying = true;
   CurrentPicture = -1;
+  (*monitors_)[0].Picture = -1;
   CurrentItem = index;
   Data.Trailer.DesktopStart = 0;
   FirstPicture = false;

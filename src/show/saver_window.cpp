@@ -62,6 +62,7 @@ TSSWindow::TSSWindow(std::vector<std::string> args, std::string selfPath,
   window_->SetTitle(kDefaultApplicationTitle);
   window_->SetBounds(kDesignedBounds);
   image32_ = &window_->AddPicture("Image32", ClientRect(*window_));
+  monitors_ = std::make_unique<TMonitorWindows>(*window_, *image32_);
   prImage_ = &window_->AddPicture("PrImage", ClientRect(*window_));
   prImage_->SetVisible(false);
   cfgBox_ = &window_->AddPanel("CfgBox", kCfgBoxBounds);
@@ -112,6 +113,7 @@ TSSWindow::TSSWindow(std::vector<std::string> args, std::string selfPath,
 TSSWindow::~TSSWindow() {
   if (running_ == this) running_ = nullptr;
   closing_ = true;
+  WindowSystem().OnMonitorsChanged = nullptr;
   if (composeAhead_) composeAhead_->Cancel();
   WaitForTransition();
   FormHide();  // the filter must not outlive the window
@@ -182,8 +184,11 @@ void TSSWindow::FormCreate() {
     ForgoMediaLibrary();
 
   if (!daemonWindow_) ws.SetMessageFilter([this](TMessage& m) { DeactivateScrSaver(m); });
-  MultiMonitor = monitors.size() > 1 && !daemonWindow_;
-  if (MultiMonitor) CreateSecondWindow();
+  if (!daemonWindow_) {
+    // Every monitor gets a window, now and as monitors come and go.
+    ws.OnMonitorsChanged = [this] { FollowMonitors(); };
+    FollowMonitors();
+  }
   // A daemon's preferences preview the saver in a small window: silently.
   daemonPreview_ =
       daemonWindow_ && SmallerThanItsMonitor(ws.WindowScreenRect(daemonWindow_), monitors);
@@ -207,18 +212,35 @@ void TSSWindow::FormCreate() {
   PrepareNextPicture();
 }
 
-void TSSWindow::CreateSecondWindow() {
-  const TRect bounds = WindowSystem().Monitors()[1];
-  secondWindow_ = WindowSystem().CreateWindow();
-  secondWindow_->SetTitle(window_->Title());
-  secondWindow_->SetBorderStyle(TBorderStyle::None);
-  // Like the main window, it stays above the desktop's panels.
-  secondWindow_->SetStayOnTop(true);
-  secondWindow_->SetBounds(bounds);
-  secondImage_ = &secondWindow_->AddPicture("SecondImage", ClientRect(*secondWindow_));
-  secondImage_->Buffer().SetSize(bounds.Width(), bounds.Height());
-  secondImage_->SetVisible(true);
-  secondWindow_->Show();
+void TSSWindow::FollowMonitors() {
+  if (closing_ || !loader_) return;
+  // The window a transition paints stays until the transition has ended
+  // (RestartTimer asks again).
+  const TMonitorWindows::TChange change = monitors_->Follow(
+      WindowSystem().Monitors(), CurrentPicture, TransitionRunning ? transitionWindow_ : nullptr);
+  monitorsPending_ = change.Deferred;
+  MultiMonitor = monitors_->Count() > 1;
+  for (size_t i : change.Placed) PaintAtOnce(i);
+  // The next picture may go to another monitor now, of another size.
+  PrepareNextPicture();
+}
+
+void TSSWindow::PaintAtOnce(size_t i) {
+  TMonitorWindow& m = (*monitors_)[i];
+  const TRect client = ClientRect(*m.Window);
+  TBitmap32 working(client.Width(), client.Height());
+  background_->DrawOnto(working);
+  if (m.Picture >= 0) {
+    try {
+      loader_->ComposePicture(m.Picture, working);
+      ShowPictureCaption(working, Data.PictureTable[size_t(m.Picture)], working.Width(),
+                         working.Height());
+    } catch (...) {
+      m.Picture = -1;  // the background alone
+    }
+  }
+  CopyPictureAt(m.Image->Surface(), working);
+  m.Image->Buffer() = std::move(working);
 }
 
 uint32_t TSSWindow::ItemInterval(int32_t item) const {
@@ -256,7 +278,11 @@ void TSSWindow::ChooseNextCounter() {
 
 void TSSWindow::LoadImage(int32_t index, bool fromDesktop) {
   if (!loader_) return;
-  const TRect client = ClientRect(*window_);
+  // A picture is composed for the monitor it goes to; a video plays on the
+  // main window.
+  const bool video = index >= 0 && size_t(index) < Data.PictureTable.size() &&
+                     IsVideoExtension(Data.PictureTable[size_t(index)].Ext);
+  const TRect client = ClientRect(*(*monitors_)[video ? 0 : monitors_->Next()].Window);
   if (composeAhead_ && fromDesktop) composeAhead_->Cancel();
   if (composeAhead_ && !fromDesktop) {
     std::optional<TPreparedFrame> prepared = composeAhead_->Take(
@@ -288,7 +314,7 @@ void TSSWindow::PrepareNextPicture() {
   if (index < 0 || size_t(index) >= Data.PictureTable.size()) return;
   // A video is extracted for its player by the tick; a failed item fails at once.
   if (IsVideoExtension(Data.PictureTable[size_t(index)].Ext) || loader_->HasFailed(index)) return;
-  const TRect client = ClientRect(*window_);
+  const TRect client = ClientRect(*(*monitors_)[monitors_->Next()].Window);
   composeAhead_->Start(index, client.Width(), client.Height(),
                        TComposeState{random_, Data.Trailer}, *background_);
 }
@@ -315,31 +341,47 @@ void TSSWindow::PaintPreview() {
 void TSSWindow::SetWindowImage(const TBitmap32& working) { image32_->Buffer() = working; }
 
 void TSSWindow::ShowStep(int32_t index, TBitmap32& working, bool fromDesktop) {
-  IPictureControl* target = image32_;
+  size_t to = 0;
   if (!fromDesktop) {
     CurrentPicture = index;
     CurrentItem = index;
-    const TRect client = ClientRect(*window_);
-    ShowPictureCaption(working, Data.PictureTable[size_t(index)], client.Width(),
-                       client.Height());
-    // With two monitors the pictures alternate between them, the main one first.
-    TargetToggle = MultiMonitor ? !TargetToggle : true;
-    if (!TargetToggle && secondImage_) target = secondImage_;
+    // working has the size of the monitor the picture goes to (LoadImage).
+    ShowPictureCaption(working, Data.PictureTable[size_t(index)], working.Width(),
+                       working.Height());
+    // The pictures go to the monitors in turn, the main one first.
+    to = monitors_->Next();
+    monitors_->Advance();
+    (*monitors_)[to].Picture = index;
   }
+  IPictureControl* target = (*monitors_)[to].Image;
   if (PreviewMode || FirstPicture) {
-    CopyPictureAt(image32_->Surface(), working);
-    if (MultiMonitor && secondImage_) {
-      CopyPictureAt(secondImage_->Surface(), working);
-      secondImage_->Buffer() = working;
+    // The first picture goes onto every monitor: this very frame where the
+    // size is the same, composed at its own size elsewhere.
+    for (size_t i = 0; i < monitors_->Count(); ++i) {
+      TMonitorWindow& m = (*monitors_)[i];
+      if (i == to) continue;
+      if (!fromDesktop) m.Picture = index;
+      const TRect client = ClientRect(*m.Window);
+      const bool sameSize =
+          client.Width() == working.Width() && client.Height() == working.Height();
+      if (!fromDesktop && !sameSize) {
+        PaintAtOnce(i);
+        continue;
+      }
+      CopyPictureAt(m.Image->Surface(), working);
+      m.Image->Buffer() = working;
     }
+    CopyPictureAt(target->Surface(), working);
     if (!fromDesktop) target->Buffer() = std::move(working);
   } else {
     const int32_t effect = RandomEffect(Data.Text.Effect);
-    const int32_t steps = SlideshowStepCount(window_->Bounds().Width(), Data.Trailer.EffectSpeed);
+    const int32_t steps = SlideshowStepCount((*monitors_)[to].Window->Bounds().Width(),
+                                             Data.Trailer.EffectSpeed);
     // One set of frames: the buffer's picture, still on screen, lends its
     // pixels to the transition's copy of the screen; the transition takes
     // working and gives it back to the buffer when it ends.
     TBitmap32 shown = std::exchange(target->Buffer(), TBitmap32());
+    transitionWindow_ = (*monitors_)[to].Window;
     const bool worker = StartTransition(
         target->Surface(), std::move(working), effect, kFrameDelay, steps, false,
         TTransitionHandlers{.OnTerminate = [this] { RestartTimer(); },
@@ -402,23 +444,13 @@ void TSSWindow::FollowResize() {
 void TSSWindow::RecomposeAfterResize() {
   if (!resized_ || !loader_ || CurrentPicture < 0 || VideoPlaying) return;
   resized_ = false;
-  try {
-    const TRect client = ClientRect(*window_);
-    TBitmap32 working(client.Width(), client.Height());
-    background_->DrawOnto(working);
-    loader_->ComposePicture(CurrentPicture, working);
-    ShowPictureCaption(working, Data.PictureTable[size_t(CurrentPicture)], client.Width(),
-                       client.Height());
-    CopyPictureAt(image32_->Surface(), working);
-    image32_->Buffer() = std::move(working);
-  } catch (...) {
-    // The picture comes at its new size with the next one.
-  }
+  PaintAtOnce(0);  // the daemon's window shows one show: the current picture
 }
 
 void TSSWindow::RestartTimer() {
   if (closing_) return;
   RecomposeAfterResize();
+  if (monitorsPending_) FollowMonitors();
   timer_->SetEnabled(true);
   if (AbortTransition) FinishScreenSaver(true);
   PrepareNextPicture();

@@ -24,6 +24,7 @@
 #include "settings/config_panel.h"
 #include "settings/settings_store.h"
 #include "show/compose_ahead.h"
+#include "show/monitor_windows.h"
 #include "show/next_picture.h"
 #include "show/show_random.h"
 
@@ -107,8 +108,7 @@ class TSSWindow final : private IReaderHost, private IPictureSink {
   int32_t CurrentPicture = -1;
   int32_t CurrentItem = -1;
   bool VideoPlaying = false;
-  bool MultiMonitor = false;
-  bool TargetToggle = false;
+  bool MultiMonitor = false;  // the show has a window on more than one monitor
   bool Suspended = false;
   // Where the pointer was when the show began; none until the pointer is
   // first seen where the display cannot say at once (Wayland).
@@ -128,8 +128,8 @@ class TSSWindow final : private IReaderHost, private IPictureSink {
   ITimer& Timer() { return *timer_; }
   IMediaPlayer& MPlay() { return *mPlay_; }
   IControl& PanelDisplay() { return *panelDisplay_; }
-  IWindow* SecondWindow() { return secondWindow_.get(); }
-  IPictureControl* SecondImage() { return secondImage_; }
+  // The show's window on each monitor, the main window first.
+  TMonitorWindows& MonitorWindows() { return *monitors_; }
   // The look-ahead of the next picture; nullptr when the show has none.
   TComposeAhead* ComposeAhead() { return composeAhead_.get(); }
 
@@ -159,7 +159,11 @@ class TSSWindow final : private IReaderHost, private IPictureSink {
   // The settings dialog's close: false when the settings could not be
   // written (a box says where and why).
   bool SaveSettings();
-  void CreateSecondWindow();
+  // Gives every monitor a window (the full-screen show), as they are now.
+  void FollowMonitors();
+  // Composes the picture monitor window i is to show (none: the background
+  // alone) at the window's size and shows it there at once.
+  void PaintAtOnce(size_t i);
   // Starts the look-ahead of the picture the next tick brings in, when a
   // tick is to come and nothing else runs.
   void PrepareNextPicture();
@@ -201,8 +205,9 @@ class TSSWindow final : private IReaderHost, private IPictureSink {
   std::unique_ptr<IMediaPlayer> mPlay_;
   std::unique_ptr<ITimer> timer_;
   std::unique_ptr<TScreenSaver> screenSaver_;
-  std::unique_ptr<IWindow> secondWindow_;
-  IPictureControl* secondImage_ = nullptr;
+  std::unique_ptr<TMonitorWindows> monitors_;
+  bool monitorsPending_ = false;  // a change waits for the transition to end
+  IWindow* transitionWindow_ = nullptr;  // the window the running transition paints
 
   std::optional<TBitmap32> previewPicture_;
   TWindowHandle daemonWindow_ = 0;

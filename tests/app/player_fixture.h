@@ -80,6 +80,11 @@ class Player : public ::testing::Test {
     std::string error;
     x = test::XvfbDisplay::Start(w, h, &error);
     ASSERT_TRUE(x) << error;
+    PrepareEnvironment();
+  }
+
+  // The player's folders, settings and helpers in the scratch folder.
+  void PrepareEnvironment() {
     setenv("XDG_CONFIG_HOME", scratch.Path("config").c_str(), 1);
     setenv("XDG_DATA_HOME", scratch.Path("data").c_str(), 1);
     setenv("SAVER_MPV_OPTIONS", "ao=null", 1);

@@ -73,6 +73,59 @@ inline TBitmap32 PixmapPixels(Display* d, unsigned long pixmap) {
   return out;
 }
 
+// Starts an X server (argv[0] found on PATH) that writes its display number
+// to a descriptor (-displayfd) and dies with the process that started it,
+// even when that process is killed. Its pid and *name (":N") once it accepts
+// connections; -1 (and *error) when it does not within ten seconds.
+inline pid_t StartXServer(const std::vector<std::string>& args, std::string* name,
+                          std::string* error) {
+  const auto fail = [error](const char* what) {
+    if (error) *error = what;
+    return pid_t(-1);
+  };
+  int fds[2];
+  if (pipe2(fds, O_CLOEXEC) != 0) return fail("cannot make a pipe");
+  const pid_t parent = getpid();
+  const pid_t pid = fork();
+  if (pid < 0) return fail("cannot fork");
+  if (pid == 0) {
+    // The server goes when its starter goes, whichever way it ends.
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (getppid() != parent) _exit(127);
+    const int out = dup(fds[1]);  // without close-on-exec: the server writes its number here
+    const int null = open("/dev/null", O_RDWR);
+    dup2(null, STDOUT_FILENO);
+    dup2(null, STDERR_FILENO);
+    const std::string fd = std::to_string(out);
+    std::vector<const char*> argv = {args[0].c_str(), "-displayfd", fd.c_str()};
+    for (size_t i = 1; i < args.size(); ++i) argv.push_back(args[i].c_str());
+    argv.push_back(nullptr);
+    execvp(argv[0], const_cast<char* const*>(argv.data()));
+    _exit(127);
+  }
+  close(fds[1]);
+  std::string number;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (number.empty() || number.back() != '\n') {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    pollfd p{fds[0], POLLIN, 0};
+    if (left.count() <= 0 || poll(&p, 1, int(left.count())) <= 0) break;
+    char c;
+    if (read(fds[0], &c, 1) != 1) break;
+    number += c;
+  }
+  close(fds[0]);
+  if (number.empty() || number.back() != '\n') {
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+    return fail((args[0] + " did not start").c_str());
+  }
+  number.pop_back();
+  *name = ":" + number;
+  return pid;
+}
+
 class XvfbDisplay {
  public:
   // Starts a server with one screen of width x height pixels at depth 24 and
@@ -81,46 +134,14 @@ class XvfbDisplay {
   // up within ten seconds.
   static std::unique_ptr<XvfbDisplay> Start(int width, int height, std::string* error = nullptr,
                                             const std::vector<std::string>& serverArgs = {}) {
-    int fds[2];
-    if (pipe2(fds, O_CLOEXEC) != 0) return Fail(error, "cannot make a pipe");
     const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
-    const pid_t parent = getpid();
-    const pid_t pid = fork();
-    if (pid < 0) return Fail(error, "cannot fork");
-    if (pid == 0) {
-      // The server goes when its starter goes, whichever way it ends.
-      prctl(PR_SET_PDEATHSIG, SIGKILL);
-      if (getppid() != parent) _exit(127);
-      const int out = dup(fds[1]);  // without close-on-exec: Xvfb writes its number here
-      const int null = open("/dev/null", O_RDWR);
-      dup2(null, STDOUT_FILENO);
-      dup2(null, STDERR_FILENO);
-      const std::string fd = std::to_string(out);
-      std::vector<const char*> argv = {"Xvfb",      "-displayfd", fd.c_str(), "-screen", "0",
-                                       screen.c_str(), "-nolisten", "tcp",   "-noreset"};
-      for (const std::string& a : serverArgs) argv.push_back(a.c_str());
-      argv.push_back(nullptr);
-      execvp("Xvfb", const_cast<char* const*>(argv.data()));
-      _exit(127);
-    }
-    close(fds[1]);
+    std::vector<std::string> argv = {"Xvfb", "-screen", "0", screen, "-nolisten", "tcp", "-noreset"};
+    argv.insert(argv.end(), serverArgs.begin(), serverArgs.end());
+    std::string name;
+    const pid_t pid = StartXServer(argv, &name, error);
+    if (pid < 0) return nullptr;
     std::unique_ptr<XvfbDisplay> x(new XvfbDisplay(pid, width, height));
-    // The server writes its display number once it accepts connections.
-    std::string number;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (number.empty() || number.back() != '\n') {
-      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-          deadline - std::chrono::steady_clock::now());
-      pollfd p{fds[0], POLLIN, 0};
-      if (left.count() <= 0 || poll(&p, 1, int(left.count())) <= 0) break;
-      char c;
-      if (read(fds[0], &c, 1) != 1) break;
-      number += c;
-    }
-    close(fds[0]);
-    if (number.empty() || number.back() != '\n') return Fail(error, "Xvfb did not start");
-    number.pop_back();
-    x->name_ = ":" + number;
+    x->name_ = name;
     setenv("DISPLAY", x->name_.c_str(), 1);
     return x;
   }
@@ -165,10 +186,6 @@ class XvfbDisplay {
 
  private:
   XvfbDisplay(pid_t pid, int width, int height) : pid_(pid), width_(width), height_(height) {}
-  static std::unique_ptr<XvfbDisplay> Fail(std::string* error, const char* what) {
-    if (error) *error = what;
-    return nullptr;
-  }
 
   pid_t pid_;
   int width_, height_;

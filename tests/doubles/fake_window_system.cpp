@@ -165,6 +165,11 @@ void FakeTimer::SetEnabled(bool enabled) {
   enabled_ = enabled;
 }
 
+void FakeWindowSystem::ChangeMonitors(std::vector<TRect> now) {
+  monitors = std::move(now);
+  if (OnMonitorsChanged) OnMonitorsChanged();
+}
+
 std::unique_ptr<IWindow> FakeWindowSystem::CreateWindow() {
   return std::make_unique<FakeWindow>(*this, nextHandle_++);
 }

@@ -156,6 +156,8 @@ class FakeWindowSystem final : public IWindowSystem {
   // The enabled timer that fires next, or nullptr.
   FakeTimer* NextTimer();
   ManualClock& Clock() { return clock_; }
+  // Monitors plugged in, removed or moved: the new list, then OnMonitorsChanged.
+  void ChangeMonitors(std::vector<TRect> now);
   std::vector<FakeWindow*> Windows() const { return windows_; }
 
   std::vector<TRect> monitors{TRect{0, 0, 800, 600}};

@@ -83,10 +83,10 @@ TEST(ShowExit, WithTwoMonitorsMovementIsJudgedFromTheCursorOnTheScreen) {
   show.desk.ws.cursorPos = TPoint{100, 10};
   show.Start();
   // Client coordinates that would count as far away, the cursor has not moved.
-  show.desk.ws.Send(*show.w->SecondWindow(), TMessage{.Msg = msg::MouseMove, .LParam = MouseLParam(36, 10)});
+  show.desk.ws.Send(*show.w->MonitorWindows()[1].Window, TMessage{.Msg = msg::MouseMove, .LParam = MouseLParam(36, 10)});
   EXPECT_FALSE(show.Fake().closed);
   show.desk.ws.cursorPos = TPoint{106, 10};
-  show.desk.ws.Send(*show.w->SecondWindow(), TMessage{.Msg = msg::MouseMove, .LParam = MouseLParam(36, 10)});
+  show.desk.ws.Send(*show.w->MonitorWindows()[1].Window, TMessage{.Msg = msg::MouseMove, .LParam = MouseLParam(36, 10)});
   EXPECT_TRUE(show.Fake().closed);
 }
 

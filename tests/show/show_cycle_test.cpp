@@ -110,10 +110,10 @@ TEST(ShowCycle, TwoMonitorsShowTheFirstPictureOnBothThenAlternate) {
   ShowHarness show(3);
   show.desk.ws.monitors = {TRect{0, 0, 64, 48}, TRect{64, 0, 128, 48}};
   show.Start();
-  ASSERT_NE(show.w->SecondWindow(), nullptr);
-  EXPECT_EQ(show.w->SecondWindow()->Bounds(), (TRect{64, 0, 128, 48}));
-  EXPECT_TRUE(show.w->SecondWindow()->Visible());
-  IPictureControl& second = *show.w->SecondImage();
+  ASSERT_EQ(show.w->MonitorWindows().Count(), 2u);
+  EXPECT_EQ(show.w->MonitorWindows()[1].Window->Bounds(), (TRect{64, 0, 128, 48}));
+  EXPECT_TRUE(show.w->MonitorWindows()[1].Window->Visible());
+  IPictureControl& second = *show.w->MonitorWindows()[1].Image;
   EXPECT_EQ(ShowHarness::Showing(show.w->Image32()), 0);
   EXPECT_EQ(ShowHarness::Showing(second), 0);
   ASSERT_TRUE(show.Tick());
@@ -136,7 +136,7 @@ TEST(ShowCycle, EachWindowsBufferHoldsThePictureOnItsScreenOnceTheTransitionEnds
     ASSERT_TRUE(TransitionRunning);
     show.Send(msg::KeyDown, vk::F2);
     show.Settle();
-    for (IPictureControl* c : {&show.w->Image32(), show.w->SecondImage()}) {
+    for (IPictureControl* c : {&show.w->Image32(), show.w->MonitorWindows()[1].Image}) {
       const TBitmap32& screen = static_cast<FakePictureControl*>(c)->Screen();
       const TBitmap32& buffer = c->Buffer();
       ASSERT_EQ(buffer.Width(), screen.Width());

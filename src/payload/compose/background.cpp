@@ -54,7 +54,8 @@ TBackground TBackground::Unpainted() const {
 }
 
 void TBackground::DrawOnto(TBitmap32& target) const {
-  if (Kept) {
+  // A frame of another size (another monitor's) gets it painted at its size.
+  if (Kept && Bitmap.Width() == target.Width() && Bitmap.Height() == target.Height()) {
     Bitmap.DrawTo(target, 0, 0);
     return;
   }

@@ -35,8 +35,8 @@ class TBackground {
   // (stored back into the trailer), then paints anew at the current size.
   void Repaint(PayloadTrailer& trailer, const TRandomInt& random);
 
-  // Puts the background onto target from its corner: a copy of Bitmap when
-  // it is kept, else painted at target's size.
+  // Puts the background onto target: a copy of Bitmap when it is kept and
+  // of target's size, else painted at target's size.
   void DrawOnto(TBitmap32& target) const;
 
   // A copy of its size, look and picture without the painted pixels, for

@@ -381,6 +381,8 @@ class QtWindowSystem final : public QObject, public IWindowSystem {
   QtWindow* OwnWindow(TWindowHandle handle) const;
   void TryGrab();
   void ReleaseGrab();
+  void WatchScreen(QScreen* screen);
+  void MonitorsChanged();
   uint32_t VirtualKeyOf(const class QKeyEvent& e);
   // Whether a key press repeats a key that is held: the server reports a
   // held key as more presses, which Qt does not mark.
@@ -405,6 +407,7 @@ class QtWindowSystem final : public QObject, public IWindowSystem {
   bool grabWanted_ = false, keyboardHeld_ = false, pointerHeld_ = false;
   QPointer<QtWindow> grabWindow_;
   QTimer grabRetry_;
+  bool monitorsQueued_ = false;
 };
 
 // The process's Qt window system (made on first use; needs the application).

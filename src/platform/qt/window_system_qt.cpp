@@ -57,6 +57,29 @@ QtWindowSystem::QtWindowSystem() {
   connect(&grabRetry_, &QTimer::timeout, this, [this] { TryGrab(); });
   // Input is taken where it first arrives, at the native windows.
   qApp->installEventFilter(this);
+  // RandR monitors (or CRTCs, or Xinerama screens) come and go as screens.
+  connect(qGuiApp, &QGuiApplication::screenAdded, this, [this](QScreen* s) {
+    WatchScreen(s);
+    MonitorsChanged();
+  });
+  connect(qGuiApp, &QGuiApplication::screenRemoved, this, [this] { MonitorsChanged(); });
+  connect(qGuiApp, &QGuiApplication::primaryScreenChanged, this, [this] { MonitorsChanged(); });
+  for (QScreen* s : QGuiApplication::screens()) WatchScreen(s);
+}
+
+void QtWindowSystem::WatchScreen(QScreen* screen) {
+  connect(screen, &QScreen::geometryChanged, this, [this] { MonitorsChanged(); });
+}
+
+void QtWindowSystem::MonitorsChanged() {
+  // A monitor going takes several signals (removed, primary changed): the
+  // show hears of it once, when Qt's list is whole again.
+  if (monitorsQueued_) return;
+  monitorsQueued_ = true;
+  QTimer::singleShot(0, this, [this] {
+    monitorsQueued_ = false;
+    if (OnMonitorsChanged) OnMonitorsChanged();
+  });
 }
 
 QtWindowSystem::~QtWindowSystem() {
