@@ -98,10 +98,13 @@ TEST_F(Monitors, EveryMonitorShowsThePicturesInTurnAtItsSizeAsMonitorsComeAndGo)
     // The first picture on every monitor at its size (the side monitor,
     // whose turn comes next, looked at first), then the next picture on it.
     for (const TRect* m : {&kSide, &kMain, &kSmall})
-      if (std::count(c.monitors.begin(), c.monitors.end(), m))
+      if (std::count(c.monitors.begin(), c.monitors.end(), m)) {
         EXPECT_TRUE(Shows(*m, pictures[m], 0)) << "monitor at " << m->Left;
+      }
     EXPECT_TRUE(Shows(kSide, pictures[&kSide], 1));
-    if (c.monitors.size() == 3) EXPECT_TRUE(Shows(kSmall, pictures[&kSmall], 2));
+    if (c.monitors.size() == 3) {
+      EXPECT_TRUE(Shows(kSmall, pictures[&kSmall], 2));
+    }
 
     if (c.then == Then::AddSmall) {
       EXPECT_FALSE(Covered(kSmall));

@@ -161,7 +161,9 @@ TEST_F(ShowEnd, EveryModeEndsAsAskedOpensTheExitLinkOnlyOnInputAndLeavesOthersWi
     }
     if (c.viaEnvironment) setenv("XSCREENSAVER_WINDOW", std::to_string(window).c_str(), 1);
     if (c.logIntoClosedPipe) setenv("SAVER_LOG", "-", 1);
-    if (c.inputHeldByAnother) ASSERT_TRUE(Grab(d));
+    if (c.inputHeldByAnother) {
+      ASSERT_TRUE(Grab(d));
+    }
     const size_t topLevels = ViewableTopLevels(d);
     const auto launched = Clock::now();
     if (c.logIntoClosedPipe)
@@ -175,8 +177,9 @@ TEST_F(ShowEnd, EveryModeEndsAsAskedOpensTheExitLinkOnlyOnInputAndLeavesOthersWi
       case Ready::Showing:
         ASSERT_TRUE(ScreenShows(Composed(saver, 0)));
         // Its music plays from the temporary folder.
-        if (c.kind == Kind::Music)
+        if (c.kind == Kind::Music) {
           EXPECT_TRUE(WaitUntil([&] { return std::filesystem::exists(TempFolder() + "/SSSND.wav"); }));
+        }
         if (c.logIntoClosedPipe) {
           EXPECT_TRUE(ScreenShows(Composed(saver, 1))) << "the show goes on without its log";
           EXPECT_TRUE(Running());

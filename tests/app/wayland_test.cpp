@@ -155,7 +155,9 @@ TEST_F(WaylandPlayer, TheShowAndTheSettingsRunNativelyAndEndAsOnX11) {
       EXPECT_EQ(WaitExit(), 0);
       EXPECT_EQ(output, "");
       // The settings were kept as a close keeps them.
-      if (std::string(c.mode) == "/c") EXPECT_TRUE(fs::exists(scratch.Path("config/saver/registry.json")));
+      if (std::string(c.mode) == "/c") {
+        EXPECT_TRUE(fs::exists(scratch.Path("config/saver/registry.json")));
+      }
     } else {
       weston->Stop();
       EXPECT_EQ(WaitExit(), 1);

@@ -260,7 +260,9 @@ TEST_F(ScreenSaverTest, VerifyPasswordAsksOnlyWhenTheStoreSaysSoAndTheServiceExi
     const int32_t before = d.ws.cursorCount;
     EXPECT_EQ(s->VerifyPassword(), c.expected);
     ASSERT_EQ(g_calls.verified.size(), c.verifications);
-    if (c.verifications) EXPECT_EQ(g_calls.verified[0], d.ws.foreground);
+    if (c.verifications) {
+      EXPECT_EQ(g_calls.verified[0], d.ws.foreground);
+    }
     // Shown for the check, hidden again only when it failed.
     EXPECT_EQ(d.ws.cursorCount, before + (c.expected ? 1 : 0));
     EXPECT_EQ(d.libs.frees, int(d.libs.loads.size()) - (c.libraries ? 0 : 1));

@@ -140,7 +140,9 @@ TEST_F(RegistryTest, FilesPastTheBoundOrOfAnotherKindAreRefusedAndLeftAlone) {
     EXPECT_THROW(reg.ReadKey("K"), RegistryError);
     EXPECT_THROW(reg.WriteValues("K", {{"x", RegValue::Dword(2)}}), RegistryError);
     EXPECT_EQ(std::filesystem::symlink_status(path).type(), status.type());
-    if (!before.empty()) EXPECT_TRUE(FileText() == before);
+    if (!before.empty()) {
+      EXPECT_TRUE(FileText() == before);
+    }
     EXPECT_FALSE(std::filesystem::exists(path + ".corrupt"));
   }
 

@@ -70,7 +70,9 @@ TEST_F(AboutTest, ShowsTheTitleAuthorAndWebsiteOrItsOwnCaptions) {
       EXPECT_EQ(title->width(), title->sizeHint().width()) << "grows with its text";
       EXPECT_EQ(Shown(Label("Text")), c.shownText);
       EXPECT_EQ(Label("Link")->isVisible(), c.link);
-      if (c.link) EXPECT_EQ(Label("Link")->text().toStdString(), c.website);
+      if (c.link) {
+        EXPECT_EQ(Label("Link")->text().toStdString(), c.website);
+      }
     });
     w.reset();
     about.reset();

@@ -556,9 +556,10 @@ TEST_F(DialogTest, EveryCaptionIsWholeAndNoControlsOverlapWithOrWithoutTheTahoma
         EXPECT_EQ(CutCaption(c), "");
         EXPECT_TRUE(c->parentWidget()->rect().contains(c->geometry())) << "inside its parent";
         for (QWidget* other : controls)
-          if (other != c && shown(other) && other->parentWidget() == c->parentWidget())
+          if (other != c && shown(other) && other->parentWidget() == c->parentWidget()) {
             EXPECT_FALSE(c->geometry().intersects(other->geometry()))
                 << other->objectName().toStdString();
+          }
       }
     }
     // The tabs' captions.

@@ -34,7 +34,9 @@ TEST(NextPicture, RandomOrderNeverRepeatsAPictureAndSkipsTheStartPicture) {
       const std::vector<int32_t> drawn = c.Draw(n, 1, startWithFirst, 300);
       std::set<int32_t> seen(drawn.begin(), drawn.end());
       EXPECT_EQ(int32_t(seen.size()), startWithFirst ? n - 1 : n) << n;
-      if (startWithFirst) EXPECT_EQ(seen.count(0), 0u);
+      if (startWithFirst) {
+        EXPECT_EQ(seen.count(0), 0u);
+      }
       if (startWithFirst && n == 2) continue;  // only picture 1 is left
       for (size_t i = 1; i < drawn.size(); ++i) ASSERT_NE(drawn[i], drawn[i - 1]) << n;
     }
@@ -47,7 +49,9 @@ TEST(NextPicture, MixedOrderShowsEachPictureOncePerDeckWithoutARepeatAtTheSeam) 
     for (int32_t deck = 0; deck < 20; ++deck) {
       std::set<int32_t> once(drawn.begin() + deck * n, drawn.begin() + (deck + 1) * n);
       EXPECT_EQ(int32_t(once.size()), n) << "n " << n << " deck " << deck;
-      if (deck > 0) EXPECT_NE(drawn[size_t(deck * n)], drawn[size_t(deck * n - 1)]);
+      if (deck > 0) {
+        EXPECT_NE(drawn[size_t(deck * n)], drawn[size_t(deck * n - 1)]);
+      }
     }
   }
   // With the start picture kept out, the decks go on without it.
