@@ -14,13 +14,8 @@ using namespace saver::e2e;
 using namespace saver::testing;
 namespace fs = std::filesystem;
 
-// The peak resident size of a running process, in MiB (0 when it is gone).
-long PeakMiB(pid_t pid) {
-  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-  for (std::string line; std::getline(status, line);)
-    if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6)) / 1024;
-  return 0;
-}
+// The peak resident size of a running process, in MiB.
+long PeakMiB(pid_t pid) { return long(PeakBytes(pid) >> 20); }
 
 // A viewable top-level window of that name, with its place on the screen.
 std::optional<TRect> WindowNamed(const std::string& display, const std::string& name) {

@@ -19,14 +19,6 @@ bool MapsMediaLibrary(pid_t pid) {
   return ReadText("/proc/" + std::to_string(pid) + "/maps").find("libmpv") != std::string::npos;
 }
 
-// The peak resident memory of a running process, in bytes.
-int64_t PeakBytes(pid_t pid) {
-  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-  std::string line;
-  while (std::getline(status, line))
-    if (line.rfind("VmHWM:", 0) == 0) return std::stoll(line.substr(6)) * 1024;
-  return -1;
-}
 
 class ShowMemory : public Player {
  protected:

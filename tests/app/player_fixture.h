@@ -32,6 +32,14 @@ inline std::string ReadText(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
+// The peak resident memory of a running process, in bytes; -1 when it is gone.
+inline int64_t PeakBytes(pid_t pid) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  for (std::string line; std::getline(status, line);)
+    if (line.rfind("VmHWM:", 0) == 0) return std::stoll(line.substr(6)) * 1024;
+  return -1;
+}
+
 inline bool WaitUntil(const std::function<bool()>& pred, double seconds = 15) {
   const auto deadline = Clock::now() + std::chrono::milliseconds(int(seconds * 1000));
   while (Clock::now() < deadline) {
